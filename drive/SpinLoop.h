@@ -1,0 +1,5 @@
+#pragma once
+
+// The empty counted loop that paces the motor and that the start-up
+// measurement times: floor(n) iterations for n >= 1, none below 1.
+void SpinLoop(double n);
