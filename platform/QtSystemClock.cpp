@@ -1,0 +1,8 @@
+#include "QtSystemClock.h"
+
+#include <QTime>
+
+float SystemClock::secondsSinceMidnight()
+{
+    return static_cast<float>(QTime::currentTime().msecsSinceStartOfDay() / 1000.0);
+}
