@@ -1,0 +1,40 @@
+#include "DirectPort.h"
+
+#include <cerrno>
+
+PortOpening DirectPort::open(std::uint16_t base, const PortSystemCalls &calls)
+{
+    // Only the data register is needed: one port of permission, not the
+    // port's whole register block.
+    if (calls.ioperm(base, 1, 1) < 0) {
+        const int error = errno;
+        return {nullptr, portFaultFromErrno(PortStep::IoPermission, error), error};
+    }
+    return {std::unique_ptr<PortBackend>(new DirectPort(base, calls)), PortFault::None, 0};
+}
+
+DirectPort::DirectPort(std::uint16_t base, const PortSystemCalls &calls)
+    : m_base(base)
+    , m_calls(calls)
+{
+}
+
+DirectPort::~DirectPort()
+{
+    release();
+}
+
+void DirectPort::write(std::uint16_t, std::uint8_t value)
+{
+    // Without the permission outb would fault the whole process.
+    if (m_granted)
+        m_calls.outb(value, m_base);
+}
+
+void DirectPort::release() noexcept
+{
+    if (!m_granted)
+        return;
+    m_granted = false;
+    m_calls.ioperm(m_base, 1, 0);
+}

@@ -1,0 +1,23 @@
+#pragma once
+
+#include "PortBackend.h"
+#include "PortSystemCalls.h"
+
+// A parallel port written with outb after ioperm: needs root and bypasses the
+// kernel's drivers, so it is only ever opened at a parallel port's base.
+class DirectPort final : public PortBackend
+{
+public:
+    static PortOpening open(std::uint16_t base, const PortSystemCalls &calls);
+
+    ~DirectPort() override;
+    void write(std::uint16_t port, std::uint8_t value) override;
+    void release() noexcept override;
+
+private:
+    DirectPort(std::uint16_t base, const PortSystemCalls &calls);
+
+    std::uint16_t m_base;
+    bool m_granted = true;
+    PortSystemCalls m_calls;
+};

@@ -1,0 +1,90 @@
+#pragma once
+
+#include "PortMode.h"
+#include "PortSelection.h"
+#include "PortSelector.h"
+#include "PortSystemCalls.h"
+#include "PortTrace.h"
+#include "Services.h"
+
+#include <QHash>
+#include <QString>
+#include <array>
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <optional>
+
+class VirtualPort;
+
+struct PortAccessOptions
+{
+    PortMode mode = PortMode::Auto;
+    QString procRoot = QStringLiteral("/proc");
+    QString devRoot = QStringLiteral("/dev");
+    QString tracePath; // empty: no trace
+    PortSystemCalls calls = PortSystemCalls::real();
+    // Receives each line meant for the user; standard error when unset.
+    std::function<void(const QString &)> report;
+};
+
+// The production `IPort`: routes each port number to ppdev, direct I/O or
+// the virtual port the first time it is used, then keeps that route for the
+// life of the process.
+class PortAccess final : public IPort
+{
+public:
+    explicit PortAccess(PortAccessOptions options = {});
+    ~PortAccess() override;
+    PortAccess(const PortAccess &) = delete;
+    PortAccess &operator=(const PortAccess &) = delete;
+
+    // Reads QUARNET_PORT (auto, ppdev, direct, virtual) and QUARNET_PORT_TRACE
+    // (a file to append the trace to); an unknown mode is reported and
+    // replaced by auto.
+    static PortAccessOptions optionsFromEnvironment(
+        const std::function<void(const QString &)> &report = {});
+    static std::unique_ptr<PortAccess> fromEnvironment();
+
+    // Once per motor step. After a port's first use this touches only memory
+    // and the route's one system call (plus the trace's write).
+    void Out32(std::int16_t port, std::int16_t value) override;
+
+    // Releases ppdev claims and I/O permissions and closes the trace. Safe on
+    // the way to _exit, also from a signal's context: no allocation, no
+    // locks, only async-signal-safe calls. Later calls, and any Out32 after
+    // it, do nothing: the process is ending and no route is held any more.
+    void shutdown() noexcept;
+
+    // What the virtual port holds for `port`; none when nothing was written.
+    std::optional<std::uint8_t> virtualByte(std::uint16_t port) const;
+    // How `port` was routed and why; none before its first write.
+    std::optional<PortRoute> routeOf(std::uint16_t port) const;
+    QString routeReason(std::uint16_t port) const;
+
+private:
+    static constexpr std::uint8_t Unrouted = 0;
+    static constexpr std::uint8_t VirtualSlot = 1;
+    static constexpr std::uint8_t FirstRealSlot = 2;
+    // Real routes exist only at parallel-port bases; a PC has a handful.
+    static constexpr int MaxRealRoutes = 8;
+
+    PortBackend *backendFor(std::uint16_t port);
+    PortBackend *routeFirstUse(std::uint16_t port);
+    void tell(const QString &line) const;
+    static void tell(const std::function<void(const QString &)> &report, const QString &line);
+
+    PortSelector m_selector;
+    std::function<void(const QString &)> m_report;
+    std::unique_ptr<VirtualPort> m_virtual;
+    // Indexed by port number: a route is found with one load, whatever the port.
+    std::unique_ptr<std::array<std::uint8_t, 65536>> m_routes;
+    std::array<std::unique_ptr<PortBackend>, MaxRealRoutes> m_real;
+    std::array<PortRoute, MaxRealRoutes> m_realKind{};
+    int m_realCount = 0;
+    QHash<std::uint16_t, QString> m_reasons;
+    std::uint16_t m_lastPort = 0;
+    PortBackend *m_lastBackend = nullptr;
+    std::atomic<bool> m_shutDown{false};
+    PortTrace m_trace;
+};

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <cstdint>
+
+// The one private interface behind `PortAccess`. A real backend serves the
+// single port it was opened for; the virtual one serves every port.
+class PortBackend
+{
+public:
+    virtual ~PortBackend() = default;
+
+    // Runs once per motor step: no allocation, no logging, no file lookup.
+    // A failed write is not reported, as the drive checks no result.
+    virtual void write(std::uint16_t port, std::uint8_t value) = 0;
+
+    // Gives the port back to the system. Called from the exit path just before
+    // _exit, possibly from a signal's context: only async-signal-safe calls,
+    // and a second call must do nothing.
+    virtual void release() noexcept {}
+};
+
+#include "PortFault.h"
+
+#include <memory>
+
+// The outcome of opening a real route: a backend, or the fault and the
+// errno that stopped it.
+struct PortOpening
+{
+    std::unique_ptr<PortBackend> backend;
+    PortFault fault = PortFault::None;
+    int error = 0;
+};
