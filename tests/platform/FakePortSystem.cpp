@@ -1,0 +1,85 @@
+#include "FakePortSystem.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <linux/ppdev.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+namespace {
+
+QString hex(unsigned long port)
+{
+    return QStringLiteral("0x%1").arg(port, 3, 16, QLatin1Char('0'));
+}
+
+int fakeOpen(const char *path, int)
+{
+    FakePortSystem &fake = FakePortSystem::instance();
+    fake.log << QStringLiteral("open ") + QString::fromLocal8Bit(path).remove(fake.root);
+    if (fake.openErrno != 0) {
+        errno = fake.openErrno;
+        return -1;
+    }
+    return ::open(path, O_RDONLY | O_CLOEXEC);
+}
+
+int fakeIoctl(int, unsigned long request, void *argument)
+{
+    FakePortSystem &fake = FakePortSystem::instance();
+    if (request == PPCLAIM) {
+        fake.log << QStringLiteral("claim");
+        if (fake.claimErrno != 0) {
+            errno = fake.claimErrno;
+            return -1;
+        }
+    } else if (request == PPWDATA) {
+        fake.log << QStringLiteral("data %1").arg(*static_cast<unsigned char *>(argument));
+    } else if (request == PPRELEASE) {
+        fake.log << QStringLiteral("release");
+    } else {
+        fake.log << QStringLiteral("ioctl %1").arg(request);
+    }
+    return 0;
+}
+
+int fakeClose(int fd)
+{
+    FakePortSystem::instance().log << QStringLiteral("close");
+    return ::close(fd);
+}
+
+int fakeIoperm(unsigned long from, unsigned long count, int enable)
+{
+    FakePortSystem &fake = FakePortSystem::instance();
+    fake.log << QStringLiteral("ioperm %1 %2 %3").arg(hex(from)).arg(count).arg(enable);
+    if (enable && fake.iopermErrno != 0) {
+        errno = fake.iopermErrno;
+        return -1;
+    }
+    return 0;
+}
+
+void fakeOutb(unsigned char value, unsigned short port)
+{
+    FakePortSystem::instance().log << QStringLiteral("outb %1 %2").arg(hex(port)).arg(value);
+}
+
+} // namespace
+
+FakePortSystem &FakePortSystem::instance()
+{
+    static FakePortSystem fake;
+    return fake;
+}
+
+void FakePortSystem::reset(const QString &root)
+{
+    instance() = FakePortSystem{};
+    instance().root = root;
+}
+
+PortSystemCalls FakePortSystem::calls()
+{
+    return {fakeOpen, fakeIoctl, fakeClose, fakeIoperm, fakeOutb};
+}

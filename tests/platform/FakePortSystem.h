@@ -1,0 +1,23 @@
+#pragma once
+
+#include "PortSystemCalls.h"
+
+#include <QString>
+#include <QStringList>
+
+// Stands in for the kernel: device nodes are opened for real inside a test's
+// temporary tree (so a missing node gives a genuine ENOENT), while refusals
+// that root would bypass are injected, and every ioctl, ioperm and outb is
+// recorded instead of reaching hardware.
+struct FakePortSystem
+{
+    int openErrno = 0;
+    int claimErrno = 0;
+    int iopermErrno = 0;
+    QString root;     // stripped from logged paths
+    QStringList log;  // "open /dev/parport1", "claim", "data 68", "outb 0x378 68"...
+
+    static FakePortSystem &instance();
+    static void reset(const QString &root);
+    static PortSystemCalls calls();
+};

@@ -1,0 +1,402 @@
+#include "FakePortSystem.h"
+#include "PortAccess.h"
+#include "PortFault.h"
+#include "PortKernelList.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <cerrno>
+
+Q_DECLARE_METATYPE(PortMode)
+Q_DECLARE_METATYPE(PortRoute)
+Q_DECLARE_METATYPE(PortStep)
+Q_DECLARE_METATYPE(PortFault)
+
+namespace {
+
+// Lays out <root>/proc/sys/dev/parport/parportN/base-addr, one per entry of
+// `baseAddrs`, and the named nodes under <root>/dev as regular files.
+void layOutTree(const QString &root, const QStringList &baseAddrs, const QStringList &nodes)
+{
+    QDir().mkpath(root + "/dev");
+    QDir().mkpath(root + "/proc/sys/dev/parport/default");
+    for (int index = 0; index < baseAddrs.size(); ++index) {
+        const QString dir = root + QStringLiteral("/proc/sys/dev/parport/parport%1").arg(index);
+        QDir().mkpath(dir);
+        QFile file(dir + "/base-addr");
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(baseAddrs[index].toLatin1());
+    }
+    for (const QString &node : nodes) {
+        QFile file(root + "/dev/" + node);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+}
+
+} // namespace
+
+class TestPortAccess : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void routesEachPort_data();
+    void routesEachPort();
+    void regularFileOrMissingNodeWithRealCalls_data();
+    void regularFileOrMissingNodeWithRealCalls();
+    void refusedRouteToldOncePerPort();
+    void routeChosenOnceThenKept();
+    void shutdownReleasesOnceAndStopsWrites();
+    void valueMaskedToByte_data();
+    void valueMaskedToByte();
+    void errnoMapping_data();
+    void errnoMapping();
+    void baseAddrParsing_data();
+    void baseAddrParsing();
+    void modeFromEnvironment_data();
+    void modeFromEnvironment();
+    void realHardware();
+
+private:
+    PortAccessOptions fakeOptions(PortMode mode);
+
+    QTemporaryDir m_dir;
+    QStringList m_told;
+};
+
+void TestPortAccess::init()
+{
+    QVERIFY(m_dir.isValid());
+    QDir(m_dir.path()).removeRecursively();
+    QDir().mkpath(m_dir.path());
+    FakePortSystem::reset(m_dir.path());
+    m_told.clear();
+}
+
+PortAccessOptions TestPortAccess::fakeOptions(PortMode mode)
+{
+    PortAccessOptions options;
+    options.mode = mode;
+    options.procRoot = m_dir.path() + "/proc";
+    options.devRoot = m_dir.path() + "/dev";
+    options.calls = FakePortSystem::calls();
+    options.report = [this](const QString &line) { m_told << line; };
+    return options;
+}
+
+void TestPortAccess::routesEachPort_data()
+{
+    QTest::addColumn<PortMode>("mode");
+    QTest::addColumn<int>("port");
+    QTest::addColumn<QStringList>("baseAddrs");
+    QTest::addColumn<QStringList>("nodes");
+    QTest::addColumn<int>("openErrno");
+    QTest::addColumn<int>("claimErrno");
+    QTest::addColumn<int>("iopermErrno");
+    QTest::addColumn<PortRoute>("route");
+    QTest::addColumn<QStringList>("calls");
+    QTest::addColumn<QStringList>("told"); // words the one stderr line must hold; none: silent
+
+    const QStringList three{"632\t1656\n", "888\t1912\n", "956\t0\n"};
+    const QStringList nodes3{"parport0", "parport1", "parport2"};
+    QTest::newRow("ppdev finds 0x378 as parport1")
+        << PortMode::Auto << 0x378 << three << nodes3 << 0 << 0 << 0 << PortRoute::Ppdev
+        << QStringList{"open /dev/parport1", "claim", "data 68"} << QStringList{};
+    QTest::newRow("ppdev finds 0x3bc as parport2")
+        << PortMode::Auto << 0x3BC << three << nodes3 << 0 << 0 << 0 << PortRoute::Ppdev
+        << QStringList{"open /dev/parport2", "claim", "data 68"} << QStringList{};
+    QTest::newRow("PCI card base listed by the kernel")
+        << PortMode::Auto << 0xD010 << QStringList{"888\t1912", "53264\t53256"} << nodes3 << 0
+        << 0 << 0 << PortRoute::Ppdev << QStringList{"open /dev/parport1", "claim", "data 68"}
+        << QStringList{};
+    QTest::newRow("no parport at the base: direct")
+        << PortMode::Auto << 0x378 << QStringList{"632\t1656"} << nodes3 << 0 << 0 << 0
+        << PortRoute::Direct << QStringList{"ioperm 0x378 1 1", "outb 0x378 68"} << QStringList{};
+    QTest::newRow("missing node: direct")
+        << PortMode::Auto << 0x378 << QStringList{"888\t1912"} << QStringList{} << 0 << 0 << 0
+        << PortRoute::Direct
+        << QStringList{"open /dev/parport0", "ioperm 0x378 1 1", "outb 0x378 68"} << QStringList{};
+    QTest::newRow("forced ppdev, missing node")
+        << PortMode::Ppdev << 0x378 << QStringList{"888\t1912"} << QStringList{} << 0 << 0 << 0
+        << PortRoute::Virtual << QStringList{"open /dev/parport0"}
+        << QStringList{"0x378", "/dev/parport0", "modprobe ppdev", "QUARNET_PORT=ppdev"};
+    QTest::newRow("forced ppdev, no parport listed")
+        << PortMode::Ppdev << 0x378 << QStringList{} << nodes3 << 0 << 0 << 0
+        << PortRoute::Virtual << QStringList{} << QStringList{"modprobe parport_pc"};
+    QTest::newRow("refused everywhere")
+        << PortMode::Auto << 0x378 << QStringList{"888\t1912"} << nodes3 << EACCES << 0 << EPERM
+        << PortRoute::Virtual << QStringList{"open /dev/parport0", "ioperm 0x378 1 1"}
+        << QStringList{"group lp", "root", "virtual port"};
+    QTest::newRow("claim refused: held elsewhere")
+        << PortMode::Ppdev << 0x378 << QStringList{"888\t1912"} << nodes3 << 0 << ENXIO << 0
+        << PortRoute::Virtual << QStringList{"open /dev/parport0", "claim", "close"}
+        << QStringList{"another program"};
+    QTest::newRow("forced direct at a legacy base")
+        << PortMode::Direct << 0x278 << QStringList{} << QStringList{} << 0 << 0 << 0
+        << PortRoute::Direct << QStringList{"ioperm 0x278 1 1", "outb 0x278 68"} << QStringList{};
+    QTest::newRow("forced direct, unlisted base")
+        << PortMode::Direct << 0xD010 << QStringList{} << QStringList{} << 0 << 0 << 0
+        << PortRoute::Virtual << QStringList{} << QStringList{"0xd010", "not a parallel-port base"};
+    QTest::newRow("partly typed &H3")
+        << PortMode::Auto << 0x3 << three << nodes3 << 0 << 0 << 0 << PortRoute::Virtual
+        << QStringList{} << QStringList{"port 0x003 ", "not a parallel-port base"};
+    QTest::newRow("&H37 forced ppdev")
+        << PortMode::Ppdev << 0x37 << three << nodes3 << 0 << 0 << 0 << PortRoute::Virtual
+        << QStringList{} << QStringList{"port 0x037 "};
+    QTest::newRow("&HFFFF")
+        << PortMode::Auto << 0xFFFF << three << nodes3 << 0 << 0 << 0 << PortRoute::Virtual
+        << QStringList{} << QStringList{"port 0xffff "};
+    QTest::newRow("forced virtual")
+        << PortMode::Virtual << 0x378 << three << nodes3 << 0 << 0 << 0 << PortRoute::Virtual
+        << QStringList{} << QStringList{};
+}
+
+void TestPortAccess::routesEachPort()
+{
+    QFETCH(PortMode, mode);
+    QFETCH(int, port);
+    QFETCH(QStringList, baseAddrs);
+    QFETCH(QStringList, nodes);
+    QFETCH(int, openErrno);
+    QFETCH(int, claimErrno);
+    QFETCH(int, iopermErrno);
+    QFETCH(PortRoute, route);
+    QFETCH(QStringList, calls);
+    QFETCH(QStringList, told);
+
+    layOutTree(m_dir.path(), baseAddrs, nodes);
+    FakePortSystem &fake = FakePortSystem::instance();
+    fake.openErrno = openErrno;
+    fake.claimErrno = claimErrno;
+    fake.iopermErrno = iopermErrno;
+
+    PortAccess access(fakeOptions(mode));
+    access.Out32(static_cast<std::int16_t>(port), 68);
+
+    QCOMPARE(access.routeOf(static_cast<std::uint16_t>(port)), route);
+    QCOMPARE(fake.log, calls);
+    const auto expectedVirtual = route == PortRoute::Virtual ? std::optional<std::uint8_t>(68)
+                                                             : std::nullopt;
+    QCOMPARE(access.virtualByte(static_cast<std::uint16_t>(port)), expectedVirtual);
+    QVERIFY(!access.routeReason(static_cast<std::uint16_t>(port)).isEmpty());
+    QCOMPARE(m_told.size(), told.isEmpty() ? 0 : 1);
+    for (const QString &word : told)
+        QVERIFY2(m_told.first().contains(word), qPrintable(m_told.first()));
+}
+
+void TestPortAccess::regularFileOrMissingNodeWithRealCalls_data()
+{
+    QTest::addColumn<QStringList>("nodes");
+    QTest::addColumn<QString>("told");
+    QTest::newRow("regular file: ENOTTY") << QStringList{"parport0"} << "not a parallel-port device";
+    QTest::newRow("no node: ENOENT") << QStringList{} << "modprobe ppdev";
+}
+
+// The real system calls against a fake tree: a regular file opens but cannot
+// be claimed. Forced ppdev keeps direct I/O, which root would get, out of it.
+void TestPortAccess::regularFileOrMissingNodeWithRealCalls()
+{
+    QFETCH(QStringList, nodes);
+    QFETCH(QString, told);
+    layOutTree(m_dir.path(), {"888\t1912"}, nodes);
+    PortAccessOptions options = fakeOptions(PortMode::Ppdev);
+    options.calls = PortSystemCalls::real();
+    PortAccess access(options);
+    access.Out32(0x378, 64);
+    QCOMPARE(access.routeOf(0x378), PortRoute::Virtual);
+    QCOMPARE(access.virtualByte(0x378), std::optional<std::uint8_t>(64));
+    QCOMPARE(m_told.size(), 1);
+    QVERIFY2(m_told.first().contains(told), qPrintable(m_told.first()));
+}
+
+void TestPortAccess::refusedRouteToldOncePerPort()
+{
+    FakePortSystem::instance().iopermErrno = EPERM;
+    PortAccess access(fakeOptions(PortMode::Auto));
+    const int writes[][2] = {{0x378, 68}, {0x378, 66}, {0x278, 64}, {0x378, 72},
+                             {0x278, 65}, {0x3, 1},    {0x3, 2},    {0x378, 64}};
+    for (const auto &write : writes)
+        access.Out32(static_cast<std::int16_t>(write[0]), static_cast<std::int16_t>(write[1]));
+
+    QCOMPARE(m_told.size(), 3);
+    QVERIFY(m_told[0].contains("port 0x378:"));
+    QVERIFY(m_told[1].contains("port 0x278:"));
+    QVERIFY(m_told[2].contains("port 0x003 "));
+    for (const QString &line : std::as_const(m_told))
+        QVERIFY2(line.startsWith("quarnet: ") && !line.contains('\n'), qPrintable(line));
+    QCOMPARE(access.virtualByte(0x378), std::optional<std::uint8_t>(64));
+    QCOMPARE(access.virtualByte(0x278), std::optional<std::uint8_t>(65));
+    QCOMPARE(access.virtualByte(0x3), std::optional<std::uint8_t>(2));
+    QCOMPARE(access.virtualByte(0x3BC), std::nullopt);
+}
+
+// Once routed, a port is written straight away: the tree can vanish and
+// alternating ports must not reopen or rescan anything.
+void TestPortAccess::routeChosenOnceThenKept()
+{
+    layOutTree(m_dir.path(), {"632\t1656", "888\t1912"}, {"parport0", "parport1"});
+    PortAccess access(fakeOptions(PortMode::Auto));
+    access.Out32(0x378, 64);
+    access.Out32(0x278, 64);
+    QDir(m_dir.path() + "/proc").removeRecursively();
+    QDir(m_dir.path() + "/dev").removeRecursively();
+    for (int step = 0; step < 100; ++step) {
+        access.Out32(0x378, static_cast<std::int16_t>(65 + step % 4));
+        access.Out32(0x278, static_cast<std::int16_t>(69 + step % 4));
+    }
+    const QStringList &log = FakePortSystem::instance().log;
+    QCOMPARE(log.count("open /dev/parport1"), 1);
+    QCOMPARE(log.count("open /dev/parport0"), 1);
+    QCOMPARE(log.count("claim"), 2);
+    QCOMPARE(log.filter(QRegularExpression("^data ")).size(), 202);
+    QCOMPARE(log.last(), QString("data 72"));
+    QVERIFY(m_told.isEmpty());
+}
+
+void TestPortAccess::shutdownReleasesOnceAndStopsWrites()
+{
+    layOutTree(m_dir.path(), {"888\t1912"}, {"parport0"});
+    FakePortSystem &fake = FakePortSystem::instance();
+    auto access = std::make_unique<PortAccess>(fakeOptions(PortMode::Auto));
+    access->Out32(0x378, 64);
+    access->Out32(0x278, 64);
+    access->Out32(0x3, 64);
+    fake.log.clear();
+
+    access->shutdown();
+    QCOMPARE(fake.log, (QStringList{"release", "close", "ioperm 0x278 1 0"}));
+    access->shutdown();
+    access->Out32(0x378, 68);
+    access->Out32(0x123, 68);
+    access.reset();
+    QCOMPARE(fake.log.size(), 3);
+}
+
+void TestPortAccess::valueMaskedToByte_data()
+{
+    QTest::addColumn<int>("value");
+    QTest::addColumn<int>("byte");
+    QTest::newRow("in range") << 200 << 200;
+    QTest::newRow("above a byte") << 0x1FF << 255;
+    QTest::newRow("exactly 256") << 256 << 0;
+    QTest::newRow("negative") << -1 << 255;
+}
+
+void TestPortAccess::valueMaskedToByte()
+{
+    QFETCH(int, value);
+    QFETCH(int, byte);
+    layOutTree(m_dir.path(), {"888\t1912"}, {"parport0"});
+    PortAccess access(fakeOptions(PortMode::Auto));
+    access.Out32(0x378, static_cast<std::int16_t>(value));
+    access.Out32(0x278, static_cast<std::int16_t>(value));
+    const QStringList &log = FakePortSystem::instance().log;
+    QVERIFY(log.contains(QStringLiteral("data %1").arg(byte)));
+    QVERIFY(log.contains(QStringLiteral("outb 0x278 %1").arg(byte)));
+}
+
+void TestPortAccess::errnoMapping_data()
+{
+    QTest::addColumn<PortStep>("step");
+    QTest::addColumn<int>("error");
+    QTest::addColumn<PortFault>("fault");
+    QTest::addColumn<QString>("advice");
+    QTest::newRow("open ENOENT") << PortStep::Open << ENOENT << PortFault::NoDeviceNode << "modprobe ppdev";
+    QTest::newRow("open EACCES") << PortStep::Open << EACCES << PortFault::AccessDenied << "group lp";
+    QTest::newRow("open EPERM") << PortStep::Open << EPERM << PortFault::AccessDenied << "group lp";
+    QTest::newRow("open ENXIO") << PortStep::Open << ENXIO << PortFault::PortUnavailable << "no such port";
+    QTest::newRow("claim ENXIO") << PortStep::Claim << ENXIO << PortFault::PortUnavailable << "holds it";
+    QTest::newRow("claim ENOTTY") << PortStep::Claim << ENOTTY << PortFault::NotParportDevice << "not a parallel-port device";
+    QTest::newRow("ioperm EPERM") << PortStep::IoPermission << EPERM << PortFault::NoIoPrivilege << "root";
+    QTest::newRow("open EIO") << PortStep::Open << EIO << PortFault::Other << "";
+}
+
+void TestPortAccess::errnoMapping()
+{
+    QFETCH(PortStep, step);
+    QFETCH(int, error);
+    QFETCH(PortFault, fault);
+    QFETCH(QString, advice);
+    QCOMPARE(portFaultFromErrno(step, error), fault);
+    QCOMPARE(portFaultAdvice(fault).isEmpty(), advice.isEmpty());
+    QVERIFY(portFaultAdvice(fault).contains(advice));
+}
+
+void TestPortAccess::baseAddrParsing_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<int>("base"); // -1: refused
+    QTest::newRow("kernel format") << QByteArray("888\t1912\n") << 888;
+    QTest::newRow("PCI card") << QByteArray("53264\t53256\n") << 53264;
+    QTest::newRow("single number") << QByteArray(" 956 \n") << 956;
+    QTest::newRow("hex is not the format") << QByteArray("0x378\t0\n") << -1;
+    QTest::newRow("beyond 16 bits") << QByteArray("70000\t1\n") << -1;
+    QTest::newRow("empty") << QByteArray("") << -1;
+    QTest::newRow("words") << QByteArray("none\n") << -1;
+}
+
+void TestPortAccess::baseAddrParsing()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(int, base);
+    const std::optional<std::uint16_t> parsed = PortKernelList::parseBaseAddr(text);
+    QCOMPARE(parsed.has_value(), base >= 0);
+    if (parsed)
+        QCOMPARE(int(*parsed), base);
+}
+
+void TestPortAccess::modeFromEnvironment_data()
+{
+    QTest::addColumn<QByteArray>("value");
+    QTest::addColumn<PortMode>("mode");
+    QTest::addColumn<bool>("told");
+    QTest::newRow("unset") << QByteArray() << PortMode::Auto << false;
+    QTest::newRow("auto") << QByteArray("auto") << PortMode::Auto << false;
+    QTest::newRow("ppdev") << QByteArray("ppdev") << PortMode::Ppdev << false;
+    QTest::newRow("direct") << QByteArray("direct") << PortMode::Direct << false;
+    QTest::newRow("virtual, any case") << QByteArray(" Virtual ") << PortMode::Virtual << false;
+    QTest::newRow("unknown") << QByteArray("inpout") << PortMode::Auto << true;
+}
+
+void TestPortAccess::modeFromEnvironment()
+{
+    QFETCH(QByteArray, value);
+    QFETCH(PortMode, mode);
+    QFETCH(bool, told);
+    const QByteArray saved = qgetenv("QUARNET_PORT");
+    qputenv("QUARNET_PORT", value);
+    qputenv("QUARNET_PORT_TRACE", m_dir.filePath("trace").toLocal8Bit());
+    const PortAccessOptions options = PortAccess::optionsFromEnvironment(
+        [this](const QString &line) { m_told << line; });
+    qputenv("QUARNET_PORT", saved);
+    qunsetenv("QUARNET_PORT_TRACE");
+
+    QCOMPARE(options.mode, mode);
+    QCOMPARE(options.tracePath, m_dir.filePath("trace"));
+    QCOMPARE(m_told.size(), told ? 1 : 0);
+    if (told)
+        QVERIFY(m_told.first().contains("QUARNET_PORT=inpout"));
+}
+
+void TestPortAccess::realHardware()
+{
+    const QByteArray base = qgetenv("QUARNET_HW_PORT");
+    if (base.isEmpty())
+        QSKIP("set QUARNET_HW_PORT to a parallel port's base (e.g. 0x378) to write 64, 65, 64 to it");
+    bool ok = false;
+    const auto port = static_cast<std::uint16_t>(base.toUInt(&ok, 0));
+    QVERIFY(ok);
+    PortAccessOptions options;
+    options.report = [this](const QString &line) { m_told << line; };
+    PortAccess access(options);
+    for (std::int16_t value : {64, 65, 64})
+        access.Out32(static_cast<std::int16_t>(port), value);
+    QVERIFY2(m_told.isEmpty(), qPrintable(m_told.join('\n')));
+    QVERIFY(access.routeOf(port) != PortRoute::Virtual);
+}
+
+QTEST_GUILESS_MAIN(TestPortAccess)
+#include "tst_portaccess.moc"

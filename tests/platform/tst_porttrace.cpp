@@ -1,0 +1,196 @@
+#include "PortAccess.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <csignal>
+#include <ctime>
+
+namespace {
+
+struct TraceLine
+{
+    quint64 ns;
+    QString port;
+    int value;
+};
+
+// Every line must be whole: a torn or partial line fails the parse.
+bool parseTrace(const QByteArray &content, QList<TraceLine> &lines)
+{
+    static const QRegularExpression format(QStringLiteral("^(\\d+) 0x([0-9a-f]{3,4}) (\\d{1,3})$"));
+    if (!content.isEmpty() && !content.endsWith('\n'))
+        return false;
+    for (const QByteArray &raw : content.split('\n')) {
+        if (raw.isEmpty())
+            continue;
+        const QRegularExpressionMatch match = format.match(QString::fromLatin1(raw));
+        if (!match.hasMatch())
+            return false;
+        lines.append({match.captured(1).toULongLong(), match.captured(2), match.captured(3).toInt()});
+    }
+    return true;
+}
+
+quint64 monotonicNow()
+{
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return quint64(now.tv_sec) * 1000000000u + quint64(now.tv_nsec);
+}
+
+} // namespace
+
+class TestPortTrace : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void formatsEveryWrite_data();
+    void formatsEveryWrite();
+    void appendsToExistingFile();
+    void unwritableFileIsToldAndWritesGoOn();
+    void completeAfterProcessEnds_data();
+    void completeAfterProcessEnds();
+
+private:
+    QTemporaryDir m_dir;
+};
+
+void TestPortTrace::formatsEveryWrite_data()
+{
+    QTest::addColumn<int>("port");
+    QTest::addColumn<int>("value");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("legacy base") << 0x378 << 64 << "0x378 64";
+    QTest::newRow("3bc lower case") << 0x3BC << 0 << "0x3bc 0";
+    QTest::newRow("&H3 padded") << 0x3 << 1 << "0x003 1";
+    QTest::newRow("two digits padded") << 0x2A << 255 << "0x02a 255";
+    QTest::newRow("four digits") << 0xD010 << 70 << "0xd010 70";
+    QTest::newRow("&HFFFF is -1") << -1 << 72 << "0xffff 72";
+    QTest::newRow("value masked") << 0x278 << 0x141 << "0x278 65";
+}
+
+void TestPortTrace::formatsEveryWrite()
+{
+    QFETCH(int, port);
+    QFETCH(int, value);
+    QFETCH(QString, expected);
+    const QString path = m_dir.filePath(QTest::currentDataTag());
+    PortAccessOptions options;
+    options.mode = PortMode::Virtual;
+    options.tracePath = path;
+    const quint64 before = monotonicNow();
+    {
+        PortAccess access(options);
+        for (int repeat = 0; repeat < 3; ++repeat)
+            access.Out32(static_cast<std::int16_t>(port), static_cast<std::int16_t>(value));
+    }
+    const quint64 after = monotonicNow();
+
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QList<TraceLine> lines;
+    QVERIFY(parseTrace(file.readAll(), lines));
+    QCOMPARE(lines.size(), 3);
+    for (int index = 0; index < lines.size(); ++index) {
+        QCOMPARE(QStringLiteral("0x%1 %2").arg(lines[index].port).arg(lines[index].value), expected);
+        QVERIFY(lines[index].ns >= before && lines[index].ns <= after);
+        if (index > 0)
+            QVERIFY(lines[index].ns > lines[index - 1].ns);
+    }
+}
+
+void TestPortTrace::appendsToExistingFile()
+{
+    const QString path = m_dir.filePath("existing");
+    QFile seed(path);
+    QVERIFY(seed.open(QIODevice::WriteOnly));
+    seed.write("1 0x378 64\n");
+    seed.close();
+    PortAccessOptions options;
+    options.mode = PortMode::Virtual;
+    options.tracePath = path;
+    PortAccess(options).Out32(0x378, 68);
+
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QList<TraceLine> lines;
+    QVERIFY(parseTrace(file.readAll(), lines));
+    QCOMPARE(lines.size(), 2);
+    QCOMPARE(lines[0].ns, 1u);
+    QCOMPARE(lines[1].value, 68);
+}
+
+void TestPortTrace::unwritableFileIsToldAndWritesGoOn()
+{
+    QStringList told;
+    PortAccessOptions options;
+    options.mode = PortMode::Virtual;
+    options.tracePath = m_dir.filePath("no/such/dir/trace");
+    options.report = [&told](const QString &line) { told << line; };
+    PortAccess access(options);
+    access.Out32(0x378, 68);
+    QCOMPARE(told.size(), 1);
+    QVERIFY(told.first().contains("QUARNET_PORT_TRACE"));
+    QCOMPARE(access.virtualByte(0x378), std::optional<std::uint8_t>(68));
+}
+
+void TestPortTrace::completeAfterProcessEnds_data()
+{
+    QTest::addColumn<QString>("ending");
+    QTest::addColumn<int>("count");
+    QTest::newRow("normal end") << "return" << 5000;
+    QTest::newRow("_exit without clean-up") << "_exit" << 5000;
+    QTest::newRow("shutdown then _exit") << "shutdown" << 5000;
+    QTest::newRow("SIGTERM mid-run") << "signal" << 20000;
+}
+
+// The child writes value i % 256 for write i, so a lost or torn line shows
+// as a gap in the sequence or a line that does not parse.
+void TestPortTrace::completeAfterProcessEnds()
+{
+    QFETCH(QString, ending);
+    QFETCH(int, count);
+    const QString path = m_dir.filePath("child-" + ending);
+    QProcess child;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("QUARNET_PORT", "virtual");
+    environment.insert("QUARNET_PORT_TRACE", path);
+    child.setProcessEnvironment(environment);
+    child.start(PORT_TRACE_CHILD, {ending, QString::number(count)});
+    QVERIFY(child.waitForStarted());
+    if (ending == "signal") {
+        QVERIFY(child.waitForReadyRead(10000));
+        QCOMPARE(child.readAllStandardOutput(), QByteArray("ready\n"));
+        QTest::qWait(20);
+        child.terminate();
+    }
+    QVERIFY(child.waitForFinished(10000));
+    if (ending == "signal") {
+        QCOMPARE(child.exitStatus(), QProcess::CrashExit);
+        QCOMPARE(child.exitCode(), SIGTERM);
+    } else {
+        QCOMPARE(child.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(child.exitCode(), 0);
+    }
+    QVERIFY(child.readAllStandardError().isEmpty());
+
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QList<TraceLine> lines;
+    QVERIFY(parseTrace(file.readAll(), lines));
+    if (ending == "signal")
+        QVERIFY2(lines.size() > count, qPrintable(QString::number(lines.size())));
+    else
+        QCOMPARE(lines.size(), count);
+    for (int index = 0; index < lines.size(); ++index) {
+        QCOMPARE(lines[index].port, QString("378"));
+        QCOMPARE(lines[index].value, index % 256);
+    }
+}
+
+QTEST_GUILESS_MAIN(TestPortTrace)
+#include "tst_porttrace.moc"
