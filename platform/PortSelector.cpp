@@ -89,8 +89,7 @@ PortOpening PortSelector::tryPpdev(std::uint16_t port, const QList<KernelParport
             tried << QStringLiteral("ppdev ") + device + QStringLiteral(": ") + faultText(opening);
         return opening;
     }
-    tried << QStringLiteral("ppdev: ") + portFaultAdvice(PortFault::NoKernelParport)
-                 + QStringLiteral(" [") + m_kernel.directory() + QStringLiteral("]");
+    tried << QStringLiteral("ppdev: ") + portFaultAdvice(PortFault::NoKernelParport);
     return {nullptr, PortFault::NoKernelParport, 0};
 }
 

@@ -54,6 +54,8 @@ private slots:
     void unwritableFileIsToldAndWritesGoOn();
     void completeAfterProcessEnds_data();
     void completeAfterProcessEnds();
+    void strayAddressesToldOnceOnStderr_data();
+    void strayAddressesToldOnceOnStderr();
 
 private:
     QTemporaryDir m_dir;
@@ -189,7 +191,42 @@ void TestPortTrace::completeAfterProcessEnds()
     for (int index = 0; index < lines.size(); ++index) {
         QCOMPARE(lines[index].port, QString("378"));
         QCOMPARE(lines[index].value, index % 256);
+        if (index > 0)
+            QVERIFY(lines[index].ns > lines[index - 1].ns);
     }
+}
+
+void TestPortTrace::strayAddressesToldOnceOnStderr_data()
+{
+    QTest::addColumn<QString>("mode");
+    QTest::addColumn<QStringList>("told"); // the start of each stderr line, in order
+    const QStringList ports{"quarnet: port 0x003 ", "quarnet: port 0x123 ", "quarnet: port 0xffff "};
+    QTest::newRow("auto") << "auto" << ports;
+    QTest::newRow("ppdev") << "ppdev" << ports;
+    QTest::newRow("direct") << "direct" << ports;
+    QTest::newRow("virtual is silent") << "virtual" << QStringList{};
+    QTest::newRow("unknown mode") << "lpt1" << (QStringList{"quarnet: QUARNET_PORT=lpt1 "} + ports);
+}
+
+// Through the real standard error: one whole line per port, however often
+// the port is written, and never a real route for these addresses.
+void TestPortTrace::strayAddressesToldOnceOnStderr()
+{
+    QFETCH(QString, mode);
+    QFETCH(QStringList, told);
+    QProcess child;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("QUARNET_PORT", mode);
+    environment.remove("QUARNET_PORT_TRACE");
+    child.setProcessEnvironment(environment);
+    child.start(PORT_TRACE_CHILD, {"stray", "0"});
+    QVERIFY(child.waitForFinished(10000));
+    QCOMPARE(child.exitCode(), 0);
+    const QStringList lines = QString::fromLocal8Bit(child.readAllStandardError())
+                                  .split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), told.size());
+    for (int index = 0; index < lines.size(); ++index)
+        QVERIFY2(lines[index].startsWith(told[index]), qPrintable(lines[index]));
 }
 
 QTEST_GUILESS_MAIN(TestPortTrace)
