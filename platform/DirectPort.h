@@ -5,6 +5,8 @@
 
 // A parallel port written with outb after ioperm: needs root and bypasses the
 // kernel's drivers, so it is only ever opened at a parallel port's base.
+// Linux grants ioperm per thread: the port must be written from the thread
+// that first used it (the user-interface thread), or outb faults.
 class DirectPort final : public PortBackend
 {
 public:

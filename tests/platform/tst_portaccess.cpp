@@ -1,6 +1,5 @@
 #include "FakePortSystem.h"
 #include "PortAccess.h"
-#include "PortFault.h"
 #include "PortKernelList.h"
 
 #include <QDir>
@@ -11,8 +10,6 @@
 
 Q_DECLARE_METATYPE(PortMode)
 Q_DECLARE_METATYPE(PortRoute)
-Q_DECLARE_METATYPE(PortStep)
-Q_DECLARE_METATYPE(PortFault)
 
 namespace {
 
@@ -52,8 +49,6 @@ private slots:
     void shutdownReleasesOnceAndStopsWrites();
     void valueMaskedToByte_data();
     void valueMaskedToByte();
-    void errnoMapping_data();
-    void errnoMapping();
     void baseAddrParsing_data();
     void baseAddrParsing();
     void modeFromEnvironment_data();
@@ -296,33 +291,6 @@ void TestPortAccess::valueMaskedToByte()
     const QStringList &log = FakePortSystem::instance().log;
     QVERIFY(log.contains(QStringLiteral("data %1").arg(byte)));
     QVERIFY(log.contains(QStringLiteral("outb 0x278 %1").arg(byte)));
-}
-
-void TestPortAccess::errnoMapping_data()
-{
-    QTest::addColumn<PortStep>("step");
-    QTest::addColumn<int>("error");
-    QTest::addColumn<PortFault>("fault");
-    QTest::addColumn<QString>("advice");
-    QTest::newRow("open ENOENT") << PortStep::Open << ENOENT << PortFault::NoDeviceNode << "modprobe ppdev";
-    QTest::newRow("open EACCES") << PortStep::Open << EACCES << PortFault::AccessDenied << "group lp";
-    QTest::newRow("open EPERM") << PortStep::Open << EPERM << PortFault::AccessDenied << "group lp";
-    QTest::newRow("open ENXIO") << PortStep::Open << ENXIO << PortFault::PortUnavailable << "no such port";
-    QTest::newRow("claim ENXIO") << PortStep::Claim << ENXIO << PortFault::PortUnavailable << "holds it";
-    QTest::newRow("claim ENOTTY") << PortStep::Claim << ENOTTY << PortFault::NotParportDevice << "not a parallel-port device";
-    QTest::newRow("ioperm EPERM") << PortStep::IoPermission << EPERM << PortFault::NoIoPrivilege << "root";
-    QTest::newRow("open EIO") << PortStep::Open << EIO << PortFault::Other << "";
-}
-
-void TestPortAccess::errnoMapping()
-{
-    QFETCH(PortStep, step);
-    QFETCH(int, error);
-    QFETCH(PortFault, fault);
-    QFETCH(QString, advice);
-    QCOMPARE(portFaultFromErrno(step, error), fault);
-    QCOMPARE(portFaultAdvice(fault).isEmpty(), advice.isEmpty());
-    QVERIFY(portFaultAdvice(fault).contains(advice));
 }
 
 void TestPortAccess::baseAddrParsing_data()
