@@ -3,15 +3,19 @@
 #include "DriveHost.h"
 #include "DriveState.h"
 #include "Services.h"
+#include "SpinLoop.h"
 
 // The motor drive's operations, as the main window's handlers call them.
 // Everything it touches outside DriveState arrives through interfaces, so the
-// run loop can be stepped, stopped and closed from tests.
+// run loop can be stepped, stopped and closed from tests. The wait between
+// steps is SpinLoop unless a test hands in one that records its size instead
+// of spending it; a plain function pointer, so production pays one call.
 class MotorDrive
 {
 public:
     MotorDrive(DriveState &state, ModeFlags &modes, IPort &port, IEventPump &pump,
-               IRunButtons &buttons, ISpeedDisplay &display, IProcessControl &process);
+               IRunButtons &buttons, ISpeedDisplay &display, IProcessControl &process,
+               void (*wait)(double) = SpinLoop);
 
     DriveState &state() { return m_state; }
     ModeFlags &modes() { return m_modes; }
@@ -36,4 +40,7 @@ private:
     IRunButtons &m_buttons;
     ISpeedDisplay &m_display;
     IProcessControl &m_process;
+    void (*m_wait)(double);
+
+    void setPhaseLines(int phase);
 };

@@ -1,0 +1,154 @@
+#include "MotorDrive.h"
+
+#include "AddressText.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace {
+
+// One row per phase: OutBit[0..3] in each mode. The lines take their turn in
+// the order 0, 2, 1, 3; each "Half" row is its own "Full" row plus the next.
+struct PhaseRow
+{
+    std::int16_t full[4];
+    std::int16_t half[4];
+};
+
+static constexpr PhaseRow kPhases[4] = {
+    {{1, 0, 0, 0}, {1, 0, 1, 0}},
+    {{0, 0, 1, 0}, {0, 1, 1, 0}},
+    {{0, 1, 0, 0}, {0, 1, 0, 1}},
+    {{0, 0, 0, 1}, {1, 0, 0, 1}},
+};
+
+constexpr std::int16_t kTrue = -1;
+constexpr std::int16_t kFalse = 0;
+
+constexpr int kMinStepSec = 1;
+constexpr int kMaxStepSec = 32767;
+
+// The gauge scale: 0 steps/s sits at 4970, 500 steps/s at 60.
+constexpr double kGaugeZeroY = 4970.0;
+constexpr double kGaugeUnitsPerStep = 9.82;
+
+void switchPhaseLinesOff(DriveState &state)
+{
+    std::fill(state.OutBit, state.OutBit + 4, std::int16_t{0});
+}
+
+} // namespace
+
+MotorDrive::MotorDrive(DriveState &state, ModeFlags &modes, IPort &port, IEventPump &pump,
+                       IRunButtons &buttons, ISpeedDisplay &display, IProcessControl &process,
+                       void (*wait)(double))
+    : m_state(state), m_modes(modes), m_port(port), m_pump(pump), m_buttons(buttons),
+      m_display(display), m_process(process), m_wait(wait)
+{
+}
+
+void MotorDrive::InitDrive(const QString &addressBoxText)
+{
+    m_state.OutBit[6] = 1;
+    m_modes.FullStep = kTrue;
+    m_modes.HalfStep = kFalse;
+    m_state.PortAddress = addressBoxText;
+    switchPhaseLinesOff(m_state);
+    SendPort();
+    m_state.StepSec = 1;
+}
+
+void MotorDrive::SetPortAddress(const QString &text)
+{
+    m_state.PortAddress = text;
+}
+
+// Text that names no port (an empty box, a bare "&H", a word) writes nowhere:
+// the byte is still assembled, so the next good address gets the current one.
+void MotorDrive::SendPort()
+{
+    int value = 0;
+    for (int n = 7; n >= 0; --n)
+        value |= m_state.OutBit[n] << n;
+    m_state.PortByte = static_cast<std::int16_t>(value);
+    if (const auto port = PortFromAddressText(m_state.PortAddress))
+        m_port.Out32(*port, m_state.PortByte);
+}
+
+// Re-entrant by design: the event pass may stop this run and start a new one
+// inside it. The nested run then owns the motor; when it stops, this one finds
+// "Stop" disabled too and ends as well, switching the lines off once more.
+void MotorDrive::RunMotor()
+{
+    m_buttons.setStartEnabled(false);
+    m_buttons.setStopEnabled(true);
+    for (;;) {
+        m_pump.processPendingEvents();
+        if (!m_buttons.isStopEnabled())
+            break;
+        // StepSec is 1 or more once InitDrive has run; a run before that must
+        // not divide by zero and spin for ever.
+        m_wait(m_state.LoopsPerSec / std::max<int>(m_state.StepSec, kMinStepSec));
+        ++m_state.StepPhase;
+        setPhaseLines(m_state.StepPhase);
+        SendPort();
+        if (m_state.StepPhase == 3)
+            m_state.StepPhase = -1;
+    }
+    switchPhaseLinesOff(m_state);
+    SendPort();
+}
+
+// "Half" first, then "Full": with exactly one flag true, one pattern wins.
+void MotorDrive::setPhaseLines(int phase)
+{
+    const PhaseRow &row = kPhases[phase & 3];
+    if (m_modes.HalfStep)
+        std::copy(row.half, row.half + 4, m_state.OutBit);
+    if (m_modes.FullStep)
+        std::copy(row.full, row.full + 4, m_state.OutBit);
+}
+
+void MotorDrive::StopMotor()
+{
+    m_buttons.setStopEnabled(false);
+    m_buttons.setStartEnabled(true);
+}
+
+void MotorDrive::CloseProgram()
+{
+    switchPhaseLinesOff(m_state);
+    SendPort();
+    m_process.endNow();
+    std::abort(); // a process control that returns has broken its contract
+}
+
+void MotorDrive::SelectMode(int index)
+{
+    if (index == 0) {
+        m_modes.HalfStep = kTrue;
+        m_modes.FullStep = kFalse;
+    } else if (index == 1) {
+        m_modes.FullStep = kTrue;
+        m_modes.HalfStep = kFalse;
+    }
+}
+
+// Raises stop at 32767 rather than wrapping: a wrapped StepSec would turn
+// the motor at a negative speed and divide the wait by it.
+void MotorDrive::StepSpeed(int index)
+{
+    static constexpr int kChange[4] = {+10, +1, -1, -10};
+    if (index >= 0 && index < 4) {
+        const int wanted = m_state.StepSec + kChange[index];
+        m_state.StepSec = static_cast<std::int16_t>(std::clamp(wanted, kMinStepSec, kMaxStepSec));
+    }
+    ShowSpeed();
+}
+
+void MotorDrive::ShowSpeed()
+{
+    m_display.setStepText(QString::number(int{m_state.StepSec}));
+    const float y = static_cast<float>(kGaugeZeroY - m_state.StepSec * kGaugeUnitsPerStep);
+    m_display.setGaugeY(y);
+}

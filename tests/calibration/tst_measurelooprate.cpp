@@ -1,0 +1,111 @@
+#include "DriveState.h"
+#include "MeasureLoopRate.h"
+
+#include <QTest>
+#include <QVector>
+#include <cmath>
+#include <numeric>
+
+namespace {
+
+// Gives the scripted readings in turn, then repeats the last one for ever.
+class ScriptedClock : public IClock
+{
+public:
+    explicit ScriptedClock(QVector<float> readings) : m_readings(std::move(readings)) {}
+    float secondsSinceMidnight() override
+    {
+        return m_readings[std::min<qsizetype>(m_next++, m_readings.size() - 1)];
+    }
+
+private:
+    QVector<float> m_readings;
+    qsizetype m_next = 0;
+};
+
+QVector<double> g_bounds;
+void recordSpin(double n) { g_bounds.append(n); }
+
+} // namespace
+
+class TestMeasureLoopRate : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init() { g_bounds.clear(); }
+    void rate_data();
+    void rate();
+    void brokenClockStillReturns_data();
+    void brokenClockStillReturns();
+};
+
+void TestMeasureLoopRate::rate_data()
+{
+    QTest::addColumn<QVector<float>>("readings");
+    QTest::addColumn<QVector<double>>("bounds");
+    QTest::addColumn<double>("loopsPerSec");
+
+    QTest::newRow("6.25 s") << QVector<float>{1000.0f, 1006.25f} << QVector<double>{49999999}
+                            << 49999999 / 6.25;
+    QTest::newRow("2.5 s") << QVector<float>{1000.0f, 1002.5f} << QVector<double>{49999999}
+                           << 19999999.6;
+    QTest::newRow("late in the day") << QVector<float>{80000.0f, 80006.25f}
+                                     << QVector<double>{49999999} << 49999999 / 6.25;
+    QTest::newRow("across midnight") << QVector<float>{86398.0f, 4.25f}
+                                     << QVector<double>{49999999} << 49999999 / 6.25;
+    QTest::newRow("too short") << QVector<float>{1000.0f, 1000.5f, 2000.0f, 2002.5f}
+                               << QVector<double>{49999999, 249999995} << 249999995 / 2.5;
+    QTest::newRow("zero elapsed") << QVector<float>{1000.0f, 1000.0f, 2000.0f, 2002.5f}
+                                  << QVector<double>{49999999, 499999990} << 499999990 / 2.5;
+    QTest::newRow("clock going backwards") << QVector<float>{1000.0f, 999.0f, 2000.0f, 2002.5f}
+                                           << QVector<double>{49999999, 499999990}
+                                           << 499999990 / 2.5;
+    QTest::newRow("short twice") << QVector<float>{0.0f, 0.25f, 1.0f, 2.0f, 3.0f, 5.5f}
+                                 << QVector<double>{49999999, 499999990, 1249999975}
+                                 << 1249999975 / 2.5;
+}
+
+// Exact comparison: the rate is the bound over the single-precision elapsed
+// time in double precision, fractional part kept.
+void TestMeasureLoopRate::rate()
+{
+    QFETCH(QVector<float>, readings);
+    QFETCH(QVector<double>, bounds);
+    QFETCH(double, loopsPerSec);
+
+    DriveState state;
+    ScriptedClock clock(readings);
+    MeasureLoopRate(state, clock, recordSpin);
+
+    QCOMPARE(g_bounds, bounds);
+    QVERIFY2(state.LoopsPerSec == loopsPerSec,
+             qPrintable(QString::number(state.LoopsPerSec, 'f', 6)));
+}
+
+void TestMeasureLoopRate::brokenClockStillReturns_data()
+{
+    QTest::addColumn<QVector<float>>("readings");
+    QTest::newRow("stuck") << QVector<float>{43210.5f};
+    QVector<float> backwards;
+    for (int i = 0; i < 20; ++i)
+        backwards.append(1000.0f - i);
+    QTest::newRow("running backwards") << backwards;
+    QTest::newRow("stuck at midnight") << QVector<float>{0.0f};
+}
+
+// However the clock misbehaves, start-up must go on with a usable rate.
+void TestMeasureLoopRate::brokenClockStillReturns()
+{
+    QFETCH(QVector<float>, readings);
+    DriveState state;
+    ScriptedClock clock(readings);
+    MeasureLoopRate(state, clock, recordSpin);
+
+    // A stuck clock may cost a few seconds of a native loop, not minutes.
+    QVERIFY(std::accumulate(g_bounds.begin(), g_bounds.end(), 0.0) <= 1e10);
+    QVERIFY(std::isfinite(state.LoopsPerSec));
+    QVERIFY(state.LoopsPerSec > 0.0);
+}
+
+QTEST_GUILESS_MAIN(TestMeasureLoopRate)
+#include "tst_measurelooprate.moc"

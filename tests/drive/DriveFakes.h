@@ -1,0 +1,100 @@
+#pragma once
+
+#include "MotorDrive.h"
+
+#include <QString>
+#include <QVector>
+#include <functional>
+#include <map>
+
+struct Write
+{
+    int port;
+    int value;
+    bool operator==(const Write &) const = default;
+};
+
+class RecordingPort : public IPort
+{
+public:
+    void Out32(std::int16_t port, std::int16_t value) override { writes.append({port, value}); }
+    QVector<int> values() const
+    {
+        QVector<int> result;
+        for (const Write &w : writes)
+            result.append(w.value);
+        return result;
+    }
+    QVector<Write> writes;
+};
+
+// Runs the action scripted for each event pass, counted from 1 across all
+// runs, nested ones included.
+class ScriptedPump : public IEventPump
+{
+public:
+    void processPendingEvents() override
+    {
+        const auto it = script.find(++passes);
+        if (it != script.end())
+            it->second();
+    }
+    std::map<int, std::function<void()>> script;
+    int passes = 0;
+};
+
+class FakeButtons : public IRunButtons
+{
+public:
+    bool isStopEnabled() const override { return stop; }
+    void setStartEnabled(bool enabled) override { start = enabled; }
+    void setStopEnabled(bool enabled) override { stop = enabled; }
+    bool start = true;
+    bool stop = true;
+};
+
+class FakeDisplay : public ISpeedDisplay
+{
+public:
+    void setStepText(const QString &t) override { text = t; }
+    void setGaugeY(float y) override { gaugeY = y; }
+    QString text = QStringLiteral("untouched");
+    float gaugeY = -12345.0f;
+};
+
+struct ProcessEnded
+{
+};
+
+class ThrowingProcess : public IProcessControl
+{
+public:
+    [[noreturn]] void endNow() override { throw ProcessEnded{}; }
+};
+
+// Records each wait's size instead of spending it.
+inline QVector<double> g_waits;
+inline void recordWait(double n) { g_waits.append(n); }
+
+// A drive as the main window has it just after loading: InitDrive done and
+// its write cleared from the record.
+struct DriveRig
+{
+    DriveState state;
+    ModeFlags modes;
+    RecordingPort port;
+    ScriptedPump pump;
+    FakeButtons buttons;
+    FakeDisplay display;
+    ThrowingProcess process;
+    MotorDrive drive{state, modes, port, pump, buttons, display, process, recordWait};
+
+    DriveRig()
+    {
+        g_waits.clear();
+        drive.InitDrive(QStringLiteral("&H378"));
+        port.writes.clear();
+        state.LoopsPerSec = 1000.0;
+    }
+    void stopAtPass(int pass) { pump.script[pass] = [this] { drive.StopMotor(); }; }
+};

@@ -1,0 +1,121 @@
+#include "DriveFakes.h"
+
+#include <QTest>
+
+class TestRunMotor : public QObject
+{
+    Q_OBJECT
+private slots:
+    void phaseSequence_data();
+    void phaseSequence();
+    void startStopStartContinuesPhase();
+    void modeChangeAppliesToNextStep();
+    void waitSizedFromCurrentSpeed();
+    void closeMidRunWritesPhasesOffAndNothingMore();
+    void nestedRunEndsBothLoops();
+};
+
+void TestRunMotor::phaseSequence_data()
+{
+    QTest::addColumn<int>("modeIndex");
+    QTest::addColumn<int>("stopPass");
+    QTest::addColumn<QVector<int>>("bytes");
+
+    QTest::newRow("stop before the first step") << 1 << 1 << QVector<int>{64};
+    QTest::newRow("Full, two turns") << 1 << 9 << QVector<int>{68, 66, 72, 65, 68, 66, 72, 65, 64};
+    QTest::newRow("Half, two turns") << 0 << 9 << QVector<int>{70, 74, 73, 69, 70, 74, 73, 69, 64};
+}
+
+void TestRunMotor::phaseSequence()
+{
+    QFETCH(int, modeIndex);
+    QFETCH(int, stopPass);
+    QFETCH(QVector<int>, bytes);
+
+    DriveRig rig;
+    rig.drive.SelectMode(modeIndex);
+    bool startDisabledWhileRunning = false;
+    rig.pump.script[1] = [&] { startDisabledWhileRunning = !rig.buttons.start; };
+    rig.stopAtPass(stopPass);
+    rig.drive.RunMotor();
+
+    QCOMPARE(rig.port.values(), bytes);
+    QCOMPARE(rig.pump.passes, stopPass);
+    QVERIFY(startDisabledWhileRunning || stopPass == 1);
+    QVERIFY(rig.buttons.start);
+    QVERIFY(!rig.buttons.stop);
+}
+
+void TestRunMotor::startStopStartContinuesPhase()
+{
+    DriveRig rig;
+    rig.stopAtPass(3);
+    rig.drive.RunMotor();
+    rig.stopAtPass(7);
+    rig.drive.RunMotor();
+
+    QCOMPARE(rig.port.values(), (QVector<int>{68, 66, 64, 72, 65, 68, 64}));
+}
+
+void TestRunMotor::modeChangeAppliesToNextStep()
+{
+    DriveRig rig;
+    rig.pump.script[3] = [&] { rig.drive.SelectMode(0); };
+    rig.pump.script[5] = [&] { rig.drive.SelectMode(1); };
+    rig.stopAtPass(7);
+    rig.drive.RunMotor();
+
+    QCOMPARE(rig.port.values(), (QVector<int>{68, 66, 73, 69, 68, 66, 64}));
+}
+
+// The speed read at each step sizes that step's wait; above LoopsPerSec the
+// wait is below one iteration, so no wait at all.
+void TestRunMotor::waitSizedFromCurrentSpeed()
+{
+    DriveRig rig;
+    rig.state.LoopsPerSec = 1000.0;
+    rig.pump.script[2] = [&] { rig.drive.StepSpeed(1); };
+    rig.pump.script[3] = [&] { rig.state.StepSec = 2000; };
+    rig.stopAtPass(4);
+    rig.drive.RunMotor();
+
+    QCOMPARE(g_waits, (QVector<double>{1000.0, 500.0, 0.5}));
+    QCOMPARE(rig.port.values(), (QVector<int>{68, 66, 72, 64}));
+}
+
+void TestRunMotor::closeMidRunWritesPhasesOffAndNothingMore()
+{
+    DriveRig rig;
+    rig.pump.script[3] = [&] { rig.drive.CloseProgram(); };
+    rig.stopAtPass(4);
+    bool ended = false;
+    try {
+        rig.drive.RunMotor();
+    } catch (const ProcessEnded &) {
+        ended = true;
+    }
+
+    QVERIFY(ended);
+    QCOMPARE(rig.port.values(), (QVector<int>{68, 66, 64}));
+    QCOMPARE(rig.pump.passes, 3);
+}
+
+// Stop and Start clicked within one event pass: the new run runs inside the
+// old one's pass, and when it stops the old loop ends too.
+void TestRunMotor::nestedRunEndsBothLoops()
+{
+    DriveRig rig;
+    rig.pump.script[2] = [&] {
+        rig.drive.StopMotor();
+        rig.drive.RunMotor();
+    };
+    rig.stopAtPass(5);
+    rig.drive.RunMotor();
+
+    QCOMPARE(rig.port.values(), (QVector<int>{68, 66, 72, 64, 64}));
+    QCOMPARE(rig.pump.passes, 5);
+    QCOMPARE(rig.state.StepPhase, -1);
+}
+
+QTEST_GUILESS_MAIN(TestRunMotor)
+#include "tst_runmotor.moc"
