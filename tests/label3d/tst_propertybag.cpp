@@ -1,0 +1,271 @@
+#include "Label3DError.h"
+#include "PropertyBag.h"
+
+#include <QtTest>
+#include <limits>
+
+Q_DECLARE_METATYPE(PropertyValue)
+
+namespace {
+
+FontRef arial(float size)
+{
+    FontDescription d;
+    d.Name = QStringLiteral("Arial");
+    d.Size = size;
+    return StdFont::create(d);
+}
+
+QString withHeader(const QString &body)
+{
+    return QLatin1String(PropertyBag::Header) + QLatin1Char('\n') + body;
+}
+
+} // namespace
+
+class TestPropertyBag : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void keysMatchWithoutCase();
+    void valueEqualToDefaultIsNotStored_data();
+    void valueEqualToDefaultIsNotStored();
+    void rewritingWithDefaultForgetsStoredEntry();
+    void conversions_data();
+    void conversions();
+    void fontEntryHandsOutOneObject();
+    void textRoundTripsExactly();
+    void splashSetWithRepeatedKeysLoads();
+    void malformedTextIsRejected_data();
+    void malformedTextIsRejected();
+};
+
+void TestPropertyBag::keysMatchWithoutCase()
+{
+    QString error;
+    const auto bag = PropertyBag::fromText(withHeader("\"forecolor1\" i32 255\n"), &error);
+    QVERIFY2(bag, qPrintable(error));
+    QCOMPARE(bag->ReadProperty("ForeColor1", PropertyValue::int16(0)).toInt32(), 255);
+    QCOMPARE(bag->ReadProperty("FORECOLOR1", PropertyValue::int16(0)).toInt32(), 255);
+    QCOMPARE(bag->ReadProperty("ForeColor2", PropertyValue::int32(0xFFFFFF)).toInt32(), 0xFFFFFF);
+}
+
+void TestPropertyBag::valueEqualToDefaultIsNotStored_data()
+{
+    QTest::addColumn<PropertyValue>("value");
+    QTest::addColumn<PropertyValue>("defaultValue");
+    QTest::addColumn<bool>("stored");
+
+    QTest::newRow("32-bit zero against 16-bit zero")
+        << PropertyValue::int32(0) << PropertyValue::int16(0) << false;
+    QTest::newRow("byte 0 against byte 0") << PropertyValue::byte(0) << PropertyValue::byte(0) << false;
+    QTest::newRow("true against true") << PropertyValue::boolean(true) << PropertyValue::boolean(true) << false;
+    QTest::newRow("false against true") << PropertyValue::boolean(false) << PropertyValue::boolean(true) << true;
+    QTest::newRow("system colour against white")
+        << PropertyValue::int32(qint32(0x8000000Eu)) << PropertyValue::int32(0xFFFFFF) << true;
+    QTest::newRow("empty text against Label3D")
+        << PropertyValue::text("") << PropertyValue::text("Label3D") << true;
+    QTest::newRow("text 0 is not the number 0") << PropertyValue::text("0") << PropertyValue::int16(0) << true;
+    QTest::newRow("equal font descriptions, different objects")
+        << PropertyValue::font(arial(12)) << PropertyValue::font(arial(12)) << false;
+    QTest::newRow("different font sizes")
+        << PropertyValue::font(arial(12)) << PropertyValue::font(arial(12.25f)) << true;
+}
+
+void TestPropertyBag::valueEqualToDefaultIsNotStored()
+{
+    QFETCH(PropertyValue, value);
+    QFETCH(PropertyValue, defaultValue);
+    QFETCH(bool, stored);
+
+    PropertyBag bag;
+    bag.WriteProperty("Key", value, defaultValue);
+    QCOMPARE(bag.contains("key"), stored);
+}
+
+void TestPropertyBag::rewritingWithDefaultForgetsStoredEntry()
+{
+    PropertyBag bag;
+    bag.append("caption", PropertyValue::text("Quarnet"));
+    bag.append("caption", PropertyValue::text("Quarnet"));
+    bag.WriteProperty("Caption", PropertyValue::text("Label3D"), PropertyValue::text("Label3D"));
+    QCOMPARE(bag.count(), 0);
+    QCOMPARE(bag.ReadProperty("Caption", PropertyValue::text("Label3D")).toText(), QString("Label3D"));
+
+    bag.append("caption", PropertyValue::text("a"));
+    bag.append("CAPTION", PropertyValue::text("a"));
+    bag.WriteProperty("Caption", PropertyValue::text("b"), PropertyValue::text("Label3D"));
+    QCOMPARE(bag.count(), 1);
+    QCOMPARE(bag.ReadProperty("caption", PropertyValue::text("")).toText(), QString("b"));
+}
+
+void TestPropertyBag::conversions_data()
+{
+    QTest::addColumn<PropertyValue>("value");
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<qint64>("expected");
+    QTest::addColumn<int>("error"); // 0 when the conversion succeeds
+
+    const int overflow = int(Label3DError::Kind::Overflow);
+    const int mismatch = int(Label3DError::Kind::TypeMismatch);
+    QTest::newRow("256 to byte") << PropertyValue::int32(256) << "byte" << qint64(0) << overflow;
+    QTest::newRow("-1 to byte") << PropertyValue::int32(-1) << "byte" << qint64(0) << overflow;
+    QTest::newRow("255 to byte") << PropertyValue::int16(255) << "byte" << qint64(255) << 0;
+    QTest::newRow("32768 to 16 bits") << PropertyValue::int32(32768) << "i16" << qint64(0) << overflow;
+    QTest::newRow("-32768 to 16 bits") << PropertyValue::int32(-32768) << "i16" << qint64(-32768) << 0;
+    QTest::newRow("true to 16 bits") << PropertyValue::boolean(true) << "i16" << qint64(-1) << 0;
+    QTest::newRow("numeric text") << PropertyValue::text(" 12 ") << "i16" << qint64(12) << 0;
+    QTest::newRow("words to number") << PropertyValue::text("abc") << "i32" << qint64(0) << mismatch;
+    QTest::newRow("font to number") << PropertyValue::font(arial(9)) << "i32" << qint64(0) << mismatch;
+    QTest::newRow("number to font") << PropertyValue::int32(1) << "font" << qint64(0) << mismatch;
+    QTest::newRow("text False to Boolean") << PropertyValue::text("False") << "bool" << qint64(0) << 0;
+    QTest::newRow("2 to Boolean") << PropertyValue::int16(2) << "bool" << qint64(-1) << 0;
+}
+
+void TestPropertyBag::conversions()
+{
+    QFETCH(PropertyValue, value);
+    QFETCH(QString, target);
+    QFETCH(qint64, expected);
+    QFETCH(int, error);
+
+    try {
+        qint64 got = 0;
+        if (target == "byte")
+            got = value.toByte();
+        else if (target == "i16")
+            got = value.toInt16();
+        else if (target == "i32")
+            got = value.toInt32();
+        else if (target == "bool")
+            got = value.toBoolean() ? -1 : 0;
+        else
+            got = value.toFont() ? 1 : 0;
+        QVERIFY2(error == 0, "conversion should have failed");
+        QCOMPARE(got, expected);
+    } catch (const Label3DError &e) {
+        QCOMPARE(e.number(), error);
+    }
+}
+
+void TestPropertyBag::fontEntryHandsOutOneObject()
+{
+    PropertyBag bag;
+    const FontRef written = arial(15.75f);
+    bag.WriteProperty("Font", PropertyValue::font(written), PropertyValue::font(arial(8)));
+    const QString saved = bag.toText();
+
+    // The label later changes the object it was given; the save must not follow.
+    written->SetSize(30);
+    QCOMPARE(bag.toText(), saved);
+
+    const FontRef first = bag.ReadProperty("Font", PropertyValue::font(arial(8))).toFont();
+    const FontRef second = bag.ReadProperty("font", PropertyValue::font(arial(8))).toFont();
+    QCOMPARE(first.get(), second.get());
+    QCOMPARE(first->Size(), 15.75f);
+
+    first->SetSize(40);
+    QCOMPARE(bag.toText(), saved);
+    QCOMPARE(bag.ReadProperty("Font", PropertyValue::font(arial(8))).toFont()->Size(), 15.75f);
+}
+
+void TestPropertyBag::textRoundTripsExactly()
+{
+    PropertyBag bag;
+    const QString awkward = QStringLiteral("a \"quoted\" \\ back\nslash\ttab\r à ") + QChar(0xD83D)
+                            + QChar(0xDE00) + QChar(0xDC00) + QChar(0x7F) + QChar(0x01);
+    bag.append("Caption", PropertyValue::text(awkward));
+    bag.append("Empty", PropertyValue::text(QString()));
+    bag.append("key with \"blank\"", PropertyValue::boolean(false));
+    bag.append("Low", PropertyValue::int32(std::numeric_limits<qint32>::min()));
+    bag.append("Colour", PropertyValue::int32(qint32(0x80000012u)));
+    bag.append("Minus", PropertyValue::int16(-1));
+    bag.append("Byte", PropertyValue::byte(255));
+    FontDescription odd;
+    odd.Name = QStringLiteral("Odd \"Face\"");
+    odd.Size = 0.1f + 15.65f; // a float with no short decimal form
+    odd.Weight = 1000;
+    odd.Italic = odd.Underline = odd.Strikethrough = true;
+    odd.Charset = -2;
+    bag.append("Font", PropertyValue::font(StdFont::create(odd)));
+    bag.append("font", PropertyValue::font(StdFont::create(odd)));
+
+    QString error;
+    const auto reloaded = PropertyBag::fromText(bag.toText(), &error);
+    QVERIFY2(reloaded, qPrintable(error));
+    QCOMPARE(reloaded->toText(), bag.toText());
+    QCOMPARE(reloaded->keys(), bag.keys());
+    QCOMPARE(reloaded->ReadProperty("Caption", PropertyValue::text("")).toText(), awkward);
+    QCOMPARE(reloaded->ReadProperty("Empty", PropertyValue::text("x")).toText(), QString());
+    QCOMPARE(reloaded->ReadProperty("Low", PropertyValue::int32(0)).toInt32(), std::numeric_limits<qint32>::min());
+    QCOMPARE(reloaded->ReadProperty("Font", PropertyValue::int16(0)).toFont()->description(), odd);
+}
+
+void TestPropertyBag::splashSetWithRepeatedKeysLoads()
+{
+    const QString text = withHeader(
+        "\"_extentx\" i32 5953\n\"_extenty\" i32 661\n\"forecolor1\" i32 &H8000000E\n"
+        "\"forecolor2\" i32 &H80000012\n\"caption\" text \"Quarnet\"\n\"caption\" text \"Quarnet\"\n"
+        "\"font\" font \"Arial\" 15.75 400 false false false 0\n"
+        "\"font\" font \"Arial\" 15.75 400 false false false 0\n");
+    QString error;
+    const auto bag = PropertyBag::fromText(text, &error);
+    QVERIFY2(bag, qPrintable(error));
+    QCOMPARE(bag->count(), 8);
+    QCOMPARE(quint32(bag->ReadProperty("ForeColor1", PropertyValue::int16(0)).toInt32()), 0x8000000Eu);
+    QCOMPARE(bag->ReadProperty("Caption", PropertyValue::text("Label3D")).toText(), QString("Quarnet"));
+}
+
+void TestPropertyBag::malformedTextIsRejected_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("where");
+
+    const QString font = "\"f\" font \"Arial\" 9 400 false false false 0";
+    QTest::newRow("empty") << QString() << "line 1:";
+    QTest::newRow("no header") << "\"a\" i16 1\n" << "line 1:";
+    QTest::newRow("other version") << "QuarnetPropertyBag 2\n" << "line 1:";
+    QTest::newRow("unknown type") << withHeader("\"a\" long 1") << "line 2:";
+    QTest::newRow("bare key") << withHeader("a i16 1") << "line 2:";
+    QTest::newRow("key only") << withHeader("\"a\"") << "line 2:";
+    QTest::newRow("unclosed quote") << withHeader("\"a\" text \"abc") << "line 2:";
+    QTest::newRow("unknown escape") << withHeader("\"a\" text \"\\q\"") << "line 2:";
+    QTest::newRow("short \\u") << withHeader("\"a\" text \"\\u12\"") << "line 2:";
+    QTest::newRow("signed \\u") << withHeader("\"a\" text \"\\u+123\"") << "line 2:";
+    QTest::newRow("raw control character") << withHeader("\"a\" text \"a\tb\"") << "line 2:";
+    QTest::newRow("quote glued to word") << withHeader("\"a\" text\"b\"") << "line 2:";
+    QTest::newRow("16-bit overflow") << withHeader("\"a\" i16 32768") << "line 2:";
+    QTest::newRow("byte below zero") << withHeader("\"a\" u8 -1") << "line 2:";
+    QTest::newRow("hex too long") << withHeader("\"a\" i16 &H10000") << "line 2:";
+    QTest::newRow("hex without digits") << withHeader("\"a\" i32 &H") << "line 2:";
+    QTest::newRow("decimal with fraction") << withHeader("\"a\" i32 1.5") << "line 2:";
+    QTest::newRow("quoted number") << withHeader("\"a\" i32 \"1\"") << "line 2:";
+    QTest::newRow("bool as yes") << withHeader("\"a\" bool yes") << "line 2:";
+    QTest::newRow("unquoted text") << withHeader("\"a\" text abc") << "line 2:";
+    QTest::newRow("extra value") << withHeader("\"a\" i16 1 2") << "line 2:";
+    QTest::newRow("font missing charset") << withHeader("\"f\" font \"Arial\" 9 400 false false false") << "line 2:";
+    QTest::newRow("font size zero") << withHeader("\"f\" font \"Arial\" 0 400 false false false 0") << "line 2:";
+    QTest::newRow("font size nan") << withHeader("\"f\" font \"Arial\" nan 400 false false false 0") << "line 2:";
+    QTest::newRow("font weight zero") << withHeader("\"f\" font \"Arial\" 9 0 false false false 0") << "line 2:";
+    QTest::newRow("repeated key, other value")
+        << withHeader("\"caption\" text \"A\"\n\"Caption\" text \"B\"\n") << "line 3:";
+    QTest::newRow("repeated key, other type")
+        << withHeader("\"a\" i16 1\n\"a\" i32 1\n") << "line 3:";
+    QTest::newRow("fault after good lines") << withHeader(font + "\n\"b\" i16 1\n\"c\" u8 256\n") << "line 4:";
+}
+
+void TestPropertyBag::malformedTextIsRejected()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, where);
+
+    QString error;
+    const auto bag = PropertyBag::fromText(text, &error);
+    QVERIFY(!bag.has_value());
+    QVERIFY2(error.startsWith(where), qPrintable(error));
+    QVERIFY(error.size() > where.size() + 5);
+}
+
+QTEST_GUILESS_MAIN(TestPropertyBag)
+#include "tst_propertybag.moc"
