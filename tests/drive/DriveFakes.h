@@ -76,8 +76,8 @@ public:
 inline QVector<double> g_waits;
 inline void recordWait(double n) { g_waits.append(n); }
 
-// A drive as the main window has it just after loading: InitDrive done and
-// its write cleared from the record.
+// A drive as the main window has it just after loading (InitDrive done, its
+// write cleared from the record), or as the process starts.
 struct DriveRig
 {
     DriveState state;
@@ -89,9 +89,11 @@ struct DriveRig
     ThrowingProcess process;
     MotorDrive drive{state, modes, port, pump, buttons, display, process, recordWait};
 
-    DriveRig()
+    explicit DriveRig(bool loaded = true)
     {
         g_waits.clear();
+        if (!loaded)
+            return;
         drive.InitDrive(QStringLiteral("&H378"));
         port.writes.clear();
         state.LoopsPerSec = 1000.0;

@@ -69,26 +69,19 @@ void TestSendPort::addressText()
 
 void TestSendPort::initDriveWritesPhasesOffToPresetPort()
 {
-    DriveState state;
-    ModeFlags modes;
-    RecordingPort port;
-    ScriptedPump pump;
-    FakeButtons buttons;
-    FakeDisplay display;
-    ThrowingProcess process;
-    MotorDrive drive(state, modes, port, pump, buttons, display, process, recordWait);
-    state.StepPhase = 2;
-    state.OutBit[1] = 1; // a phase line left on must be off in the first byte
+    DriveRig rig(false);
+    rig.state.StepPhase = 2;
+    rig.state.OutBit[1] = 1; // a phase line left on must be off in the first byte
 
-    drive.InitDrive(QStringLiteral("&H378"));
+    rig.drive.InitDrive(QStringLiteral("&H378"));
 
-    QCOMPARE(port.writes, (QVector<Write>{{0x378, 64}}));
-    QCOMPARE(state.StepSec, 1);
-    QCOMPARE(state.StepPhase, 2);
-    QCOMPARE(modes.FullStep, -1);
-    QCOMPARE(modes.HalfStep, 0);
-    QCOMPARE(display.text, QStringLiteral("untouched"));
-    QCOMPARE(display.gaugeY, -12345.0f);
+    QCOMPARE(rig.port.writes, (QVector<Write>{{0x378, 64}}));
+    QCOMPARE(rig.state.StepSec, 1);
+    QCOMPARE(rig.state.StepPhase, 2);
+    QCOMPARE(rig.modes.FullStep, -1);
+    QCOMPARE(rig.modes.HalfStep, 0);
+    QCOMPARE(rig.display.text, QStringLiteral("untouched"));
+    QCOMPARE(rig.display.gaugeY, -12345.0f);
 }
 
 void TestSendPort::settingsChangesWriteNothing()
