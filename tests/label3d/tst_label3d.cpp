@@ -1,0 +1,496 @@
+#include "Label3D.h"
+#include "Label3DError.h"
+#include "Label3DMembers.h"
+#include "RecordingHost.h"
+
+#include <QtTest>
+#include <functional>
+
+namespace {
+
+// Every reader's value plus where the captions lie: what a refused write or
+// a stopped read must leave as it was.
+struct Snapshot
+{
+    qint16 enabled;
+    StdFont *font;
+    quint32 fore1, fore2, back;
+    QString caption1, caption2;
+    qint32 alignment, phase, border;
+    QRect label1, label2;
+
+    explicit Snapshot(const Label3D &c)
+        : enabled(c.Enabled()), font(c.Font().get()), fore1(c.ForeColor1()), fore2(c.ForeColor2()),
+          back(c.BackColor()), caption1(c.Label1()->Caption()), caption2(c.Label2()->Caption()),
+          alignment(c.Alignment()), phase(c.Phase()), border(c.BorderStyle()),
+          label1(c.Label1()->geometry()), label2(c.Label2()->geometry())
+    {
+    }
+    bool operator==(const Snapshot &) const = default;
+};
+
+FontRef arial1575()
+{
+    FontDescription d;
+    d.Name = QStringLiteral("Arial");
+    d.Size = 15.75f;
+    return StdFont::create(d);
+}
+
+using Writer = std::function<void(Label3D &)>;
+
+// Each writer given the value it already holds.
+const QList<QPair<QString, Writer>> &rewriters()
+{
+    static const QList<QPair<QString, Writer>> list = {
+        {"Enabled", [](Label3D &c) { c.SetEnabled(c.Enabled()); }},
+        {"Font", [](Label3D &c) { c.SetFont(c.Font()); }},
+        {"ForeColor1", [](Label3D &c) { c.SetForeColor1(c.ForeColor1()); }},
+        {"ForeColor2", [](Label3D &c) { c.SetForeColor2(c.ForeColor2()); }},
+        {"Caption", [](Label3D &c) { c.SetCaption(c.Caption()); }},
+        {"Alignment", [](Label3D &c) { c.SetAlignment(c.Alignment()); }},
+        {"Phase", [](Label3D &c) { c.SetPhase(c.Phase()); }},
+        {"BackColor", [](Label3D &c) { c.SetBackColor(c.BackColor()); }},
+        {"BorderStyle", [](Label3D &c) { c.SetBorderStyle(c.BorderStyle()); }},
+    };
+    return list;
+}
+
+} // namespace
+
+class TestLabel3D : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void storeWithoutKeysGivesReaderDefaults();
+    void newInstanceKeepsDesignColoursAndStoresThem();
+    void saveAndReloadRestoresEveryProperty_data();
+    void saveAndReloadRestoresEveryProperty();
+    void refusedWriteChangesNothing_data();
+    void refusedWriteChangesNothing();
+    void oneFontObjectServesBothLabels();
+    void disabledLabelsRaiseNoEvents();
+    void emptyCaptionEmptiesBothLabels();
+    void unchangedValueStillNotifies_data();
+    void unchangedValueStillNotifies();
+    void readersAndRefreshSendNothing();
+    void readStopsAtFailingStep_data();
+    void readStopsAtFailingStep();
+    void mouseParametersArriveUnchangedAndByReference_data();
+    void mouseParametersArriveUnchangedAndByReference();
+    void clickSequenceFollowsFrontLabel();
+    void eventsAreDeclaredInOrder();
+};
+
+void TestLabel3D::storeWithoutKeysGivesReaderDefaults()
+{
+    RecordingHost host;
+    Label3D control(host);
+    control.Initialize();
+    control.InitProperties(); // design colours first, so the read must replace them
+    control.ReadProperties(PropertyBag());
+
+    QCOMPARE(control.Enabled(), qint16(-1));
+    QCOMPARE(control.ForeColor1(), 0u);
+    QCOMPARE(control.ForeColor2(), 0xFFFFFFu);
+    QCOMPARE(control.Label1()->Caption(), QString("Label3D"));
+    QCOMPARE(control.Label2()->Caption(), QString("Label3D"));
+    QCOMPARE(control.Alignment(), 0);
+    QCOMPARE(control.Label1()->Font(), host.AmbientFont());
+    QCOMPARE(control.Label2()->Font(), host.AmbientFont());
+    QCOMPARE(control.BorderStyle(), 0);
+    QCOMPARE(control.Phase(), 0);
+    QCOMPARE(control.BackColor(), 0x8000000Fu);
+    QVERIFY(host.changes.isEmpty());
+}
+
+void TestLabel3D::newInstanceKeepsDesignColoursAndStoresThem()
+{
+    RecordingHost host;
+    Label3D control(host);
+    control.Initialize();
+    control.InitProperties();
+    QCOMPARE(control.ForeColor1(), 0x8000000Eu);
+    QCOMPARE(control.ForeColor2(), 0x80000012u);
+    QCOMPARE(control.Label2()->Font(), host.AmbientFont());
+    QVERIFY(host.changes.isEmpty());
+
+    PropertyBag bag;
+    control.WriteProperties(bag);
+    QCOMPARE(bag.keys(), QStringList({"ForeColor1", "ForeColor2"}));
+}
+
+void TestLabel3D::saveAndReloadRestoresEveryProperty_data()
+{
+    QTest::addColumn<qint16>("enabled");
+    QTest::addColumn<bool>("ownFont");
+    QTest::addColumn<quint32>("fore1");
+    QTest::addColumn<quint32>("fore2");
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<qint32>("alignment");
+    QTest::addColumn<qint32>("phase");
+    QTest::addColumn<quint32>("back");
+    QTest::addColumn<qint32>("border");
+
+    QTest::newRow("colours at the stored defaults")
+        << qint16(-1) << false << 0u << 0xFFFFFFu << "Label3D" << 0 << 0 << 0x8000000Fu << 0;
+    QTest::newRow("colours swapped from the defaults")
+        << qint16(-1) << false << 0xFFFFFFu << 0u << "Label3D" << 0 << 0 << 0x8000000Fu << 0;
+    QTest::newRow("system colours") << qint16(-1) << true << 0x8000000Eu << 0x80000012u << "Quarnet" << 2
+                                    << 3 << 0xFFu << 1;
+    QTest::newRow("all changed") << qint16(0) << true << 0x800000u << 0xFF0000u << "" << 1 << 255 << 0u << 1;
+}
+
+void TestLabel3D::saveAndReloadRestoresEveryProperty()
+{
+    QFETCH(qint16, enabled);
+    QFETCH(bool, ownFont);
+    QFETCH(quint32, fore1);
+    QFETCH(quint32, fore2);
+    QFETCH(QString, caption);
+    QFETCH(qint32, alignment);
+    QFETCH(qint32, phase);
+    QFETCH(quint32, back);
+    QFETCH(qint32, border);
+
+    RecordingHost host;
+    auto original = host.makeControl(true);
+    original->SetEnabled(enabled);
+    if (ownFont)
+        original->SetFont(arial1575());
+    original->SetForeColor1(fore1);
+    original->SetForeColor2(fore2);
+    original->SetCaption(caption);
+    original->SetAlignment(alignment);
+    original->SetPhase(phase);
+    original->SetBackColor(back);
+    original->SetBorderStyle(border);
+
+    PropertyBag saved;
+    original->WriteProperties(saved);
+    QString error;
+    const auto reloaded = PropertyBag::fromText(saved.toText(), &error);
+    QVERIFY2(reloaded, qPrintable(error));
+
+    auto copy = host.makeControl(true);
+    copy->ReadProperties(*reloaded);
+    QCOMPARE(copy->Enabled(), enabled);
+    QCOMPARE(copy->Label2()->isEnabled(), enabled != 0);
+    QCOMPARE(copy->Font()->description(), original->Font()->description());
+    QCOMPARE(copy->Label2()->Font(), copy->Font());
+    QCOMPARE(copy->ForeColor1(), fore1);
+    QCOMPARE(copy->ForeColor2(), fore2);
+    QCOMPARE(copy->Caption(), caption);
+    QCOMPARE(copy->Label2()->Caption(), caption);
+    QCOMPARE(copy->Alignment(), alignment);
+    QCOMPARE(copy->Label2()->Alignment(), qint16(alignment));
+    QCOMPARE(copy->Phase(), phase);
+    QCOMPARE(copy->BackColor(), back);
+    QCOMPARE(copy->BorderStyle(), border);
+}
+
+void TestLabel3D::refusedWriteChangesNothing_data()
+{
+    QTest::addColumn<QString>("member");
+    QTest::addColumn<qint64>("value");
+    QTest::addColumn<int>("error");
+
+    const int overflow = int(Label3DError::Kind::Overflow);
+    const int invalid = int(Label3DError::Kind::InvalidPropertyValue);
+    QTest::newRow("Phase 256") << "Phase" << qint64(256) << overflow;
+    QTest::newRow("Phase -1") << "Phase" << qint64(-1) << overflow;
+    QTest::newRow("Phase 65538") << "Phase" << qint64(65538) << overflow; // would wrap to 2
+    QTest::newRow("Alignment 32768") << "Alignment" << qint64(32768) << overflow;
+    QTest::newRow("Alignment 65537") << "Alignment" << qint64(65537) << overflow; // would wrap to 1
+    QTest::newRow("Alignment 3") << "Alignment" << qint64(3) << invalid;
+    QTest::newRow("Alignment -1") << "Alignment" << qint64(-1) << invalid;
+    QTest::newRow("BorderStyle 65537") << "BorderStyle" << qint64(65537) << overflow;
+    QTest::newRow("BorderStyle 2") << "BorderStyle" << qint64(2) << invalid;
+    QTest::newRow("Font nothing") << "Font" << qint64(0) << invalid;
+}
+
+void TestLabel3D::refusedWriteChangesNothing()
+{
+    QFETCH(QString, member);
+    QFETCH(qint64, value);
+    QFETCH(int, error);
+
+    RecordingHost host;
+    auto control = host.makeControl(true);
+    control->SetPhase(2);
+    control->SetAlignment(2);
+    control->SetBorderStyle(1);
+    host.changes.clear();
+    const Snapshot before(*control);
+
+    try {
+        if (member == "Phase")
+            control->SetPhase(qint32(value));
+        else if (member == "Alignment")
+            control->SetAlignment(qint32(value));
+        else if (member == "BorderStyle")
+            control->SetBorderStyle(qint32(value));
+        else
+            control->SetFont(nullptr);
+        QFAIL("the write was accepted");
+    } catch (const Label3DError &e) {
+        QCOMPARE(e.number(), error);
+    }
+    QVERIFY(Snapshot(*control) == before);
+    QCOMPARE(control->Label2()->Alignment(), qint16(2));
+    QCOMPARE(control->Label2()->Font().get(), before.font);
+    QVERIFY(host.changes.isEmpty());
+}
+
+void TestLabel3D::oneFontObjectServesBothLabels()
+{
+    RecordingHost host;
+    auto control = host.makeControl(true);
+    const FontRef font = arial1575();
+    control->SetFont(font);
+    QCOMPARE(control->Font(), font);
+    QCOMPARE(control->Label1()->Font(), font);
+    QCOMPARE(control->Label2()->Font(), font);
+    QCOMPARE(control->Label2()->font().family(), QString("Arial"));
+
+    font->SetSize(20);
+    font->SetWeight(700);
+    QCOMPARE(control->Label1()->font().pointSizeF(), 20.0);
+    QCOMPARE(control->Label2()->font().pointSizeF(), 20.0);
+    QCOMPARE(control->Label2()->font().weight(), QFont::Bold);
+
+    // The label must stop following an object it no longer holds.
+    control->SetFont(arial1575());
+    font->SetSize(30);
+    QCOMPARE(control->Label2()->font().pointSizeF(), 15.75);
+}
+
+void TestLabel3D::disabledLabelsRaiseNoEvents()
+{
+    RecordingHost host;
+    auto control = host.makeControl(true);
+    control->SetEnabled(0);
+    QCOMPARE(control->Enabled(), qint16(0));
+    QVERIFY(!control->Label1()->isEnabled());
+    QVERIFY(!control->Label2()->isEnabled());
+    QVERIFY(control->isEnabled());
+
+    QSignalSpy clicks(control.get(), &Label3D::Click);
+    QTest::mouseClick(control->Label2(), Qt::LeftButton, {}, QPoint(20, 10));
+    QCOMPARE(clicks.count(), 0);
+
+    control->SetEnabled(-1);
+    QTest::mouseClick(control->Label2(), Qt::LeftButton, {}, QPoint(20, 10));
+    QCOMPARE(clicks.count(), 1);
+}
+
+void TestLabel3D::emptyCaptionEmptiesBothLabels()
+{
+    RecordingHost host;
+    auto control = host.makeControl(true);
+    control->SetCaption(QString());
+    QCOMPARE(control->Caption(), QString());
+    QVERIFY(control->Label1()->text().isEmpty());
+    QVERIFY(control->Label2()->text().isEmpty());
+    QCOMPARE(host.changes, QStringList{"Caption"});
+}
+
+void TestLabel3D::unchangedValueStillNotifies_data()
+{
+    QTest::addColumn<int>("writer");
+    for (int i = 0; i < rewriters().size(); ++i)
+        QTest::newRow(qPrintable(rewriters()[i].first)) << i;
+}
+
+void TestLabel3D::unchangedValueStillNotifies()
+{
+    QFETCH(int, writer);
+    RecordingHost host;
+    auto control = host.makeControl(true);
+    rewriters()[writer].second(*control);
+    QCOMPARE(host.changes, QStringList{rewriters()[writer].first});
+}
+
+void TestLabel3D::readersAndRefreshSendNothing()
+{
+    RecordingHost host;
+    auto control = host.makeControl(true);
+    control->Enabled();
+    control->Font();
+    control->ForeColor1();
+    control->ForeColor2();
+    control->Caption();
+    control->Alignment();
+    control->Phase();
+    control->BackColor();
+    control->BorderStyle();
+    control->Refresh();
+    PropertyBag bag;
+    control->WriteProperties(bag);
+    QVERIFY(host.changes.isEmpty());
+}
+
+void TestLabel3D::readStopsAtFailingStep_data()
+{
+    QTest::addColumn<QString>("badEntry");
+    QTest::addColumn<int>("failingStep");
+
+    QTest::newRow("ForeColor1 not a number (3)") << "\"ForeColor1\" text \"red\"" << 3;
+    QTest::newRow("Alignment outside 16 bits (7)") << "\"Alignment\" i32 70000" << 7;
+    QTest::newRow("Alignment unknown (7)") << "\"Alignment\" i16 7" << 7;
+    QTest::newRow("Font stored as text (9)") << "\"Font\" text \"Arial\"" << 9;
+    QTest::newRow("BorderStyle unknown (11)") << "\"BorderStyle\" i16 2" << 11;
+    QTest::newRow("Phase 256 (12)") << "\"Phase\" i16 256" << 12;
+    QTest::newRow("BackColor not a number (13)") << "\"BackColor\" text \"x\"" << 13;
+}
+
+void TestLabel3D::readStopsAtFailingStep()
+{
+    QFETCH(QString, badEntry);
+    QFETCH(int, failingStep);
+
+    RecordingHost host;
+    auto control = host.makeControl(false, 3375, 375);
+    control->SetPhase(1);
+    control->SetExtent(2000, 600); // no layout yet: only the read's last step would run one
+    host.changes.clear();
+
+    QString text = QLatin1String(PropertyBag::Header) + "\n";
+    const QStringList good = {"\"Enabled\" bool false", "\"ForeColor2\" i32 255", "\"Caption\" text \"Quarnet\"",
+                              "\"Font\" font \"Arial\" 15.75 400 false false false 0", "\"Phase\" u8 3"};
+    const QString badKey = badEntry.section(' ', 0, 0);
+    for (const QString &line : good) {
+        if (line.section(' ', 0, 0) != badKey)
+            text += line + "\n";
+    }
+    QString error;
+    auto bad = PropertyBag::fromText(text + badEntry + "\n", &error);
+    QVERIFY2(bad, qPrintable(error));
+
+    QVERIFY_THROWS_EXCEPTION(Label3DError, control->ReadProperties(*bad));
+    QCOMPARE(control->Enabled(), qint16(0));                                   // steps 1-2
+    QCOMPARE(control->ForeColor2(), failingStep > 4 ? 0xFFu : 0xFFFFFFu);    // step 4
+    QCOMPARE(control->Label2()->Caption(), QString(failingStep > 6 ? "Quarnet" : "Label3D"));
+    QCOMPARE(control->Label2()->Font()->Name(), QString(failingStep > 10 ? "Arial" : host.AmbientFont()->Name()));
+    QCOMPARE(control->Phase(), failingStep > 12 ? 3 : 1);
+    // The final layout did not run: the captions keep the old size and place.
+    QCOMPARE(control->Label1()->Width(), 3375.0f);
+    QCOMPARE(control->Label1()->Top(), Label3D::Step);
+    QCOMPARE(control->Label2()->Top(), 0.0f);
+    QVERIFY(host.changes.isEmpty());
+}
+
+void TestLabel3D::mouseParametersArriveUnchangedAndByReference_data()
+{
+    QTest::addColumn<int>("kind"); // 0 down, 1 move, 2 up
+    QTest::addColumn<int>("button");
+    QTest::addColumn<int>("modifiers");
+    QTest::addColumn<qint16>("buttonMask");
+    QTest::addColumn<qint16>("shiftMask");
+
+    QTest::newRow("MouseDown right, shift+ctrl")
+        << 0 << int(Qt::RightButton) << int(Qt::ShiftModifier | Qt::ControlModifier) << qint16(2) << qint16(3);
+    QTest::newRow("MouseDown middle, alt") << 0 << int(Qt::MiddleButton) << int(Qt::AltModifier) << qint16(4)
+                                           << qint16(4);
+    QTest::newRow("MouseMove, no button") << 1 << int(Qt::NoButton) << int(Qt::NoModifier) << qint16(0)
+                                          << qint16(0);
+    QTest::newRow("MouseUp left, ctrl") << 2 << int(Qt::LeftButton) << int(Qt::ControlModifier) << qint16(1)
+                                        << qint16(2);
+}
+
+void TestLabel3D::mouseParametersArriveUnchangedAndByReference()
+{
+    QFETCH(int, kind);
+    QFETCH(int, button);
+    QFETCH(int, modifiers);
+    QFETCH(qint16, buttonMask);
+    QFETCH(qint16, shiftMask);
+
+    RecordingHost host;
+    auto control = host.makeControl(true);
+    control->SetPhase(3); // Label2 sits one step in: its position must not be added
+    using Signal = void (Label3D::*)(qint16 &, qint16 &, float &, float &);
+    using LabelSignal = void (CaptionLabel::*)(qint16 &, qint16 &, float &, float &);
+    const Signal controlSignals[] = {&Label3D::MouseDown, &Label3D::MouseMove, &Label3D::MouseUp};
+    const LabelSignal labelSignals[] = {&CaptionLabel::MouseDown, &CaptionLabel::MouseMove, &CaptionLabel::MouseUp};
+
+    QList<float> seen;
+    qint16 seenButton = -99, seenShift = -99;
+    connect(control.get(), controlSignals[kind], this, [&](qint16 &b, qint16 &s, float &x, float &y) {
+        seenButton = b;
+        seenShift = s;
+        seen = {x, y};
+        b = 77;
+        s = 88;
+        x = 1.5f;
+        y = 2.5f;
+    });
+    // Connected after the control's own forwarding, so it sees Label2's
+    // variables once the control's handler is done with them.
+    QList<float> after;
+    connect(control->Label2(), labelSignals[kind], this, [&](qint16 &b, qint16 &s, float &x, float &y) {
+        after = {float(b), float(s), x, y};
+    });
+
+    const QPoint at(10, 5);
+    const auto mods = Qt::KeyboardModifiers(modifiers);
+    if (kind == 0)
+        QTest::mousePress(control->Label2(), Qt::MouseButton(button), mods, at);
+    else if (kind == 2)
+        QTest::mouseRelease(control->Label2(), Qt::MouseButton(button), mods, at);
+    else {
+        QMouseEvent move(QEvent::MouseMove, at, control->Label2()->mapToGlobal(at), Qt::NoButton,
+                         Qt::NoButton, mods);
+        QApplication::sendEvent(control->Label2(), &move);
+    }
+
+    QCOMPARE(seenButton, buttonMask);
+    QCOMPARE(seenShift, shiftMask);
+    QCOMPARE(seen, QList<float>({150.0f, 75.0f}));
+    QCOMPARE(after, QList<float>({77.0f, 88.0f, 1.5f, 2.5f}));
+}
+
+void TestLabel3D::clickSequenceFollowsFrontLabel()
+{
+    RecordingHost host;
+    auto control = host.makeControl(true);
+    QStringList order;
+    connect(control.get(), &Label3D::MouseDown, this, [&](qint16 &, qint16 &, float &, float &) { order << "MouseDown"; });
+    connect(control.get(), &Label3D::MouseUp, this, [&](qint16 &, qint16 &, float &, float &) { order << "MouseUp"; });
+    connect(control.get(), &Label3D::Click, this, [&] { order << "Click"; });
+    connect(control.get(), &Label3D::DblClick, this, [&] { order << "DblClick"; });
+
+    QTest::mouseClick(control->Label2(), Qt::LeftButton, {}, QPoint(30, 10));
+    QCOMPARE(order, QStringList({"MouseDown", "MouseUp", "Click"}));
+
+    order.clear();
+    QTest::mouseDClick(control->Label2(), Qt::LeftButton, {}, QPoint(30, 10));
+    QVERIFY2(order.count("DblClick") == 1, qPrintable(order.join(',')));
+    QVERIFY2(!order.contains("Click"), qPrintable(order.join(',')));
+
+    order.clear();
+    QTest::mouseClick(control->Label2(), Qt::RightButton, {}, QPoint(30, 10));
+    QCOMPARE(order, QStringList({"MouseDown", "MouseUp"}));
+}
+
+void TestLabel3D::eventsAreDeclaredInOrder()
+{
+    const QMetaObject &meta = Label3D::staticMetaObject;
+    int previous = -1;
+    for (const Label3DMembers::Member &event : Label3DMembers::Events) {
+        const int index = meta.indexOfSignal(
+            QMetaObject::normalizedSignature(QByteArray(event.name.data(), qsizetype(event.name.size())) + "()"));
+        int found = index;
+        for (int i = meta.methodOffset(); found < 0 && i < meta.methodCount(); ++i) {
+            if (meta.method(i).name() == QByteArray(event.name.data(), qsizetype(event.name.size())))
+                found = i;
+        }
+        QVERIFY2(found > previous, event.name.data());
+        QVERIFY(!event.description.empty());
+        previous = found;
+    }
+}
+
+QTEST_MAIN(TestLabel3D)
+#include "tst_label3d.moc"
