@@ -1,0 +1,136 @@
+#include "Label3DError.h"
+#include "Label3DSite.h"
+
+#include <QtTest>
+
+namespace {
+
+// The title's stored set as the start-up window keeps it.
+const QString SplashSet = QStringLiteral(
+    "QuarnetPropertyBag 1\n"
+    "\"_extentx\" i32 5953\n"
+    "\"_extenty\" i32 661\n"
+    "\"forecolor1\" i32 &H8000000E\n"
+    "\"forecolor2\" i32 &H80000012\n"
+    "\"caption\" text \"Quarnet\"\n"
+    "\"caption\" text \"Quarnet\"\n"
+    "\"font\" font \"Arial\" 15.75 400 false false false 0\n"
+    "\"font\" font \"Arial\" 15.75 400 false false false 0\n");
+
+PropertyBag splashSet()
+{
+    QString error;
+    const auto bag = PropertyBag::fromText(SplashSet, &error);
+    if (!bag)
+        qFatal("%s", qPrintable(error));
+    return *bag;
+}
+
+} // namespace
+
+class TestLabel3DSite : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void createsTheSplashTitleFromItsStoredSet();
+    void savedSetRecreatesTheSameControl();
+    void refusedStoredSetLeavesNoControl();
+    void newControlIsCorrectedToMinimumSize();
+    void relaysChangeNotifications();
+};
+
+void TestLabel3DSite::createsTheSplashTitleFromItsStoredSet()
+{
+    QWidget window;
+    Label3DSite site(&window);
+    QString error;
+    Label3D *title = site.createStored(2700, 1680, splashSet(), &error);
+    QVERIFY2(title, qPrintable(error));
+    QCOMPARE(site.control(), title);
+    QCOMPARE(title->parentWidget(), &window);
+    QCOMPARE(title->pos(), QPoint(180, 112));
+
+    QCOMPARE(title->Width(), 3375.0f);
+    QCOMPARE(title->Height(), 375.0f);
+    QCOMPARE(title->Caption(), QString("Quarnet"));
+    QCOMPARE(title->Label2()->Caption(), QString("Quarnet"));
+    QCOMPARE(title->ForeColor1(), 0x8000000Eu);
+    QCOMPARE(title->ForeColor2(), 0x80000012u);
+    QCOMPARE(title->Font()->Name(), QString("Arial"));
+    QCOMPARE(title->Font()->Size(), 15.75f);
+    QCOMPARE(title->Font()->Weight(), qint16(400));
+    QCOMPARE(title->Label2()->Font(), title->Font()); // one object from one entry
+    QCOMPARE(title->Phase(), 0);
+    QCOMPARE(title->Label1()->geometry(), QRect(1, 1, 225, 25));
+    QCOMPARE(title->Label2()->geometry(), QRect(0, 0, 225, 25));
+    QCOMPARE(title->BackColor(), 0x8000000Fu);
+}
+
+void TestLabel3DSite::savedSetRecreatesTheSameControl()
+{
+    QWidget window;
+    Label3DSite site(&window);
+    Label3D *title = site.createStored(2700, 1680, splashSet(), nullptr);
+    QVERIFY(title);
+    const PropertyBag saved = site.save();
+    QCOMPARE(saved.keys(), QStringList({"_extentx", "_extenty", "Font", "ForeColor1", "ForeColor2", "Caption"}));
+    QCOMPARE(saved.ReadProperty("_extentx", PropertyValue::int32(0)).toInt32(), 5953);
+    QCOMPARE(saved.ReadProperty("_extenty", PropertyValue::int32(0)).toInt32(), 661);
+
+    QWidget other;
+    Label3DSite otherSite(&other);
+    QString error;
+    Label3D *copy = otherSite.createStored(0, 0, *PropertyBag::fromText(saved.toText(), &error), &error);
+    QVERIFY2(copy, qPrintable(error));
+    PropertyBag again;
+    copy->WriteProperties(again);
+    PropertyBag first;
+    title->WriteProperties(first);
+    QVERIFY(again.sameEntries(first));
+    QCOMPARE(copy->Width(), title->Width());
+    QCOMPARE(copy->Height(), title->Height());
+}
+
+void TestLabel3DSite::refusedStoredSetLeavesNoControl()
+{
+    QWidget window;
+    Label3DSite site(&window);
+    PropertyBag bag = splashSet();
+    bag.append("Alignment", PropertyValue::int16(5));
+    QString error;
+    QVERIFY(!site.createStored(0, 0, bag, &error));
+    QVERIFY(!site.control());
+    QVERIFY(window.findChildren<Label3D *>().isEmpty());
+    QVERIFY2(error.contains("380"), qPrintable(error));
+}
+
+void TestLabel3DSite::newControlIsCorrectedToMinimumSize()
+{
+    QWidget window;
+    Label3DSite site(&window);
+    Label3D *control = site.createNew(0, 0, 50, 50);
+    QCOMPARE(control->Width(), 100.0f);
+    QCOMPARE(control->Height(), 100.0f);
+    QCOMPARE(control->Label1()->Width(), 100.0f);
+    QCOMPARE(control->Label2()->Height(), 100.0f);
+    QCOMPARE(control->Label1()->Left(), Label3D::Step);
+    QCOMPARE(control->Font(), site.AmbientFont());
+    QCOMPARE(control->Font()->Name(), window.font().family());
+}
+
+void TestLabel3DSite::relaysChangeNotifications()
+{
+    QWidget window;
+    Label3DSite site(&window);
+    Label3D *control = site.createNew(0, 0, 3375, 375);
+    QSignalSpy spy(&site, &Label3DSite::propertyChanged);
+    control->SetPhase(1);
+    control->SetCaption("x");
+    QCOMPARE(spy.count(), 2);
+    QCOMPARE(spy.at(0).at(0).toString(), QString("Phase"));
+    QCOMPARE(spy.at(1).at(0).toString(), QString("Caption"));
+}
+
+QTEST_MAIN(TestLabel3DSite)
+#include "tst_label3dsite.moc"
