@@ -1,0 +1,35 @@
+#pragma once
+
+#include "ControlSpec.h"
+#include "SurfaceLabel.h"
+#include "SurfaceLine.h"
+#include "SurfaceShape.h"
+
+#include <memory>
+#include <span>
+
+class QWidget;
+
+// Turns layout tables into controls and windowless items.
+namespace FormBuilder {
+
+// The stored colours that "default" stands for.
+inline constexpr std::uint32_t DefaultLineColour = 0x80000008u;  // window text
+inline constexpr std::uint32_t DefaultLabelColour = 0x80000012u; // button text
+inline constexpr std::uint32_t LabelBackColour = 0x8000000Fu;    // button face
+
+// Creates every control under `window` (or under the row's container), named
+// after its row, then chains the focusable ones in tab-index order.
+void addControls(QWidget &window, std::span<const ControlSpec> controls);
+
+std::unique_ptr<SurfaceLabel> makeLabel(const LabelSpec &spec, const QFont &fallback);
+std::unique_ptr<SurfaceLine> makeLine(const LineSpec &spec);
+std::unique_ptr<SurfaceShape> makeShape(const ShapeSpec &spec);
+
+// Puts each label on the surface of its container (window or frame).
+void addLabels(QWidget &window, std::span<const LabelSpec> labels);
+
+// The container a row names: the window itself for a null name.
+QWidget *container(QWidget &window, const char *name);
+
+} // namespace FormBuilder

@@ -1,0 +1,27 @@
+#include "Surface.h"
+
+#include <QPainter>
+
+SurfaceItem *Surface::find(const QString &name) const
+{
+    for (const auto &item : m_items) {
+        if (item->name() == name)
+            return item.get();
+    }
+    return nullptr;
+}
+
+SurfaceItem *Surface::itemAt(QPoint pixel, const SurfaceScale &scale) const
+{
+    for (const auto &item : m_items) {
+        if (item->bounds(scale).contains(pixel))
+            return item.get();
+    }
+    return nullptr;
+}
+
+void Surface::paint(QPainter &painter, const SurfaceScale &scale, const QPalette &palette) const
+{
+    for (auto it = m_items.rbegin(); it != m_items.rend(); ++it)
+        (*it)->paint(painter, scale, palette);
+}

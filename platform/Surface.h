@@ -1,0 +1,46 @@
+#pragma once
+
+#include "SurfaceItem.h"
+
+#include <memory>
+#include <vector>
+
+class QPainter;
+class QPalette;
+
+// The windowless items of one container in their stacking order: the first
+// item lies on top of all later ones. Real child controls lie above them all,
+// since Qt paints children after their parent.
+class Surface
+{
+public:
+    // Appends beneath every item already present.
+    template <class Item>
+    Item &add(std::unique_ptr<Item> item)
+    {
+        Item &added = *item;
+        m_items.push_back(std::move(item));
+        return added;
+    }
+
+    int count() const { return int(m_items.size()); }
+    const SurfaceItem &at(int index) const { return *m_items.at(std::size_t(index)); }
+    SurfaceItem *find(const QString &name) const;
+
+    // The topmost item whose box holds the pixel, or null.
+    SurfaceItem *itemAt(QPoint pixel, const SurfaceScale &scale) const;
+
+    void paint(QPainter &painter, const SurfaceScale &scale, const QPalette &palette) const;
+
+private:
+    std::vector<std::unique_ptr<SurfaceItem>> m_items;
+};
+
+// A widget that carries a surface of windowless items in its own scale.
+class SurfaceHost
+{
+public:
+    virtual ~SurfaceHost() = default;
+    virtual Surface &surface() = 0;
+    virtual SurfaceScale surfaceScale() const = 0;
+};

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "SurfaceItem.h"
+
+#include <cstdint>
+#include <optional>
+
+enum class ShapeKind { Rectangle, Circle };
+
+// A rectangle or circle with a one-pixel border, optionally filled opaque. A
+// circle takes the smaller side of its box as diameter and sits centred in it.
+class SurfaceShape : public SurfaceItem
+{
+public:
+    SurfaceShape(QString name, ShapeKind kind, double left, double top, double width, double height,
+                 std::uint32_t borderColour, std::optional<std::uint32_t> fillColour);
+
+    void paint(QPainter &painter, const SurfaceScale &scale, const QPalette &palette) const override;
+    QRect bounds(const SurfaceScale &scale) const override;
+
+private:
+    QRect outline(const SurfaceScale &scale) const;
+
+    ShapeKind m_kind;
+    double m_left;
+    double m_top;
+    double m_width;
+    double m_height;
+    std::uint32_t m_borderColour;
+    std::optional<std::uint32_t> m_fillColour;
+};

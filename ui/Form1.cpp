@@ -1,0 +1,176 @@
+#include "Form1.h"
+
+#include "Form1Layout.h"
+#include "Form2.h"
+#include "FormBuilder.h"
+#include "GaugeRuler.h"
+#include "PictureBox.h"
+#include "Varie.h"
+#include "WindowIcon.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QRadioButton>
+
+Form1::Form1(DriveState &state, IPort &port, IEventPump &pump, IProcessControl &process,
+             IShell &shell, QWidget *parent)
+    : FormWindow(QString::fromLatin1(Form1Layout::Caption), Form1Layout::ClientWidth,
+                 Form1Layout::ClientHeight, parent),
+      m_shell(shell), m_drive(state, m_modes, port, pump, *this, *this, process)
+{
+    setWindowIcon(WindowIcon::icon());
+    // Moves over the bare surface restore the link; without tracking they
+    // would only arrive with a button held.
+    setMouseTracking(true);
+    FormBuilder::addControls(*this, Form1Layout::Controls);
+    FormBuilder::addLabels(*this, Form1Layout::Labels);
+    m_link = static_cast<SurfaceLabel *>(surface().find(QStringLiteral("Label4")));
+    m_start = findChild<QPushButton *>(QStringLiteral("Command1"));
+    m_stop = findChild<QPushButton *>(QStringLiteral("Command3"));
+    m_address = findChild<QComboBox *>(QStringLiteral("Combo1"));
+    m_steps = findChild<QLineEdit *>(QStringLiteral("txtStepSec"));
+    setUpGauge();
+    m_drive.InitDrive(m_address->currentText());
+    connectButtons();
+    connectAddressBox();
+}
+
+// The help window has no owner, so it would outlive a main window that is
+// destroyed without ending the process (as in tests).
+Form1::~Form1()
+{
+    delete m_help;
+}
+
+void Form1::setUpGauge()
+{
+    m_gauge = findChild<PictureBox *>(QStringLiteral("Picture1"));
+    m_gauge->setPicture(GaugeRuler::image());
+    m_gauge->setScale(Form1Layout::GaugeScaleWidth, Form1Layout::GaugeScaleHeight);
+    m_gaugeLine = &m_gauge->surface().add(FormBuilder::makeLine(Form1Layout::GaugeLine));
+}
+
+void Form1::connectButtons()
+{
+    connect(m_start, &QPushButton::clicked, this, [this] { m_drive.RunMotor(); });
+    connect(m_stop, &QPushButton::clicked, this, [this] { m_drive.StopMotor(); });
+    connect(findChild<QPushButton *>(QStringLiteral("Command2")), &QPushButton::clicked, this,
+            &Form1::closeProgram);
+    connect(findChild<QPushButton *>(QStringLiteral("Command4")), &QPushButton::clicked, this,
+            &Form1::showHelp);
+    for (int i = 0; i < 4; ++i) {
+        auto *speed = findChild<QPushButton *>(QStringLiteral("Command8(%1)").arg(i));
+        connect(speed, &QPushButton::clicked, this, [this, i] { m_drive.StepSpeed(i); });
+    }
+    for (int i = 0; i < 2; ++i) {
+        auto *mode = findChild<QRadioButton *>(QStringLiteral("Option1(%1)").arg(i));
+        connect(mode, &QRadioButton::clicked, this, [this, i] { m_drive.SelectMode(i); });
+    }
+}
+
+// Every keystroke and every pick from the list hands over the box's whole
+// current text; a partly typed address is taken as it stands.
+void Form1::connectAddressBox()
+{
+    const auto takeText = [this] { m_drive.SetPortAddress(m_address->currentText()); };
+    connect(m_address, &QComboBox::editTextChanged, this, takeText);
+    connect(m_address, &QComboBox::activated, this, takeText);
+}
+
+bool Form1::isStopEnabled() const
+{
+    return m_stop->isEnabled();
+}
+
+void Form1::setStartEnabled(bool enabled)
+{
+    m_start->setEnabled(enabled);
+}
+
+void Form1::setStopEnabled(bool enabled)
+{
+    m_stop->setEnabled(enabled);
+}
+
+void Form1::setStepText(const QString &text)
+{
+    m_steps->setText(text);
+}
+
+void Form1::setGaugeY(float y)
+{
+    m_gaugeLine->setY1(y);
+    m_gaugeLine->setY2(y);
+    m_gauge->update();
+}
+
+void Form1::closeProgram()
+{
+    m_drive.CloseProgram();
+}
+
+Form2 *Form1::helpWindow() const
+{
+    return m_help;
+}
+
+void Form1::showHelp()
+{
+    // A closed help window is only hidden until its deferred deletion runs;
+    // it must not be shown again, so a fresh one replaces it.
+    if (!m_help || !m_help->isVisible())
+        m_help = new Form2;
+    m_help->show();
+    m_help->raise();
+    m_help->activateWindow();
+}
+
+// Closing through the frame must not leave the windings powered, whether
+// the motor runs or not: it ends the tool exactly as "Chiudi" does.
+void Form1::closeEvent(QCloseEvent *event)
+{
+    event->accept();
+    closeProgram();
+}
+
+bool Form1::overLink(QPoint pos) const
+{
+    return !childAt(pos) && m_link->bounds(surfaceScale()).contains(pos);
+}
+
+void Form1::setLinkLook(std::uint32_t colour, bool underline)
+{
+    m_link->setForeColour(colour);
+    m_link->setUnderline(underline);
+    update(m_link->bounds(surfaceScale()));
+}
+
+// Moves over a child control reach the window only when that control does
+// not track the mouse itself; they leave the link as it is.
+void Form1::mouseMoveEvent(QMouseEvent *event)
+{
+    const QPoint pos = event->position().toPoint();
+    if (childAt(pos))
+        return;
+    if (overLink(pos))
+        setLinkLook(Form1Layout::LinkHoverColour, true);
+    else
+        setLinkLook(Form1Layout::LinkRestColour, false);
+}
+
+void Form1::mousePressEvent(QMouseEvent *event)
+{
+    m_linkPressed = event->button() == Qt::LeftButton && overLink(event->position().toPoint());
+}
+
+// A click is a press and a release both on the link, as for any button.
+void Form1::mouseReleaseEvent(QMouseEvent *event)
+{
+    const bool clicked = m_linkPressed && overLink(event->position().toPoint());
+    m_linkPressed = false;
+    if (clicked)
+        OpenLink(this, m_link->text() + QString::fromLatin1(Form1Layout::LinkSubject), m_shell);
+}

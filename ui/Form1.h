@@ -1,0 +1,74 @@
+#pragma once
+
+#include "DriveHost.h"
+#include "DriveState.h"
+#include "FormWindow.h"
+#include "MotorDrive.h"
+#include "Services.h"
+
+#include <QPointer>
+
+class Form2;
+class PictureBox;
+class QComboBox;
+class QLineEdit;
+class QPushButton;
+class SurfaceLabel;
+class SurfaceLine;
+
+// The main window. It owns no motor logic: each control hands its action to
+// the drive, and the drive sees the window only as its run buttons ("Stop"
+// enabled is the run flag) and its two speed displays. Loading the window
+// initialises the drive, which writes the first byte.
+class Form1 : public FormWindow, public IRunButtons, public ISpeedDisplay
+{
+    Q_OBJECT
+
+public:
+    Form1(DriveState &state, IPort &port, IEventPump &pump, IProcessControl &process, IShell &shell,
+          QWidget *parent = nullptr);
+    ~Form1() override;
+
+    const ModeFlags &modes() const { return m_modes; }
+    Form2 *helpWindow() const;
+    const SurfaceLabel &link() const { return *m_link; }
+    const SurfaceLine &gaugeLine() const { return *m_gaugeLine; }
+
+    bool isStopEnabled() const override;
+    void setStartEnabled(bool enabled) override;
+    void setStopEnabled(bool enabled) override;
+    void setStepText(const QString &text) override;
+    void setGaugeY(float y) override;
+
+public slots:
+    // Phase lines off, one write, and the process ends: from "Chiudi", the
+    // window frame, or a termination signal, idle or running alike.
+    void closeProgram();
+    void showHelp();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+
+private:
+    void setUpGauge();
+    void connectButtons();
+    void connectAddressBox();
+    bool overLink(QPoint pos) const;
+    void setLinkLook(std::uint32_t colour, bool underline);
+
+    ModeFlags m_modes;
+    IShell &m_shell;
+    MotorDrive m_drive;
+    QPushButton *m_start = nullptr;
+    QPushButton *m_stop = nullptr;
+    QComboBox *m_address = nullptr;
+    QLineEdit *m_steps = nullptr;
+    PictureBox *m_gauge = nullptr;
+    SurfaceLine *m_gaugeLine = nullptr;
+    SurfaceLabel *m_link = nullptr;
+    QPointer<Form2> m_help;
+    bool m_linkPressed = false;
+};

@@ -1,0 +1,47 @@
+#include "Form2.h"
+
+#include "Form2Layout.h"
+#include "FormBuilder.h"
+
+#include <QPushButton>
+#include <cstring>
+#include <memory>
+
+namespace {
+
+template <class Spec>
+const Spec *findSpec(std::span<const Spec> specs, const char *name)
+{
+    for (const Spec &spec : specs) {
+        if (std::strcmp(spec.name, name) == 0)
+            return &spec;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+Form2::Form2(QWidget *parent)
+    : FormWindow(QString::fromLatin1(Form2Layout::Caption), Form2Layout::ClientWidth,
+                 Form2Layout::ClientHeight, parent)
+{
+    setAttribute(Qt::WA_DeleteOnClose);
+    addDrawing();
+    FormBuilder::addControls(*this, Form2Layout::Controls);
+    connect(findChild<QPushButton *>(QStringLiteral("Command1")), &QPushButton::clicked, this,
+            &QWidget::close);
+}
+
+// Items go onto the surface in stacking order, topmost first.
+void Form2::addDrawing()
+{
+    using namespace Form2Layout;
+    for (const char *name : Stacking) {
+        if (const LabelSpec *label = findSpec<LabelSpec>(Labels, name))
+            surface().add(FormBuilder::makeLabel(*label, font()));
+        else if (const LineSpec *line = findSpec<LineSpec>(Lines, name))
+            surface().add(FormBuilder::makeLine(*line));
+        else if (const ShapeSpec *shape = findSpec<ShapeSpec>(Shapes, name))
+            surface().add(FormBuilder::makeShape(*shape));
+    }
+}
