@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets with clang and runs each for a bounded time on
+# its checked-in seeds, then once over every input that ever found a bug.
+# A crash, a sanitizer report or a round-trip mismatch fails the run.
+set -euo pipefail
+seconds=${QUARNET_FUZZ_SECONDS:-30}
+build=${1:-build-fuzz}
+if [ ! -f "$build/build.ninja" ]; then
+    cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DCMAKE_CXX_COMPILER=clang++ -DQUARNET_FUZZ=ON >/dev/null
+fi
+cmake --build "$build" --parallel "$(nproc)" --target fuzz_address fuzz_propertybag fuzz_readproperties
+
+export QT_QPA_PLATFORM=offscreen
+status=0
+for target in fuzz_address fuzz_propertybag fuzz_readproperties; do
+    work=$(mktemp -d)
+    mkdir -p "$work/corpus"
+    regressions=fuzz/regressions/$target
+    if [ -d "$regressions" ] && [ -n "$(ls -A "$regressions")" ]; then
+        if ! "$build/fuzz/$target" "$regressions"/* >"$work/regressions.log" 2>&1; then
+            echo "fuzz: $target fails on a kept regression input" >&2
+            tail -30 "$work/regressions.log" >&2
+            status=1
+        fi
+    fi
+    # New corpus units go to the scratch folder; the seeds stay as committed.
+    if "$build/fuzz/$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=4096 \
+        -artifact_prefix="$work/" "$work/corpus" "fuzz/corpus/$target" >"$work/fuzz.log" 2>&1; then
+        echo "fuzz: $target ran ${seconds}s clean ($(grep -o 'Done [0-9]* runs' "$work/fuzz.log" || echo 'runs unknown'))"
+        rm -rf "$work"
+    else
+        echo "fuzz: $target FAILED; input and log kept in $work (copy the input into $regressions)" >&2
+        tail -40 "$work/fuzz.log" >&2
+        status=1
+    fi
+done
+exit $status
