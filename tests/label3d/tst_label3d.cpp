@@ -1,6 +1,5 @@
 #include "Label3D.h"
 #include "Label3DError.h"
-#include "Label3DMembers.h"
 #include "RecordingHost.h"
 
 #include <QtTest>
@@ -80,7 +79,6 @@ private slots:
     void mouseParametersArriveUnchangedAndByReference_data();
     void mouseParametersArriveUnchangedAndByReference();
     void clickSequenceFollowsFrontLabel();
-    void eventsAreDeclaredInOrder();
 };
 
 void TestLabel3D::storeWithoutKeysGivesReaderDefaults()
@@ -472,24 +470,6 @@ void TestLabel3D::clickSequenceFollowsFrontLabel()
     order.clear();
     QTest::mouseClick(control->Label2(), Qt::RightButton, {}, QPoint(30, 10));
     QCOMPARE(order, QStringList({"MouseDown", "MouseUp"}));
-}
-
-void TestLabel3D::eventsAreDeclaredInOrder()
-{
-    const QMetaObject &meta = Label3D::staticMetaObject;
-    int previous = -1;
-    for (const Label3DMembers::Member &event : Label3DMembers::Events) {
-        const int index = meta.indexOfSignal(
-            QMetaObject::normalizedSignature(QByteArray(event.name.data(), qsizetype(event.name.size())) + "()"));
-        int found = index;
-        for (int i = meta.methodOffset(); found < 0 && i < meta.methodCount(); ++i) {
-            if (meta.method(i).name() == QByteArray(event.name.data(), qsizetype(event.name.size())))
-                found = i;
-        }
-        QVERIFY2(found > previous, event.name.data());
-        QVERIFY(!event.description.empty());
-        previous = found;
-    }
 }
 
 QTEST_MAIN(TestLabel3D)

@@ -39,7 +39,6 @@ class TestLabel3DLayout : public QObject
 private slots:
     void minimumSize_data();
     void minimumSize();
-    void designDataBeforeInitialize();
     void phasePlacesCaptions_data();
     void phasePlacesCaptions();
     void phaseAboveThreeKeepsLastPlacement();
@@ -87,23 +86,6 @@ void TestLabel3DLayout::minimumSize()
     compareGeometry(control->Label1(), {Label3D::Step, Label3D::Step, expectedWidth, expectedHeight});
     compareGeometry(control->Label2(), {0, 0, expectedWidth, expectedHeight});
     QVERIFY(host.changes.isEmpty());
-}
-
-void TestLabel3DLayout::designDataBeforeInitialize()
-{
-    RecordingHost host;
-    Label3D control(host);
-    QCOMPARE(control.Width(), 4800.0f);
-    QCOMPARE(control.Height(), 3600.0f);
-    compareGeometry(control.Label2(), {840, 720, 2655, 855});
-    compareGeometry(control.Label1(), {0, 0, 2295, 375});
-    QCOMPARE(control.Label2()->Font()->Name(), QString("Tahoma"));
-    QCOMPARE(control.Label2()->Font()->Weight(), qint16(700));
-    QCOMPARE(control.Caption(), QString("Label3D"));
-
-    control.Initialize();
-    compareGeometry(control.Label1(), {Label3D::Step, Label3D::Step, 4800, 3600});
-    compareGeometry(control.Label2(), {0, 0, 4800, 3600});
 }
 
 void TestLabel3DLayout::phasePlacesCaptions_data()

@@ -37,7 +37,6 @@ private slots:
     void savedSetRecreatesTheSameControl();
     void refusedStoredSetLeavesNoControl();
     void newControlIsCorrectedToMinimumSize();
-    void relaysChangeNotifications();
 };
 
 void TestLabel3DSite::createsTheSplashTitleFromItsStoredSet()
@@ -117,19 +116,6 @@ void TestLabel3DSite::newControlIsCorrectedToMinimumSize()
     QCOMPARE(control->Label1()->Left(), Label3D::Step);
     QCOMPARE(control->Font(), site.AmbientFont());
     QCOMPARE(control->Font()->Name(), window.font().family());
-}
-
-void TestLabel3DSite::relaysChangeNotifications()
-{
-    QWidget window;
-    Label3DSite site(&window);
-    Label3D *control = site.createNew(0, 0, 3375, 375);
-    QSignalSpy spy(&site, &Label3DSite::propertyChanged);
-    control->SetPhase(1);
-    control->SetCaption("x");
-    QCOMPARE(spy.count(), 2);
-    QCOMPARE(spy.at(0).at(0).toString(), QString("Phase"));
-    QCOMPARE(spy.at(1).at(0).toString(), QString("Caption"));
 }
 
 QTEST_MAIN(TestLabel3DSite)

@@ -28,7 +28,6 @@ class TestPropertyBag : public QObject
     Q_OBJECT
 
 private slots:
-    void keysMatchWithoutCase();
     void valueEqualToDefaultIsNotStored_data();
     void valueEqualToDefaultIsNotStored();
     void rewritingWithDefaultForgetsStoredEntry();
@@ -36,20 +35,9 @@ private slots:
     void conversions();
     void fontEntryHandsOutOneObject();
     void textRoundTripsExactly();
-    void splashSetWithRepeatedKeysLoads();
     void malformedTextIsRejected_data();
     void malformedTextIsRejected();
 };
-
-void TestPropertyBag::keysMatchWithoutCase()
-{
-    QString error;
-    const auto bag = PropertyBag::fromText(withHeader("\"forecolor1\" i32 255\n"), &error);
-    QVERIFY2(bag, qPrintable(error));
-    QCOMPARE(bag->ReadProperty("ForeColor1", PropertyValue::int16(0)).toInt32(), 255);
-    QCOMPARE(bag->ReadProperty("FORECOLOR1", PropertyValue::int16(0)).toInt32(), 255);
-    QCOMPARE(bag->ReadProperty("ForeColor2", PropertyValue::int32(0xFFFFFF)).toInt32(), 0xFFFFFF);
-}
 
 void TestPropertyBag::valueEqualToDefaultIsNotStored_data()
 {
@@ -200,21 +188,6 @@ void TestPropertyBag::textRoundTripsExactly()
     QCOMPARE(reloaded->ReadProperty("Empty", PropertyValue::text("x")).toText(), QString());
     QCOMPARE(reloaded->ReadProperty("Low", PropertyValue::int32(0)).toInt32(), std::numeric_limits<qint32>::min());
     QCOMPARE(reloaded->ReadProperty("Font", PropertyValue::int16(0)).toFont()->description(), odd);
-}
-
-void TestPropertyBag::splashSetWithRepeatedKeysLoads()
-{
-    const QString text = withHeader(
-        "\"_extentx\" i32 5953\n\"_extenty\" i32 661\n\"forecolor1\" i32 &H8000000E\n"
-        "\"forecolor2\" i32 &H80000012\n\"caption\" text \"Quarnet\"\n\"caption\" text \"Quarnet\"\n"
-        "\"font\" font \"Arial\" 15.75 400 false false false 0\n"
-        "\"font\" font \"Arial\" 15.75 400 false false false 0\n");
-    QString error;
-    const auto bag = PropertyBag::fromText(text, &error);
-    QVERIFY2(bag, qPrintable(error));
-    QCOMPARE(bag->count(), 8);
-    QCOMPARE(quint32(bag->ReadProperty("ForeColor1", PropertyValue::int16(0)).toInt32()), 0x8000000Eu);
-    QCOMPARE(bag->ReadProperty("Caption", PropertyValue::text("Label3D")).toText(), QString("Quarnet"));
 }
 
 void TestPropertyBag::malformedTextIsRejected_data()
