@@ -35,32 +35,44 @@ void Label3D::InitProperties()
 void Label3D::ReadProperties(const PropertyBag &PropBag)
 {
     const PropertyValue enabledDefault = PropertyValue::boolean(true);
-    m_label1->setEnabled(PropBag.ReadProperty("Enabled", enabledDefault).toBoolean());            // 1
-    m_label2->setEnabled(PropBag.ReadProperty("Enabled", enabledDefault).toBoolean());            // 2
-    m_label1->SetForeColor(colourOf(PropBag.ReadProperty("ForeColor1", PropertyValue::int16(0)))); // 3
-    m_label2->SetForeColor(colourOf(PropBag.ReadProperty("ForeColor2", colour(StoredForeColor2Default)))); // 4
     const PropertyValue captionDefault = PropertyValue::text(CaptionDefault);
-    m_label1->SetCaption(PropBag.ReadProperty("Caption", captionDefault).toText());               // 5
-    m_label2->SetCaption(PropBag.ReadProperty("Caption", captionDefault).toText());               // 6
-    m_label1->SetAlignment(PropBag.ReadProperty("Alignment", PropertyValue::int16(0)).toInt16()); // 7
-    m_label2->SetAlignment(PropBag.ReadProperty("Alignment", PropertyValue::int16(0)).toInt16()); // 8
-    m_label1->SetFont(PropBag.ReadProperty("Font", PropertyValue::font(m_host.AmbientFont())).toFont()); // 9
-    m_label2->SetFont(PropBag.ReadProperty("Font", PropertyValue::font(m_host.AmbientFont())).toFont()); // 10
-    m_label2->SetBorderStyle(PropBag.ReadProperty("BorderStyle", PropertyValue::int16(0)).toInt16()); // 11
-    m_phase = PropBag.ReadProperty("Phase", PropertyValue::int16(0)).toByte();                    // 12
-    UserControl::SetBackColor(colourOf(PropBag.ReadProperty("BackColor", colour(StoredBackColorDefault)))); // 13
-    layOut();                                                                                     // 14
+    const PropertyValue zero16 = PropertyValue::int16(0);
+
+    m_label1->setEnabled(PropBag.ReadProperty("Enabled", enabledDefault).toBoolean());           // 1
+    m_label2->setEnabled(PropBag.ReadProperty("Enabled", enabledDefault).toBoolean());           // 2
+    m_label1->SetForeColor(colourOf(PropBag.ReadProperty("ForeColor1", zero16)));                // 3
+    m_label2->SetForeColor(
+        colourOf(PropBag.ReadProperty("ForeColor2", colour(StoredForeColor2Default))));          // 4
+    m_label1->SetCaption(PropBag.ReadProperty("Caption", captionDefault).toText());              // 5
+    m_label2->SetCaption(PropBag.ReadProperty("Caption", captionDefault).toText());              // 6
+    m_label1->SetAlignment(PropBag.ReadProperty("Alignment", zero16).toInt16());                 // 7
+    m_label2->SetAlignment(PropBag.ReadProperty("Alignment", zero16).toInt16());                 // 8
+    // The ambient font is asked for afresh at each step, as the host may
+    // hand out a new object between them.
+    m_label1->SetFont(
+        PropBag.ReadProperty("Font", PropertyValue::font(m_host.AmbientFont())).toFont());      // 9
+    m_label2->SetFont(
+        PropBag.ReadProperty("Font", PropertyValue::font(m_host.AmbientFont())).toFont());      // 10
+    m_label2->SetBorderStyle(PropBag.ReadProperty("BorderStyle", zero16).toInt16());             // 11
+    m_phase = PropBag.ReadProperty("Phase", zero16).toByte();                                    // 12
+    UserControl::SetBackColor(
+        colourOf(PropBag.ReadProperty("BackColor", colour(StoredBackColorDefault))));            // 13
+    layOut();                                                                                    // 14
 }
 
 void Label3D::WriteProperties(PropertyBag &PropBag) const
 {
-    PropBag.WriteProperty("Enabled", PropertyValue::boolean(Enabled() != 0), PropertyValue::boolean(true));
-    PropBag.WriteProperty("Font", PropertyValue::font(Font()), PropertyValue::font(m_host.AmbientFont()));
+    PropBag.WriteProperty("Enabled", PropertyValue::boolean(Enabled() != 0),
+                          PropertyValue::boolean(true));
+    PropBag.WriteProperty("Font", PropertyValue::font(Font()),
+                          PropertyValue::font(m_host.AmbientFont()));
     PropBag.WriteProperty("ForeColor1", colour(ForeColor1()), colour(StoredForeColor1Default));
     PropBag.WriteProperty("ForeColor2", colour(ForeColor2()), colour(StoredForeColor2Default));
     PropBag.WriteProperty("Caption", PropertyValue::text(Caption()), PropertyValue::text(CaptionDefault));
-    PropBag.WriteProperty("Alignment", PropertyValue::int16(m_label1->Alignment()), PropertyValue::int16(0));
+    PropBag.WriteProperty("Alignment", PropertyValue::int16(m_label1->Alignment()),
+                          PropertyValue::int16(0));
     PropBag.WriteProperty("Phase", PropertyValue::byte(m_phase), PropertyValue::byte(0));
     PropBag.WriteProperty("BackColor", colour(BackColor()), colour(StoredBackColorDefault));
-    PropBag.WriteProperty("BorderStyle", PropertyValue::int16(m_label2->BorderStyle()), PropertyValue::int16(0));
+    PropBag.WriteProperty("BorderStyle", PropertyValue::int16(m_label2->BorderStyle()),
+                          PropertyValue::int16(0));
 }

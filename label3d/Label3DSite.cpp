@@ -44,8 +44,10 @@ Label3D *Label3DSite::createStored(float left, float top, const PropertyBag &sto
 {
     Label3D *control = place(left, top);
     try {
-        const qint32 x = stored.ReadProperty(ExtentXKey, PropertyValue::int32(himetricFromTwips(Label3D::DesignWidth))).toInt32();
-        const qint32 y = stored.ReadProperty(ExtentYKey, PropertyValue::int32(himetricFromTwips(Label3D::DesignHeight))).toInt32();
+        const PropertyValue designX = PropertyValue::int32(himetricFromTwips(Label3D::DesignWidth));
+        const PropertyValue designY = PropertyValue::int32(himetricFromTwips(Label3D::DesignHeight));
+        const qint32 x = stored.ReadProperty(ExtentXKey, designX).toInt32();
+        const qint32 y = stored.ReadProperty(ExtentYKey, designY).toInt32();
         control->SetExtent(twipsFromHimetric(x), twipsFromHimetric(y));
         control->ReadProperties(stored);
     } catch (const Label3DError &e) {

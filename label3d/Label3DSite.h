@@ -40,8 +40,16 @@ public:
     FontRef AmbientFont() override;
     void PropertyChanged(const QString &PropertyName) override;
 
-    static constexpr float twipsFromHimetric(qint32 himetric) { return float(qRound(himetric * 1440.0 / 2540.0)); }
-    static constexpr qint32 himetricFromTwips(float twips) { return qint32(qRound(twips * 2540.0 / 1440.0)); }
+    // The stored extent is in hundredths of a millimetre; whole twips keep
+    // 5953 x 661 and 3375 x 375 each other's images.
+    static constexpr float twipsFromHimetric(qint32 himetric)
+    {
+        return float(qRound(himetric * 1440.0 / 2540.0));
+    }
+    static constexpr qint32 himetricFromTwips(float twips)
+    {
+        return qint32(qRound(twips * 2540.0 / 1440.0));
+    }
 
 signals:
     void propertyChanged(const QString &PropertyName);
