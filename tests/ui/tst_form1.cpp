@@ -1,73 +1,22 @@
-#include "Form1.h"
+#include "Form1Rig.h"
 #include "Form2.h"
-#include "FrameControl.h"
-#include "GaugeRuler.h"
-#include "PictureBox.h"
 #include "SurfaceLabel.h"
 #include "SurfaceLine.h"
-#include "UiFakes.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>
-#include <QGroupBox>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QRadioButton>
-#include <QtTest>
-#include <memory>
+
+// What the main window's controls do: the bytes on the port, the address
+// box, the steps box, the link and the help window.
 
 namespace {
-
-constexpr int LptPort = 0x378;
-
-// One main window with every service faked.
-struct Rig
-{
-    DriveState state;
-    RecordingPort port;
-    ScriptedPump pump;
-    ForbiddenProcess process;
-    RecordingShell shell;
-    std::unique_ptr<Form1> form;
-
-    Rig()
-    {
-        form = std::make_unique<Form1>(state, port, pump, process, shell);
-        pump.fallback = [this] { control<QPushButton>("Command3")->click(); };
-    }
-
-    template <class T = QWidget>
-    T *control(const char *name) const
-    {
-        return form->findChild<T *>(QString::fromLatin1(name));
-    }
-
-    void click(const char *name) const { QTest::mouseClick(control(name), Qt::LeftButton); }
-
-    void show() const
-    {
-        form->show();
-        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
-    }
-};
-
-QString textOf(QWidget *control)
-{
-    if (auto *button = qobject_cast<QAbstractButton *>(control))
-        return button->text();
-    if (auto *frame = qobject_cast<QGroupBox *>(control))
-        return frame->title();
-    if (auto *combo = qobject_cast<QComboBox *>(control))
-        return combo->currentText();
-    if (auto *box = qobject_cast<QLineEdit *>(control))
-        return box->text();
-    return QString();
-}
 
 // The user's moves as letters: R starts a run, whose event passes then take
 // one letter each until S (Stop) has been played. Outside a run a letter is
 // one click. H/F: "Half"/"Full"; +: speed "+"; ?: help; .: a pass with no
-// user action.
+// user action; ^: the Up arrow key on "Full", which selects "Half".
 void play(Rig &rig, const QString &moves)
 {
     static const QHash<QChar, const char *> buttons = {
@@ -77,6 +26,11 @@ void play(Rig &rig, const QString &moves)
     int i = 0;
     while (i < moves.size()) {
         const QChar move = moves.at(i++);
+        if (move == '^') {
+            rig.control("Option1(1)")->setFocus();
+            QTest::keyClick(rig.control("Option1(1)"), Qt::Key_Up);
+            continue;
+        }
         if (move != 'R') {
             rig.click(buttons.value(move));
             continue;
@@ -96,11 +50,6 @@ void play(Rig &rig, const QString &moves)
     }
 }
 
-QColor pixelOf(QWidget *widget, QPoint at)
-{
-    return widget->grab().toImage().pixelColor(at);
-}
-
 } // namespace
 
 class TestForm1 : public QObject
@@ -108,14 +57,6 @@ class TestForm1 : public QObject
     Q_OBJECT
 
 private slots:
-    void controlsKeepTheirLayoutPlace_data();
-    void controlsKeepTheirLayoutPlace();
-    void scaleLabelsAndLinkSitOnTheirContainers_data();
-    void scaleLabelsAndLinkSitOnTheirContainers();
-    void opensReadyToDriveInFullMode();
-    void tabOrderFollowsTheTabIndexes();
-    void rulerHasLongMediumAndShortTicks();
-    void gaugeLineStaysUntilTheFirstSpeedStep();
     void buttonsDriveThePort_data();
     void buttonsDriveThePort();
     void addressBoxMovesTheNextWrite_data();
@@ -128,184 +69,6 @@ private slots:
     void helpWindowIsSingleAndMadeAfresh();
 };
 
-void TestForm1::controlsKeepTheirLayoutPlace_data()
-{
-    QTest::addColumn<QString>("container");
-    QTest::addColumn<QRect>("geometry");
-    QTest::addColumn<QString>("text");
-
-    QTest::newRow("Command1") << "" << QRect(16, 212, 65, 25) << "Start";
-    QTest::newRow("Command2") << "" << QRect(176, 212, 53, 25) << "Chiudi";
-    QTest::newRow("Command3") << "" << QRect(96, 212, 65, 25) << "Stop";
-    QTest::newRow("Command4") << "" << QRect(160, 172, 41, 17) << "?";
-    QTest::newRow("Frame2") << "" << QRect(136, 32, 89, 69) << "Step";
-    QTest::newRow("Option1(0)") << "Frame2" << QRect(20, 20, 41, 17) << "Half";
-    QTest::newRow("Option1(1)") << "Frame2" << QRect(20, 44, 41, 17) << "Full";
-    QTest::newRow("Frame3") << "" << QRect(136, 108, 89, 57) << "Address LPT";
-    QTest::newRow("Combo1") << "Frame3" << QRect(16, 24, 57, 21) << "&H378";
-    QTest::newRow("Frame4") << "" << QRect(12, 28, 113, 177) << "Speps/sec";
-    QTest::newRow("Command8(0)") << "Frame4" << QRect(12, 20, 21, 29) << "++";
-    QTest::newRow("Command8(1)") << "Frame4" << QRect(12, 48, 21, 29) << "+";
-    QTest::newRow("Command8(2)") << "Frame4" << QRect(12, 84, 21, 29) << "-";
-    QTest::newRow("Command8(3)") << "Frame4" << QRect(12, 112, 21, 29) << "--";
-    QTest::newRow("txtStepSec") << "Frame4" << QRect(32, 152, 45, 17) << "1";
-    QTest::newRow("Picture1") << "Frame4" << QRect(52, 20, 20, 126) << "";
-}
-
-// Checked after the user has dragged the frame larger: nothing moves.
-void TestForm1::controlsKeepTheirLayoutPlace()
-{
-    QFETCH(QString, container);
-    QFETCH(QRect, geometry);
-    QFETCH(QString, text);
-    Rig rig;
-    rig.show();
-    rig.form->resize(500, 420);
-    QCoreApplication::processEvents();
-
-    QWidget *control = rig.control(QTest::currentDataTag());
-    QVERIFY(control);
-    QWidget *expectedParent = container.isEmpty() ? rig.form.get() : rig.control(qPrintable(container));
-    QCOMPARE(control->parentWidget(), expectedParent);
-    QCOMPARE(control->geometry(), geometry);
-    QCOMPARE(textOf(control), text);
-}
-
-void TestForm1::scaleLabelsAndLinkSitOnTheirContainers_data()
-{
-    QTest::addColumn<QString>("container");
-    QTest::addColumn<QRect>("bounds");
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<qreal>("points");
-
-    QTest::newRow("Label3(0)") << "Frame4" << QRect(76, 12, 17, 17) << "500" << 6.75;
-    QTest::newRow("Label3(2)") << "Frame4" << QRect(76, 40, 17, 17) << "400" << 6.75;
-    QTest::newRow("Label3(3)") << "Frame4" << QRect(76, 64, 17, 17) << "300" << 6.75;
-    QTest::newRow("Label3(4)") << "Frame4" << QRect(76, 88, 17, 17) << "200" << 6.75;
-    QTest::newRow("Label3(1)") << "Frame4" << QRect(76, 116, 17, 17) << "100" << 6.75;
-    QTest::newRow("Label3(5)") << "Frame4" << QRect(76, 140, 9, 17) << "0" << 6.75;
-    QTest::newRow("Label4") << "" << QRect(52, 8, 165, 17) << "http://www.example.org/quarnet"
-                            << 8.25;
-}
-
-void TestForm1::scaleLabelsAndLinkSitOnTheirContainers()
-{
-    QFETCH(QString, container);
-    QFETCH(QRect, bounds);
-    QFETCH(QString, text);
-    QFETCH(qreal, points);
-    Rig rig;
-
-    QWidget *holder = container.isEmpty() ? rig.form.get() : rig.control(qPrintable(container));
-    auto *host = dynamic_cast<SurfaceHost *>(holder);
-    QVERIFY(host);
-    auto *label = dynamic_cast<SurfaceLabel *>(host->surface().find(QTest::currentDataTag()));
-    QVERIFY(label);
-    QCOMPARE(label->bounds(host->surfaceScale()), bounds);
-    QCOMPARE(label->text(), text);
-    QCOMPARE(label->font().pointSizeF(), points);
-}
-
-void TestForm1::opensReadyToDriveInFullMode()
-{
-    Rig rig;
-    QCOMPARE(rig.form->windowTitle(), QString("Quarnet V1.3"));
-    QCOMPARE(rig.form->size(), QSize(240, 273));
-    QVERIFY(!(rig.form->windowFlags() & Qt::WindowMaximizeButtonHint));
-    QVERIFY(rig.form->windowIcon().availableSizes().contains(QSize(32, 32)));
-
-    QCOMPARE(rig.port.writes.size(), std::size_t(1));
-    QCOMPARE(rig.port.writes[0].port, LptPort);
-    QCOMPARE(rig.port.writes[0].value, 64);
-    QCOMPARE(rig.state.StepSec, std::int16_t(1));
-    QCOMPARE(rig.form->modes().FullStep, std::int16_t(-1));
-    QCOMPARE(rig.form->modes().HalfStep, std::int16_t(0));
-    QVERIFY(rig.control<QRadioButton>("Option1(1)")->isChecked());
-    QVERIFY(!rig.control<QRadioButton>("Option1(0)")->isChecked());
-    QVERIFY(rig.control("Command1")->isEnabled());
-    QVERIFY(rig.control("Command3")->isEnabled());
-
-    auto *combo = rig.control<QComboBox>("Combo1");
-    QVERIFY(combo->isEditable());
-    QCOMPARE(combo->count(), 3);
-    QCOMPARE(combo->itemText(0), QString("&H278"));
-    QCOMPARE(combo->itemText(1), QString("&H378"));
-    QCOMPARE(combo->itemText(2), QString("&H3BC"));
-
-    auto *steps = rig.control<QLineEdit>("txtStepSec");
-    QCOMPARE(steps->font().family(), QString("Arial"));
-    QCOMPARE(steps->font().pointSizeF(), 8.25);
-    QCOMPARE(steps->palette().color(QPalette::Base), QColor(0xFF, 0xFF, 0xC0));
-}
-
-void TestForm1::tabOrderFollowsTheTabIndexes()
-{
-    Rig rig;
-    const QStringList expected = {"Command1",    "Command2",    "Command3",    "Command4",
-                                  "Option1(0)",  "Combo1",      "Option1(1)",  "Command8(0)",
-                                  "Command8(1)", "Command8(2)", "Command8(3)", "txtStepSec"};
-    QStringList chain;
-    QWidget *widget = rig.control("Command1");
-    do {
-        if (expected.contains(widget->objectName()) && !chain.contains(widget->objectName()))
-            chain << widget->objectName();
-        widget = widget->nextInFocusChain();
-    } while (widget != rig.control("Command1"));
-    QCOMPARE(chain, expected);
-}
-
-void TestForm1::rulerHasLongMediumAndShortTicks()
-{
-    const QImage ruler = GaugeRuler::image();
-    QCOMPARE(ruler.size(), QSize(20, 126));
-    QCOMPARE(ruler.pixelColor(19, 60), QColor(0xBF, 0xBF, 0xBF));
-
-    QList<int> tickRows;
-    for (int row = 0; row < ruler.height(); ++row) {
-        int length = 0;
-        while (length < ruler.width() && ruler.pixelColor(length, row) == Qt::black)
-            ++length;
-        for (int x = length; x < ruler.width(); ++x)
-            QCOMPARE(ruler.pixelColor(x, row), QColor(0xBF, 0xBF, 0xBF));
-        const int expected = row % 25 == 0                                         ? 19
-            : QList<int>{13, 37, 62, 87, 112}.contains(row)                        ? 10
-            : length > 0                                                           ? 5
-                                                                                   : 0;
-        QCOMPARE(length, expected);
-        if (length > 0)
-            tickRows << row;
-    }
-    // Ten divisions per interval of 25 rows, 2 and 3 rows apart in turn.
-    QCOMPARE(tickRows.size(), 51);
-    for (int i = 1; i < tickRows.size(); ++i) {
-        const int gap = tickRows[i] - tickRows[i - 1];
-        QVERIFY2(gap == 2 || gap == 3, qPrintable(QString("gap at row %1").arg(tickRows[i])));
-        if (tickRows[i - 1] % 25 != 0)
-            QVERIFY(gap != tickRows[i - 1] - tickRows[i - 2]);
-    }
-}
-
-void TestForm1::gaugeLineStaysUntilTheFirstSpeedStep()
-{
-    Rig rig;
-    rig.show();
-    auto *gauge = rig.control<PictureBox>("Picture1");
-    const QColor red(0xFF, 0, 0);
-    QCOMPARE(rig.form->gaugeLine().y1(), 1137.0);
-    QCOMPARE(rig.form->gaugeLine().x1(), 120.0);
-    QCOMPARE(rig.form->gaugeLine().x2(), 420.0);
-    QCOMPARE(pixelOf(gauge, QPoint(10, 29)), red); // 1137 of 5000 over 126 rows
-
-    rig.click("Command8(0)");
-    QCOMPARE(rig.control<QLineEdit>("txtStepSec")->text(), QString("11"));
-    const double y = float(4970 - 11 * 9.82);
-    QCOMPARE(rig.form->gaugeLine().y1(), y);
-    QCOMPARE(rig.form->gaugeLine().y2(), y);
-    QCOMPARE(pixelOf(gauge, QPoint(10, 123)), red);
-    QVERIFY(pixelOf(gauge, QPoint(10, 29)) != red);
-    QCOMPARE(rig.port.writes.size(), std::size_t(1));
-}
-
 void TestForm1::buttonsDriveThePort_data()
 {
     QTest::addColumn<QString>("moves");
@@ -316,6 +79,7 @@ void TestForm1::buttonsDriveThePort_data()
     QTest::newRow("stop while idle writes nothing") << "S" << QList<int>{};
     QTest::newRow("Half then Start") << "HR.S" << QList<int>{70, 64};
     QTest::newRow("Full during a Half run") << "HR.FS" << QList<int>{70, 66, 64};
+    QTest::newRow("Half chosen with the arrow key") << "^R.S" << QList<int>{70, 64};
     QTest::newRow("a new run goes on with the next phase")
         << "R.SR...S" << QList<int>{68, 64, 66, 72, 65, 64};
     QTest::newRow("speed steps during a run write nothing") << "R+.S" << QList<int>{68, 66, 64};
