@@ -1,0 +1,170 @@
+// How close the motor's step rate comes to the rate asked for, through the
+// tool's own code: the start-up measurement, the main window's "Start", the
+// run loop with Qt's event pass, and SendPort. Prints one table and the
+// figures to read it against; see the README for how to run and read it.
+
+#include "CalibrationProbe.h"
+#include "CostProbes.h"
+#include "DriveState.h"
+#include "IntervalStats.h"
+#include "MotorDrive.h"
+#include "PortAccess.h"
+#include "QtSystemClock.h"
+#include "SpinLoop.h"
+#include "StepBench.h"
+#include "TargetReport.h"
+
+#include <QAbstractEventDispatcher>
+#include <QApplication>
+#include <QThread>
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <span>
+
+namespace {
+
+struct Options
+{
+    bool quick = false;
+    int calibrations = 5;
+    double runSeconds = 1.0;
+    std::size_t slowestSteps = 4; // at 1 step/s: three intervals
+};
+
+static constexpr int kRates[] = {1, 10, 100, 500, 1000, 2000, 5000, 10000, 20000, 32767};
+static constexpr int kReferenceRate = 1000;
+static constexpr std::size_t kMinSteps = 20;
+static constexpr std::size_t kUnpacedSteps = 300000;
+static constexpr int kNoiseWaits = 20;
+
+std::size_t stepsFor(int rate, const Options &options)
+{
+    if (rate == 1)
+        return options.slowestSteps;
+    return std::max(kMinSteps, static_cast<std::size_t>(rate * options.runSeconds));
+}
+
+void printRow(const char *label, const StepTiming &t)
+{
+    std::printf("%-10s %10.1f %8.3f %9.2f %9.2f %9.2f %8.2f %6.0f %7zu\n", label, t.meanRate,
+                t.rateErrorPct, t.medianUs, t.p99Us, t.maxUs, t.outsideShare * 100.0, t.cpuShare * 100.0,
+                t.steps);
+}
+
+void printTableHead()
+{
+    std::printf("%-10s %10s %8s %29s %8s %6s %7s\n", "requested", "achieved", "error",
+                "|interval - 1/requested| us", "outside", "cpu", "steps");
+    std::printf("%-10s %10s %8s %9s %9s %9s %8s %6s\n", "steps/s", "steps/s", "%", "median", "p99", "max",
+                "wait %", "%");
+}
+
+std::vector<Calibration> calibrate(const Options &options)
+{
+    SystemClock clock;
+    std::vector<Calibration> runs;
+    for (int i = 0; i < options.calibrations; ++i) {
+        std::fprintf(stderr, "step_timing: measurement %d of %d\n", i + 1, options.calibrations);
+        runs.push_back(calibrateOnce(clock));
+    }
+    return runs;
+}
+
+// SendPort as the tool runs it here: the address box's text converted at
+// every write, then the virtual route of the real port layer.
+struct WriteCosts
+{
+    double sendPortNs, conversionNs, virtualOut32Ns, stampingOut32Ns;
+};
+
+WriteCosts measureWriteCosts(StepBench &bench)
+{
+    PortAccessOptions portOptions;
+    portOptions.mode = PortMode::Virtual;
+    PortAccess virtualPort(portOptions);
+    DriveState state;
+    ModeFlags modes;
+    const auto drive = bench.driveOn(state, modes, virtualPort, SpinLoop);
+    drive->InitDrive(QStringLiteral("&H378"));
+    // Armed for no steps: the stamping port's cost here is its idle store,
+    // its stamped cost is the clock read on top of that.
+    bench.port().arm(0, nullptr);
+    return {sendPortNs(*drive), addressConversionNs(), out32Ns(virtualPort), out32Ns(bench.port())};
+}
+
+std::string loadAverage()
+{
+    std::ifstream file("/proc/loadavg");
+    std::string one, five, fifteen;
+    file >> one >> five >> fifteen;
+    return one + " " + five + " " + fifteen;
+}
+
+Options parse(int argc, char **argv)
+{
+    Options options;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--quick") == 0) {
+            options = {true, 3, 0.25, 2};
+        } else {
+            std::fprintf(stderr, "usage: step_timing [--quick]\n"
+                                 "  --quick  3 measurements and quarter-second runs (about 15 s)\n");
+            std::exit(std::strcmp(argv[i], "--help") == 0 ? 0 : 2);
+        }
+    }
+    return options;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    const Options options = parse(argc, argv);
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    qputenv("QUARNET_PORT", "virtual");
+    QApplication app(argc, argv);
+
+    // Measured first, on a quiet process, as the tool does at start-up; the
+    // first figure is the one the runs use, as the tool keeps its first.
+    const std::vector<Calibration> calibrations = calibrate(options);
+    StepBench bench(calibrations.front().loopsPerSec);
+
+    Report report;
+    report.calibrations = calibrations;
+    report.loadAverage = loadAverage();
+    std::printf("Machine: %d CPUs, load average %s (others' work shares them with this run)\n\n",
+                QThread::idealThreadCount(), report.loadAverage.c_str());
+    printTableHead();
+    for (int rate : kRates) {
+        std::fprintf(stderr, "step_timing: %d steps/s\n", rate);
+        const StepTiming timing = bench.runAt(rate, stepsFor(rate, options));
+        char label[16];
+        std::snprintf(label, sizeof label, "%d", rate);
+        printRow(label, timing);
+        report.rows.push_back(timing);
+    }
+    report.deadline = bench.runAgainstDeadlines(kReferenceRate, stepsFor(kReferenceRate, options));
+    printRow("1000 dl", report.deadline);
+    std::printf("(1000 dl: the same loop paced against CLOCK_MONOTONIC deadlines, for reference only)\n\n");
+
+    report.unpacedIntervalsNs = bench.runUnpaced(kUnpacedSteps);
+    report.eventPassNs = eventPassNs(bench.pump());
+    report.clockReadNs = clockReadNs();
+    report.systemCallNs = systemCallNs();
+    report.dispatcher = QAbstractEventDispatcher::instance()->metaObject()->className();
+    const WriteCosts writes = measureWriteCosts(bench);
+    report.sendPortNs = writes.sendPortNs;
+    report.conversionNs = writes.conversionNs;
+    report.virtualOut32Ns = writes.virtualOut32Ns;
+    report.stampingOut32Ns = writes.stampingOut32Ns;
+    report.waitsUs = timedWaitsUs(calibrations.front().loopsPerSec / 1000.0, kNoiseWaits);
+    report.spin = spinLinearity();
+    report.loadAverage = loadAverage();
+    printReport(report);
+    return 0;
+}
