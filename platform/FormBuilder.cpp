@@ -15,7 +15,7 @@
 
 namespace {
 
-QWidget *createComboBox(const ControlSpec &spec)
+QWidget *createComboBox(const ControlRow &row)
 {
     auto *combo = new QComboBox;
     combo->setEditable(true);
@@ -23,20 +23,20 @@ QWidget *createComboBox(const ControlSpec &spec)
     // turn "&H3" into a listed address, and Enter adds nothing to the list.
     combo->setCompleter(nullptr);
     combo->setInsertPolicy(QComboBox::NoInsert);
-    for (const char *entry : spec.list)
+    for (const char *entry : row.list)
         combo->addItem(QString::fromLatin1(entry));
-    combo->setEditText(QString::fromLatin1(spec.text));
+    combo->setEditText(QString::fromLatin1(row.text));
     // A narrow box shows the start of the address rather than its end.
     combo->lineEdit()->setCursorPosition(0);
     return combo;
 }
 
-QWidget *createTextBox(const ControlSpec &spec)
+QWidget *createTextBox(const ControlRow &row)
 {
-    auto *box = new QLineEdit(QString::fromLatin1(spec.text));
-    if (spec.backColour != DefaultColour) {
+    auto *box = new QLineEdit(QString::fromLatin1(row.text));
+    if (row.backColour != DefaultColour) {
         QPalette colours = box->palette();
-        colours.setColor(QPalette::Base, OleColor::toColor(spec.backColour));
+        colours.setColor(QPalette::Base, OleColor::toColor(row.backColour));
         box->setPalette(colours);
     }
     return box;
@@ -50,21 +50,21 @@ QWidget *createObjectBox()
     return frame;
 }
 
-QWidget *createControl(const ControlSpec &spec)
+QWidget *createControl(const ControlRow &row)
 {
-    const QString text = QString::fromLatin1(spec.text ? spec.text : "");
-    switch (spec.kind) {
+    const QString text = QString::fromLatin1(row.text ? row.text : "");
+    switch (row.kind) {
     case ControlKind::Button:
         return new QPushButton(text);
     case ControlKind::OptionButton: {
         auto *option = new QRadioButton(text);
-        option->setChecked(spec.selected);
+        option->setChecked(row.selected);
         return option;
     }
     case ControlKind::ComboBox:
-        return createComboBox(spec);
+        return createComboBox(row);
     case ControlKind::TextBox:
-        return createTextBox(spec);
+        return createTextBox(row);
     case ControlKind::Frame:
         return new FrameControl(text);
     case ControlKind::PictureBox:
@@ -92,55 +92,55 @@ QWidget *container(QWidget &window, const char *name)
     return window.findChild<QWidget *>(QString::fromLatin1(name));
 }
 
-void addControls(QWidget &window, std::span<const ControlSpec> controls)
+void addControls(QWidget &window, std::span<const ControlRow> controls)
 {
     std::vector<std::pair<int, QWidget *>> focusable;
-    for (const ControlSpec &spec : controls) {
-        QWidget *control = createControl(spec);
-        control->setObjectName(QString::fromLatin1(spec.name));
-        control->setParent(container(window, spec.container));
-        control->setGeometry(Twips::rect(spec.left, spec.top, spec.width, spec.height));
-        if (spec.font)
-            control->setFont(Fonts::fromSpec(*spec.font));
+    for (const ControlRow &row : controls) {
+        QWidget *control = createControl(row);
+        control->setObjectName(QString::fromLatin1(row.name));
+        control->setParent(container(window, row.container));
+        control->setGeometry(Twips::rect(row.left, row.top, row.width, row.height));
+        if (row.font)
+            control->setFont(Fonts::fromFace(*row.font));
         if (control->focusPolicy() & Qt::TabFocus)
-            focusable.emplace_back(spec.tabIndex, control);
+            focusable.emplace_back(row.tabIndex, control);
     }
     std::stable_sort(focusable.begin(), focusable.end(),
                      [](const auto &a, const auto &b) { return a.first < b.first; });
     chainTabOrder(focusable);
 }
 
-std::unique_ptr<SurfaceLabel> makeLabel(const LabelSpec &spec, const QFont &fallback)
+std::unique_ptr<SurfaceLabel> makeLabel(const LabelRow &row, const QFont &fallback)
 {
-    const std::uint32_t fore = spec.foreColour == DefaultColour ? DefaultLabelColour : spec.foreColour;
-    return std::make_unique<SurfaceLabel>(QString::fromLatin1(spec.name), spec.left, spec.top,
-                                          spec.width, spec.height, QString::fromLatin1(spec.text),
-                                          Fonts::pick(spec.font, fallback), fore, LabelBackColour,
-                                          spec.opaque, spec.alignment);
+    const std::uint32_t fore = row.foreColour == DefaultColour ? DefaultLabelColour : row.foreColour;
+    return std::make_unique<SurfaceLabel>(QString::fromLatin1(row.name), row.left, row.top,
+                                          row.width, row.height, QString::fromLatin1(row.text),
+                                          Fonts::pick(row.font, fallback), fore, LabelBackColour,
+                                          row.opaque, row.alignment);
 }
 
-std::unique_ptr<SurfaceLine> makeLine(const LineSpec &spec)
+std::unique_ptr<SurfaceLine> makeLine(const LineRow &row)
 {
-    const std::uint32_t colour = spec.colour == DefaultColour ? DefaultLineColour : spec.colour;
-    return std::make_unique<SurfaceLine>(QString::fromLatin1(spec.name), spec.x1, spec.y1, spec.x2,
-                                         spec.y2, colour);
+    const std::uint32_t colour = row.colour == DefaultColour ? DefaultLineColour : row.colour;
+    return std::make_unique<SurfaceLine>(QString::fromLatin1(row.name), row.x1, row.y1, row.x2,
+                                         row.y2, colour);
 }
 
-std::unique_ptr<SurfaceShape> makeShape(const ShapeSpec &spec)
+std::unique_ptr<SurfaceShape> makeShape(const ShapeRow &row)
 {
     std::optional<std::uint32_t> fill;
-    if (spec.fillColour != DefaultColour)
-        fill = spec.fillColour;
-    return std::make_unique<SurfaceShape>(QString::fromLatin1(spec.name), spec.kind, spec.left,
-                                          spec.top, spec.width, spec.height, DefaultLineColour, fill);
+    if (row.fillColour != DefaultColour)
+        fill = row.fillColour;
+    return std::make_unique<SurfaceShape>(QString::fromLatin1(row.name), row.kind, row.left,
+                                          row.top, row.width, row.height, DefaultLineColour, fill);
 }
 
-void addLabels(QWidget &window, std::span<const LabelSpec> labels)
+void addLabels(QWidget &window, std::span<const LabelRow> labels)
 {
-    for (const LabelSpec &spec : labels) {
-        QWidget *holder = container(window, spec.container);
+    for (const LabelRow &row : labels) {
+        QWidget *holder = container(window, row.container);
         if (auto *host = dynamic_cast<SurfaceHost *>(holder))
-            host->surface().add(makeLabel(spec, holder->font()));
+            host->surface().add(makeLabel(row, holder->font()));
     }
 }
 

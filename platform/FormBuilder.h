@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ControlSpec.h"
+#include "LayoutRows.h"
 #include "SurfaceLabel.h"
 #include "SurfaceLine.h"
 #include "SurfaceShape.h"
@@ -20,14 +20,14 @@ inline constexpr std::uint32_t LabelBackColour = 0x8000000Fu;    // button face
 
 // Creates every control under `window` (or under the row's container), named
 // after its row, then chains the focusable ones in tab-index order.
-void addControls(QWidget &window, std::span<const ControlSpec> controls);
+void addControls(QWidget &window, std::span<const ControlRow> controls);
 
-std::unique_ptr<SurfaceLabel> makeLabel(const LabelSpec &spec, const QFont &fallback);
-std::unique_ptr<SurfaceLine> makeLine(const LineSpec &spec);
-std::unique_ptr<SurfaceShape> makeShape(const ShapeSpec &spec);
+std::unique_ptr<SurfaceLabel> makeLabel(const LabelRow &row, const QFont &fallback);
+std::unique_ptr<SurfaceLine> makeLine(const LineRow &row);
+std::unique_ptr<SurfaceShape> makeShape(const ShapeRow &row);
 
 // Puts each label on the surface of its container (window or frame).
-void addLabels(QWidget &window, std::span<const LabelSpec> labels);
+void addLabels(QWidget &window, std::span<const LabelRow> labels);
 
 // The container a row names: the window itself for a null name.
 QWidget *container(QWidget &window, const char *name);

@@ -1,6 +1,6 @@
 #include "FormWindow.h"
 
-#include "FontSpec.h"
+#include "FontFace.h"
 #include "OleColor.h"
 #include "Twips.h"
 

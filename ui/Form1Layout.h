@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ControlSpec.h"
+#include "LayoutRows.h"
 
 // The main window's layout, one row per control, in twips.
 namespace Form1Layout {
@@ -9,12 +9,12 @@ inline constexpr const char *Caption = "Quarnet V1.3";
 inline constexpr int ClientWidth = 3600;
 inline constexpr int ClientHeight = 4095;
 
-inline constexpr FontSpec StepsBoxFont{"Arial", 8.25};
-inline constexpr FontSpec ScaleFont{"Arial", 6.75};
+inline constexpr FontFace StepsBoxFont{"Arial", 8.25};
+inline constexpr FontFace ScaleFont{"Arial", 6.75};
 
 inline constexpr const char *PortAddresses[] = {"&H278", "&H378", "&H3BC"};
 
-inline constexpr ControlSpec Controls[] = {
+inline constexpr ControlRow Controls[] = {
     {"Command1", ControlKind::Button, nullptr, 240, 3180, 975, 375, 0, "Start"},
     {"Command2", ControlKind::Button, nullptr, 2640, 3180, 795, 375, 1, "Chiudi"},
     {"Command3", ControlKind::Button, nullptr, 1440, 3180, 975, 375, 2, "Stop"},
@@ -44,7 +44,7 @@ inline constexpr std::uint32_t LinkColour = 0xC00000;
 inline constexpr std::uint32_t LinkHoverColour = 0xFF0000;
 inline constexpr std::uint32_t LinkRestColour = 0x800000;
 
-inline constexpr LabelSpec Labels[] = {
+inline constexpr LabelRow Labels[] = {
     {"Label3(0)", "Frame4", 1140, 180, 255, 255, 16, "500", &ScaleFont, DefaultColour,
      Qt::AlignLeft, false},
     {"Label3(2)", "Frame4", 1140, 600, 255, 255, 14, "400", &ScaleFont, DefaultColour,
@@ -65,7 +65,7 @@ inline constexpr LabelSpec Labels[] = {
 // where the form designer left it, not where speed 1 would put it.
 inline constexpr double GaugeScaleWidth = 300;
 inline constexpr double GaugeScaleHeight = 5000;
-inline constexpr LineSpec GaugeLine{"Line1", 120, 1137, 420, 1137, 0x0000FF};
+inline constexpr LineRow GaugeLine{"Line1", 120, 1137, 420, 1137, 0x0000FF};
 
 inline constexpr const char *LinkSubject = "?SUBJECT=Esempio di ShellExecute per browser e E-Mail";
 

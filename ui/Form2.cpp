@@ -9,12 +9,12 @@
 
 namespace {
 
-template <class Spec>
-const Spec *findSpec(std::span<const Spec> specs, const char *name)
+template <class Row>
+const Row *findRow(std::span<const Row> rows, const char *name)
 {
-    for (const Spec &spec : specs) {
-        if (std::strcmp(spec.name, name) == 0)
-            return &spec;
+    for (const Row &row : rows) {
+        if (std::strcmp(row.name, name) == 0)
+            return &row;
     }
     return nullptr;
 }
@@ -37,11 +37,11 @@ void Form2::addDrawing()
 {
     using namespace Form2Layout;
     for (const char *name : Stacking) {
-        if (const LabelSpec *label = findSpec<LabelSpec>(Labels, name))
+        if (const LabelRow *label = findRow<LabelRow>(Labels, name))
             surface().add(FormBuilder::makeLabel(*label, font()));
-        else if (const LineSpec *line = findSpec<LineSpec>(Lines, name))
+        else if (const LineRow *line = findRow<LineRow>(Lines, name))
             surface().add(FormBuilder::makeLine(*line));
-        else if (const ShapeSpec *shape = findSpec<ShapeSpec>(Shapes, name))
+        else if (const ShapeRow *shape = findRow<ShapeRow>(Shapes, name))
             surface().add(FormBuilder::makeShape(*shape));
     }
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ControlSpec.h"
+#include "LayoutRows.h"
 #include "OleColor.h"
 
 // The help window's layout in twips: texts, the wiring drawing and its
@@ -13,7 +13,7 @@ inline constexpr int ClientHeight = 4935;
 
 // Opaque, word-wrapped, in the window's dialog font. The texts keep their
 // original spacing and punctuation; Label3 ends with the contact address.
-inline constexpr LabelSpec Labels[] = {
+inline constexpr LabelRow Labels[] = {
     {"Label12", nullptr, 120, 2040, 5535, 375, 12, "I colori dei conduttori  di collegamento tra Amplificatore e Motore utilizzati nel seguente schema, sono reali del motore da me utilizzato."},
     {"Label3", nullptr, 120, 1440, 5655, 735, 3, "Collegare le uscite della porta parallela ad un circuito  di potenza .Se non avete il circuito,inviatemi un E_mail all'indirizzo : "
      "quarnet@example.org"},
@@ -33,7 +33,7 @@ inline constexpr LabelSpec Labels[] = {
 
 // Colours are those of the real motor's wires; "default" lines take the
 // window text colour.
-inline constexpr LineSpec Lines[] = {
+inline constexpr LineRow Lines[] = {
     {"Line1", 600, 3120, 1560, 3120},
     {"Line2", 600, 3480, 1560, 3480},
     {"Line3", 600, 3840, 1560, 3840},
@@ -79,7 +79,7 @@ inline constexpr LineSpec Lines[] = {
     {"Line25", 6000, 3240, 5880, 3360},
 };
 
-inline constexpr ShapeSpec Shapes[] = {
+inline constexpr ShapeRow Shapes[] = {
     {"Shape1", ShapeKind::Rectangle, 1560, 2880, 1215, 1455},
     {"Shape2", ShapeKind::Rectangle, 1560, 2880, 1215, 375},
     {"Shape4", ShapeKind::Rectangle, 1560, 3240, 1215, 375},
@@ -102,7 +102,7 @@ inline constexpr const char *Stacking[] = {
 
 // Real controls, above the whole drawing: the empty terminal bar at the foot
 // of the supply line, and the button.
-inline constexpr ControlSpec Controls[] = {
+inline constexpr ControlRow Controls[] = {
     {"OLE1", ControlKind::ObjectBox, nullptr, 1680, 4800, 375, 30, 11, nullptr},
     {"Command1", ControlKind::Button, nullptr, 4440, 4560, 1335, 375, 2, "Chiudi  Finestra"},
 };

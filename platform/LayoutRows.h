@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FontSpec.h"
+#include "FontFace.h"
 #include "SurfaceShape.h"
 
 #include <Qt>
@@ -17,7 +17,7 @@ enum class ControlKind { Button, OptionButton, ComboBox, TextBox, Frame, Picture
 // Stands for "the control's usual colour"; no stored colour has all bits set.
 inline constexpr std::uint32_t DefaultColour = 0xFFFFFFFFu;
 
-struct ControlSpec
+struct ControlRow
 {
     const char *name;
     ControlKind kind;
@@ -28,13 +28,13 @@ struct ControlSpec
     int height;
     int tabIndex;
     const char *text;
-    const FontSpec *font = nullptr;
+    const FontFace *font = nullptr;
     std::uint32_t backColour = DefaultColour;
     bool selected = false;                  // option buttons
     std::span<const char *const> list = {}; // combo box entries, in order
 };
 
-struct LabelSpec
+struct LabelRow
 {
     const char *name;
     const char *container;
@@ -44,13 +44,13 @@ struct LabelSpec
     int height;
     int tabIndex;
     const char *text;
-    const FontSpec *font = nullptr;
+    const FontFace *font = nullptr;
     std::uint32_t foreColour = DefaultColour;
     Qt::AlignmentFlag alignment = Qt::AlignLeft;
     bool opaque = true; // false: what lies beneath shows around the text
 };
 
-struct LineSpec
+struct LineRow
 {
     const char *name;
     double x1;
@@ -60,7 +60,7 @@ struct LineSpec
     std::uint32_t colour = DefaultColour;
 };
 
-struct ShapeSpec
+struct ShapeRow
 {
     const char *name;
     ShapeKind kind;

@@ -4,7 +4,7 @@
 
 // A font as the layouts name it: face and size in points. Table rows point
 // at one of these, or at nothing for the window's dialog font.
-struct FontSpec
+struct FontFace
 {
     const char *face;
     double points;
@@ -18,9 +18,9 @@ namespace Fonts {
 // same metrics).
 QFont dialog();
 
-QFont fromSpec(const FontSpec &spec);
+QFont fromFace(const FontFace &face);
 
-// The spec's font when there is one, else the fallback.
-QFont pick(const FontSpec *spec, const QFont &fallback);
+// The face when there is one, else the fallback.
+QFont pick(const FontFace *face, const QFont &fallback);
 
 } // namespace Fonts
