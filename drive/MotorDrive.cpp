@@ -71,8 +71,17 @@ void MotorDrive::SendPort()
     for (int n = 7; n >= 0; --n)
         value |= m_state.OutBit[n] << n;
     m_state.PortByte = static_cast<std::int16_t>(value);
-    if (const auto port = PortFromAddressText(m_state.PortAddress))
+    if (const auto port = PortFromAddressText(m_state.PortAddress)) {
         m_port.Out32(*port, m_state.PortByte);
+        m_energized.note(*port, (m_state.PortByte & 0x0F) != 0);
+    }
+}
+
+// Called once the phase lines are off and written to the current address:
+// any other port this program left a winding on at gets the same byte.
+void MotorDrive::switchOffStrayPorts()
+{
+    m_energized.switchOff([this](std::int16_t port) { m_port.Out32(port, m_state.PortByte); });
 }
 
 // Re-entrant by design: the event pass may stop this run and start a new one
@@ -97,6 +106,7 @@ void MotorDrive::RunMotor()
     }
     switchPhaseLinesOff(m_state);
     SendPort();
+    switchOffStrayPorts();
 }
 
 // "Half" first, then "Full": with exactly one flag true, one pattern wins.
@@ -119,6 +129,7 @@ void MotorDrive::CloseProgram()
 {
     switchPhaseLinesOff(m_state);
     SendPort();
+    switchOffStrayPorts();
     m_process.endNow();
     std::abort(); // a process control that returns has broken its contract
 }

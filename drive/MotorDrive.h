@@ -2,6 +2,7 @@
 
 #include "DriveHost.h"
 #include "DriveState.h"
+#include "EnergizedPorts.h"
 #include "Services.h"
 #include "SpinLoop.h"
 
@@ -41,6 +42,8 @@ private:
     ISpeedDisplay &m_display;
     IProcessControl &m_process;
     void (*m_wait)(double);
+    EnergizedPorts m_energized;
 
     void setPhaseLines(int phase);
+    void switchOffStrayPorts();
 };

@@ -13,6 +13,9 @@ private slots:
     void waitSizedFromCurrentSpeed();
     void closeMidRunWritesPhasesOffAndNothingMore();
     void nestedRunEndsBothLoops();
+    void portLeftMidRunSwitchedOffAtEnd_data();
+    void portLeftMidRunSwitchedOffAtEnd();
+    void portLeftMidRunSwitchedOffAtClose();
 };
 
 void TestRunMotor::phaseSequence_data()
@@ -115,6 +118,47 @@ void TestRunMotor::nestedRunEndsBothLoops()
     QCOMPARE(rig.port.values(), (QVector<int>{68, 66, 72, 64, 64}));
     QCOMPARE(rig.pump.passes, 5);
     QCOMPARE(rig.state.StepPhase, -1);
+}
+
+// The address box may move a running motor's writes elsewhere; the port that
+// was left with a winding on must not keep it once the run ends.
+void TestRunMotor::portLeftMidRunSwitchedOffAtEnd_data()
+{
+    QTest::addColumn<QString>("newAddress");
+    QTest::addColumn<QVector<Write>>("writes");
+
+    QTest::newRow("another port") << QStringLiteral("&H278")
+        << QVector<Write>{{0x378, 68}, {0x378, 66}, {0x278, 72}, {0x278, 64}, {0x378, 64}};
+    QTest::newRow("text naming no port") << QStringLiteral("&H")
+        << QVector<Write>{{0x378, 68}, {0x378, 66}, {0x378, 64}};
+    QTest::newRow("back to the same port") << QStringLiteral("&H378")
+        << QVector<Write>{{0x378, 68}, {0x378, 66}, {0x378, 72}, {0x378, 64}};
+}
+
+void TestRunMotor::portLeftMidRunSwitchedOffAtEnd()
+{
+    QFETCH(QString, newAddress);
+    QFETCH(QVector<Write>, writes);
+
+    DriveRig rig;
+    rig.pump.script[3] = [&] { rig.drive.SetPortAddress(newAddress); };
+    rig.stopAtPass(4);
+    rig.drive.RunMotor();
+
+    QCOMPARE(rig.port.writes, writes);
+}
+
+void TestRunMotor::portLeftMidRunSwitchedOffAtClose()
+{
+    DriveRig rig;
+    rig.pump.script[3] = [&] { rig.drive.SetPortAddress(QStringLiteral("&H3BC")); };
+    rig.pump.script[4] = [&] { rig.drive.SetPortAddress(QStringLiteral("abc")); };
+    rig.pump.script[5] = [&] { rig.drive.CloseProgram(); };
+    rig.stopAtPass(9);
+    QVERIFY_THROWS_EXCEPTION(ProcessEnded, rig.drive.RunMotor());
+
+    const QVector<Write> expected{{0x378, 68}, {0x378, 66}, {0x3BC, 72}, {0x3BC, 64}, {0x378, 64}};
+    QCOMPARE(rig.port.writes, expected);
 }
 
 QTEST_GUILESS_MAIN(TestRunMotor)

@@ -162,11 +162,14 @@ void TestForm1::addressTypedDuringARunMovesTheNextStep()
     };
     rig.click("Command1");
 
-    QCOMPARE(rig.port.writes.size(), std::size_t(4));
+    QCOMPARE(rig.port.writes.size(), std::size_t(5));
     QCOMPARE(rig.port.writes[1].port, LptPort);
     QCOMPARE(rig.port.writes[2].port, 0x278);
     QCOMPARE(rig.port.writes[2].value, 66);
     QCOMPARE(rig.port.writes[3].port, 0x278);
+    // The port the run left behind has its winding switched off too.
+    QCOMPARE(rig.port.writes[4].port, LptPort);
+    QCOMPARE(rig.port.writes[4].value, 64);
 }
 
 void TestForm1::stepsBoxTypingChangesNothing()
