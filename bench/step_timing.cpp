@@ -127,6 +127,9 @@ int main(int argc, char **argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     qputenv("QUARNET_PORT", "virtual");
+    // The same event dispatcher as the tool itself (see main.cpp).
+    if (!qEnvironmentVariableIsSet("QT_NO_GLIB"))
+        qputenv("QT_NO_GLIB", "1");
     QApplication app(argc, argv);
 
     // Measured first, on a quiet process, as the tool does at start-up; the
