@@ -1,0 +1,381 @@
+#include "DriveState.h"
+#include "FrameControl.h"
+#include "GeneralNumber.h"
+#include "Label3D.h"
+#include "QtEventPump.h"
+#include "RateBar.h"
+#include "SplashImage.h"
+#include "SplashProgressBar.h"
+#include "SplashRateLabel.h"
+#include "SurfaceLabel.h"
+#include "SurfaceLine.h"
+#include "frmSplash.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFontMetricsF>
+#include <QImageReader>
+#include <QPointer>
+#include <QScreen>
+#include <QSignalSpy>
+#include <QTimer>
+#include <QtTest>
+
+namespace {
+
+class FakeClock : public IClock
+{
+public:
+    float secondsSinceMidnight() override
+    {
+        ++reads;
+        return readings.isEmpty() ? 0.0f : readings.takeFirst();
+    }
+    QList<float> readings;
+    int reads = 0;
+};
+
+class FakeSleeper : public ISleeper
+{
+public:
+    void sleepMs(int ms) override { log << QStringLiteral("sleep %1").arg(ms); }
+    QStringList log;
+};
+
+// The tick's event pass: whatever the test wants to happen inside it, then
+// real events for a short while, so that timers due meanwhile do fire.
+class WindowPump : public IEventPump
+{
+public:
+    void processPendingEvents() override
+    {
+        if (onPass)
+            onPass();
+        QElapsedTimer spent;
+        spent.start();
+        while (spent.elapsed() < 50)
+            m_real.processPendingEvents();
+    }
+    std::function<void()> onPass;
+
+private:
+    QtEventPump m_real;
+};
+
+int g_spins = 0;
+void countingSpin(double)
+{
+    ++g_spins;
+}
+
+// The splash with inert services: its timer never gets to tick in these tests.
+struct Rig
+{
+    DriveState state;
+    FakeClock clock;
+    WindowPump pump;
+    FakeSleeper sleeper;
+    frmSplash splash{state, {clock, pump, sleeper}, [] {}};
+
+    const SurfaceItem *item(const char *name) const
+    {
+        return splash.Frame1()->surface().find(QString::fromLatin1(name));
+    }
+};
+
+QRect pixels(const SurfaceItem &item)
+{
+    return item.bounds(SurfaceScale::twips());
+}
+
+// The columns of one row of the bar that show the block colour.
+QList<int> filledColumns(SplashProgressBar &bar)
+{
+    const QImage image = bar.grab().toImage();
+    const QColor block = bar.palette().color(QPalette::Active, QPalette::Highlight);
+    QList<int> columns;
+    for (int x = 0; x < image.width(); ++x) {
+        if (image.pixelColor(x, image.height() / 2) == block)
+            columns << x;
+    }
+    return columns;
+}
+
+} // namespace
+
+class TestFrmSplash : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void windowIsABareFixedCentredBox();
+    void labels_data();
+    void labels();
+    void titleIsReadFromItsStoredSet();
+    void logoIsStretchedOverItsBox();
+    void barFill_data();
+    void barFill();
+    void barLiesAboveTheMark();
+    void tickRunsOnceTwoSecondsAfterCreation();
+};
+
+void TestFrmSplash::windowIsABareFixedCentredBox()
+{
+    Rig rig;
+    frmSplash &splash = rig.splash;
+    const Qt::WindowFlags flags = splash.windowFlags();
+    // A splash-type window has neither a title bar nor a task-bar entry.
+    QCOMPARE(flags & Qt::WindowType_Mask, Qt::SplashScreen);
+    QVERIFY(flags & Qt::FramelessWindowHint);
+    for (Qt::WindowType hint : {Qt::WindowTitleHint, Qt::WindowSystemMenuHint, Qt::WindowCloseButtonHint,
+                                Qt::WindowMinimizeButtonHint, Qt::WindowMaximizeButtonHint})
+        QVERIFY(!(flags & hint));
+    QCOMPARE(splash.windowTitle(), QString());
+
+    splash.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&splash));
+    QCOMPARE(splash.size(), QSize(492, 252));
+    QCOMPARE(splash.minimumSize(), splash.maximumSize());
+    const QPoint centre = splash.screen()->availableGeometry().center();
+    QVERIFY2((splash.geometry().center() - centre).manhattanLength() <= 1,
+             qPrintable(QStringLiteral("centre at %1,%2").arg(splash.geometry().center().x()).arg(splash.geometry().center().y())));
+    QCOMPARE(splash.Frame1()->geometry(), QRect(8, 0, 480, 246));
+    QCOMPARE(splash.Frame1()->title(), QString());
+
+    // Only the start-up sequence may close it: the timer would go with it.
+    QVERIFY(!splash.close());
+    QVERIFY(splash.isVisible());
+    QVERIFY(splash.Timer1()->isActive());
+}
+
+void TestFrmSplash::labels_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QRect>("box"); // an empty size: sized to its text
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<double>("points");
+    QTest::addColumn<bool>("bold");
+    QTest::addColumn<bool>("italic");
+    QTest::addColumn<int>("alignment");
+
+    const double dialog = 8.25;
+    QTest::newRow("Label2") << "Label2" << QRect(240, 32, 177, 17)
+                            << "http://www.example.org/quarnet" << dialog << false << false << int(Qt::AlignLeft);
+    QTest::newRow("lblCompanyProduct") << "lblCompanyProduct" << QRect(236, 48, 0, 0)
+                                       << "quarnet@example.org" << 12.0 << false << true << int(Qt::AlignLeft);
+    QTest::newRow("Label3 empty") << "Label3" << QRect(168, 144, 121, 25) << "" << dialog << false
+                                  << false << int(Qt::AlignLeft);
+    QTest::newRow("lblVersion") << "lblVersion" << QRect(368, 152, 0, 0) << "Versione 1.3" << 12.0
+                                << true << false << int(Qt::AlignRight);
+    QTest::newRow("Label4") << "Label4" << QRect(316, 188, 65, 17) << "Celeron1000" << dialog
+                            << false << false << int(Qt::AlignLeft);
+    QTest::newRow("lblWarning") << "lblWarning" << QRect(16, 224, 457, 13)
+                                << QString::fromUtf8("Attendere , rilevamanto velocità CPU.........")
+                                << 8.25 << false << false << int(Qt::AlignLeft);
+}
+
+void TestFrmSplash::labels()
+{
+    QFETCH(QString, name);
+    QFETCH(QRect, box);
+    QFETCH(QString, text);
+    QFETCH(double, points);
+    QFETCH(bool, bold);
+    QFETCH(bool, italic);
+    QFETCH(int, alignment);
+
+    Rig rig;
+    const SurfaceItem *item = rig.item(qPrintable(name));
+    QVERIFY(item);
+    QString shown;
+    QFont font;
+    Qt::Alignment aligned = Qt::AlignLeft;
+    if (const auto *label = dynamic_cast<const SurfaceLabel *>(item)) {
+        shown = label->text();
+        font = label->font();
+        aligned = label->alignment();
+    } else {
+        const auto *rate = dynamic_cast<const SplashRateLabel *>(item);
+        QVERIFY(rate);
+        shown = rate->text();
+        font = rig.splash.Frame1()->font();
+    }
+    QCOMPARE(shown, text);
+    QCOMPARE(font.family(), QStringLiteral("Arial"));
+    QCOMPARE(font.pointSizeF(), points);
+    QCOMPARE(font.bold(), bold);
+    QCOMPARE(font.italic(), italic);
+    QCOMPARE(int(aligned), alignment);
+
+    const QRect bounds = pixels(*item);
+    QCOMPARE(bounds.topLeft(), box.topLeft());
+    if (!box.size().isEmpty()) {
+        QCOMPARE(bounds.size(), box.size());
+        return;
+    }
+    // Sized to its text: the whole text on one line, and no more room than that.
+    const QFontMetricsF metrics(font);
+    QVERIFY(bounds.width() >= metrics.horizontalAdvance(text));
+    QVERIFY(bounds.width() <= metrics.horizontalAdvance(text) + 1);
+    QVERIFY(bounds.height() >= metrics.height());
+}
+
+void TestFrmSplash::titleIsReadFromItsStoredSet()
+{
+    Rig rig;
+    Label3D *title = rig.splash.Label3D1();
+    QVERIFY(title);
+    QCOMPARE(title->parentWidget(), rig.splash.Frame1());
+    QCOMPARE(title->pos(), QPoint(180, 112));
+    QCOMPARE(title->Width(), 3375.0f);
+    QCOMPARE(title->Height(), 375.0f);
+    QCOMPARE(title->Caption(), QStringLiteral("Quarnet"));
+    QCOMPARE(title->Label2()->Caption(), QStringLiteral("Quarnet"));
+    QCOMPARE(title->ForeColor1(), 0x8000000Eu);
+    QCOMPARE(title->ForeColor2(), 0x80000012u);
+    QCOMPARE(title->Font()->Name(), QStringLiteral("Arial"));
+    QCOMPARE(title->Font()->Size(), 15.75f);
+    QCOMPARE(title->Font()->Weight(), qint16(400));
+    QVERIFY(!title->Font()->Italic());
+    // What the set leaves out keeps its default.
+    QCOMPARE(title->BackColor(), 0x8000000Fu);
+    QCOMPARE(title->Phase(), 0);
+    QCOMPARE(title->Label1()->geometry(), QRect(1, 1, 225, 25));
+    QCOMPARE(title->Label2()->geometry(), QRect(0, 0, 225, 25));
+}
+
+void TestFrmSplash::logoIsStretchedOverItsBox()
+{
+    Rig rig;
+    const QImage &logo = rig.splash.imgLogo().picture();
+    QCOMPARE(logo.size(), QSize(59, 70));
+    QVERIFY(!logo.hasAlphaChannel());
+    // As shipped: a GIF89a with a 256-entry global colour table and one frame.
+    QFile file(QStringLiteral(":/calibration/logo.gif"));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray head = file.read(13);
+    QCOMPARE(head.left(6), QByteArray("GIF89a"));
+    QCOMPARE(quint8(head[10]) & 0x87, 0x87);
+    file.close();
+    QCOMPARE(QImageReader(&file).imageCount(), 1);
+
+    // The logo's white ground stands out from the frame: what differs from
+    // the frame's colour around the box is exactly the stretched picture.
+    const QImage frame = rig.splash.Frame1()->grab().toImage();
+    const QColor ground = frame.pixelColor(30, 70);
+    QRect drawn;
+    for (int y = 60; y < 180; ++y) {
+        for (int x = 20; x < 150; ++x) {
+            if (frame.pixelColor(x, y) != ground)
+                drawn |= QRect(x, y, 1, 1);
+        }
+    }
+    QCOMPARE(drawn, QRect(48, 80, 81, 79));
+}
+
+void TestFrmSplash::barFill_data()
+{
+    QTest::addColumn<double>("rate");
+    QTest::addColumn<int>("lastColumn"); // in bar pixels; -1: nothing filled
+
+    // The mark stands at 324 on the frame, 100 on the bar.
+    QTest::newRow("a slow machine leaves it empty") << 1.0e8 << -1;
+    QTest::newRow("the reference processor reaches the mark") << RateBar::ReferenceRate << 100;
+    QTest::newRow("far above fills it, no further") << 1.0e12 << 239;
+}
+
+void TestFrmSplash::barFill()
+{
+    QFETCH(double, rate);
+    QFETCH(int, lastColumn);
+
+    Rig rig;
+    SplashProgressBar *bar = rig.splash.ProgressBar1();
+    QCOMPARE(bar->geometry(), QRect(224, 216, 241, 17));
+    QCOMPARE(bar->Min(), 1.0002f);
+    QCOMPARE(bar->Max(), 20000000.0f);
+    QVERIFY(filledColumns(*bar).isEmpty());
+
+    rig.splash.setBarValue(RateBar::valueForRate(rate));
+    const QList<int> filled = filledColumns(*bar);
+    if (lastColumn < 0) {
+        QVERIFY(filled.isEmpty());
+        return;
+    }
+    QVERIFY(!filled.isEmpty());
+    QCOMPARE(filled.first(), 1);
+    // The fill may end in the gap between two blocks.
+    QVERIFY2(filled.last() <= lastColumn && filled.last() >= lastColumn - 2,
+             qPrintable(QStringLiteral("fill ends at %1").arg(filled.last())));
+}
+
+// The bar is a window of its own over the frame's windowless items: the lower
+// end of the mark disappears under it.
+void TestFrmSplash::barLiesAboveTheMark()
+{
+    Rig rig;
+    const auto *mark = dynamic_cast<const SurfaceLine *>(rig.item("Line1"));
+    QVERIFY(mark);
+    QCOMPARE(QLine(mark->x1(), mark->y1(), mark->x2(), mark->y2()), QLine(4860, 3060, 4860, 3300));
+    const QImage frame = rig.splash.Frame1()->grab().toImage();
+    const QImage bar = rig.splash.ProgressBar1()->grab().toImage();
+    const QColor line = frame.pixelColor(324, 210);
+    QVERIFY(line != frame.pixelColor(320, 210));
+    QCOMPARE(frame.pixelColor(324, 220), bar.pixelColor(100, 4));
+    QVERIFY(frame.pixelColor(324, 220) != line);
+}
+
+void TestFrmSplash::tickRunsOnceTwoSecondsAfterCreation()
+{
+    g_spins = 0;
+    DriveState state;
+    FakeClock clock;
+    // A first round too short to trust, then one of 2.5 s: about 1e9 a second.
+    clock.readings = {100.0f, 100.05f, 200.0f, 202.5f};
+    WindowPump pump;
+    FakeSleeper sleeper;
+    int mainShown = 0;
+    bool splashGoneWhenMainShown = false;
+    QPointer<frmSplash> splash;
+    splash = new frmSplash(state, {clock, pump, sleeper}, [&] {
+        ++mainShown;
+        splashGoneWhenMainShown = !splash->isVisible();
+        sleeper.log << QStringLiteral("main shown");
+    });
+    splash->startup().setSpin(countingSpin);
+    splash->startup().setLocale(QLocale::c());
+    QTimer *timer = splash->Timer1();
+    QVERIFY(timer->isSingleShot());
+    QSignalSpy ticks(timer, &QTimer::timeout);
+
+    QString textInPass;
+    float barInPass = 0;
+    int spinsInPass = 0;
+    pump.onPass = [&] {
+        sleeper.log << QStringLiteral("events");
+        spinsInPass = g_spins;
+        textInPass = splash->Label3().text();
+        barInPass = splash->ProgressBar1()->Value();
+        timer->start(0); // a second tick, due inside the pass
+    };
+    splash->show();
+
+    QTest::qWait(1700);
+    QCOMPARE(clock.reads, 0);
+    QTRY_COMPARE_WITH_TIMEOUT(mainShown, 1, 3000);
+    QTRY_VERIFY(splash.isNull());
+    QTest::qWait(100);
+
+    QCOMPARE(ticks.count(), 2);
+    QCOMPARE(g_spins, spinsInPass);
+    QCOMPARE(clock.reads, 4);
+    QCOMPARE(mainShown, 1);
+    QVERIFY(splashGoneWhenMainShown);
+    QCOMPARE(sleeper.log, QStringList({"events", "sleep 2000", "main shown"}));
+    QCOMPARE(textInPass, formatGeneralNumber(state.LoopsPerSec, QLocale::c()));
+    QCOMPARE(barInPass, RateBar::valueForRate(state.LoopsPerSec));
+    QVERIFY(barInPass > 8.0e6f && barInPass < 8.6e6f);
+}
+
+QTEST_MAIN(TestFrmSplash)
+#include "tst_frmsplash.moc"
