@@ -3,6 +3,7 @@
 #include "OleColor.h"
 
 #include <QPainter>
+#include <algorithm>
 #include <cmath>
 #include <qdrawutil.h>
 
