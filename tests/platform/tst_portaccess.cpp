@@ -11,29 +11,6 @@
 Q_DECLARE_METATYPE(PortMode)
 Q_DECLARE_METATYPE(PortRoute)
 
-namespace {
-
-// Lays out <root>/proc/sys/dev/parport/parportN/base-addr, one per entry of
-// `baseAddrs`, and the named nodes under <root>/dev as regular files.
-void layOutTree(const QString &root, const QStringList &baseAddrs, const QStringList &nodes)
-{
-    QDir().mkpath(root + "/dev");
-    QDir().mkpath(root + "/proc/sys/dev/parport/default");
-    for (int index = 0; index < baseAddrs.size(); ++index) {
-        const QString dir = root + QStringLiteral("/proc/sys/dev/parport/parport%1").arg(index);
-        QDir().mkpath(dir);
-        QFile file(dir + "/base-addr");
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(baseAddrs[index].toLatin1());
-    }
-    for (const QString &node : nodes) {
-        QFile file(root + "/dev/" + node);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-    }
-}
-
-} // namespace
-
 class TestPortAccess : public QObject
 {
     Q_OBJECT
@@ -162,7 +139,7 @@ void TestPortAccess::routesEachPort()
     QFETCH(QStringList, calls);
     QFETCH(QStringList, told);
 
-    layOutTree(m_dir.path(), baseAddrs, nodes);
+    QVERIFY(FakePortSystem::layOutTree(m_dir.path(), baseAddrs, nodes));
     FakePortSystem &fake = FakePortSystem::instance();
     fake.openErrno = openErrno;
     fake.claimErrno = claimErrno;
@@ -196,7 +173,7 @@ void TestPortAccess::regularFileOrMissingNodeWithRealCalls()
 {
     QFETCH(QStringList, nodes);
     QFETCH(QString, told);
-    layOutTree(m_dir.path(), {"888\t1912"}, nodes);
+    QVERIFY(FakePortSystem::layOutTree(m_dir.path(), {"888\t1912"}, nodes));
     PortAccessOptions options = fakeOptions(PortMode::Ppdev);
     options.calls = PortSystemCalls::real();
     PortAccess access(options);
@@ -232,7 +209,7 @@ void TestPortAccess::refusedRouteToldOncePerPort()
 // alternating ports must not reopen or rescan anything.
 void TestPortAccess::routeChosenOnceThenKept()
 {
-    layOutTree(m_dir.path(), {"632\t1656", "888\t1912"}, {"parport0", "parport1"});
+    QVERIFY(FakePortSystem::layOutTree(m_dir.path(), {"632\t1656", "888\t1912"}, {"parport0", "parport1"}));
     PortAccess access(fakeOptions(PortMode::Auto));
     access.Out32(0x378, 64);
     access.Out32(0x278, 64);
@@ -253,7 +230,7 @@ void TestPortAccess::routeChosenOnceThenKept()
 
 void TestPortAccess::shutdownReleasesOnceAndStopsWrites()
 {
-    layOutTree(m_dir.path(), {"888\t1912"}, {"parport0"});
+    QVERIFY(FakePortSystem::layOutTree(m_dir.path(), {"888\t1912"}, {"parport0"}));
     FakePortSystem &fake = FakePortSystem::instance();
     auto access = std::make_unique<PortAccess>(fakeOptions(PortMode::Auto));
     access->Out32(0x378, 64);
@@ -284,7 +261,7 @@ void TestPortAccess::valueMaskedToByte()
 {
     QFETCH(int, value);
     QFETCH(int, byte);
-    layOutTree(m_dir.path(), {"888\t1912"}, {"parport0"});
+    QVERIFY(FakePortSystem::layOutTree(m_dir.path(), {"888\t1912"}, {"parport0"}));
     PortAccess access(fakeOptions(PortMode::Auto));
     access.Out32(0x378, static_cast<std::int16_t>(value));
     access.Out32(0x278, static_cast<std::int16_t>(value));

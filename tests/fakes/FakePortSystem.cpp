@@ -1,5 +1,8 @@
 #include "FakePortSystem.h"
 
+#include <QDir>
+#include <QFile>
+
 #include <cerrno>
 #include <fcntl.h>
 #include <linux/ppdev.h>
@@ -82,4 +85,24 @@ void FakePortSystem::reset(const QString &root)
 PortSystemCalls FakePortSystem::calls()
 {
     return {fakeOpen, fakeIoctl, fakeClose, fakeIoperm, fakeOutb};
+}
+
+bool FakePortSystem::layOutTree(const QString &root, const QStringList &baseAddrs,
+                                const QStringList &nodes)
+{
+    QDir().mkpath(root + QStringLiteral("/dev"));
+    QDir().mkpath(root + QStringLiteral("/proc/sys/dev/parport/default"));
+    for (int index = 0; index < baseAddrs.size(); ++index) {
+        const QString dir = root + QStringLiteral("/proc/sys/dev/parport/parport%1").arg(index);
+        QDir().mkpath(dir);
+        QFile file(dir + QStringLiteral("/base-addr"));
+        if (!file.open(QIODevice::WriteOnly) || file.write(baseAddrs[index].toLatin1()) < 0)
+            return false;
+    }
+    for (const QString &node : nodes) {
+        QFile file(root + QStringLiteral("/dev/") + node);
+        if (!file.open(QIODevice::WriteOnly))
+            return false;
+    }
+    return true;
 }

@@ -20,4 +20,10 @@ struct FakePortSystem
     static FakePortSystem &instance();
     static void reset(const QString &root);
     static PortSystemCalls calls();
+
+    // Lays out <root>/proc/sys/dev/parport/parportN/base-addr, one per entry
+    // of `baseAddrs`, and the named nodes under <root>/dev as regular files.
+    // False when a file could not be written.
+    static bool layOutTree(const QString &root, const QStringList &baseAddrs,
+                           const QStringList &nodes);
 };
