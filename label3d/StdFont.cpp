@@ -47,49 +47,35 @@ void StdFont::replace(const FontDescription &next)
 
 void StdFont::SetName(const QString &name)
 {
-    FontDescription d = m_description;
-    d.Name = name;
-    replace(d);
+    setField(&FontDescription::Name, name);
 }
 
 void StdFont::SetSize(float points)
 {
-    FontDescription d = m_description;
-    d.Size = points;
-    replace(d);
+    setField(&FontDescription::Size, points);
 }
 
 void StdFont::SetWeight(qint16 weight)
 {
-    FontDescription d = m_description;
-    d.Weight = weight;
-    replace(d);
+    setField(&FontDescription::Weight, weight);
 }
 
 void StdFont::SetItalic(bool on)
 {
-    FontDescription d = m_description;
-    d.Italic = on;
-    replace(d);
+    setField(&FontDescription::Italic, on);
 }
 
 void StdFont::SetUnderline(bool on)
 {
-    FontDescription d = m_description;
-    d.Underline = on;
-    replace(d);
+    setField(&FontDescription::Underline, on);
 }
 
 void StdFont::SetStrikethrough(bool on)
 {
-    FontDescription d = m_description;
-    d.Strikethrough = on;
-    replace(d);
+    setField(&FontDescription::Strikethrough, on);
 }
 
 void StdFont::SetCharset(qint16 charset)
 {
-    FontDescription d = m_description;
-    d.Charset = charset;
-    replace(d);
+    setField(&FontDescription::Charset, charset);
 }

@@ -48,5 +48,15 @@ signals:
 private:
     void replace(const FontDescription &next);
 
+    // Every setter changes one field and goes through replace(), so a value
+    // that would make the font undrawable is refused in one place.
+    template <typename T, typename V>
+    void setField(T FontDescription::*field, V value)
+    {
+        FontDescription d = m_description;
+        d.*field = value;
+        replace(d);
+    }
+
     FontDescription m_description;
 };
