@@ -10,8 +10,38 @@
 #include "frmSplash.h"
 
 #include <QApplication>
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
+#include <utility>
+
+namespace {
+
+// Qt's xcb platform ends the process with exit() when the display goes away
+// (the desktop session ending), from inside whatever event pass is running,
+// the motor's run loop included. Neither the window nor a signal sees that
+// end, so an atexit routine switches the windings off on its way out. Every
+// end the tool starts itself goes through _exit() and never gets here.
+struct ExitSafetyNet
+{
+    Form1 *form = nullptr;
+    PortAccess *port = nullptr;
+};
+ExitSafetyNet g_exitNet;
+
+void switchOffAtExit()
+{
+    // exit() runs on the thread that called it, here the UI thread: plain
+    // calls are safe. Taken out first so that a second exit() finds nothing.
+    const ExitSafetyNet net = std::exchange(g_exitNet, {});
+    if (net.form)
+        net.form->switchOffForExit();
+    if (net.port)
+        net.port->shutdown();
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -24,6 +54,10 @@ int main(int argc, char *argv[])
     // moment must not pass for the last window closing. The tool ends only
     // through the main window, which ends the process itself.
     app.setQuitOnLastWindowClosed(false);
+    // A display connection that breaks must reach Qt as a write error, which
+    // ends through exit() and the safety net, not as a SIGPIPE that kills
+    // the process with a winding on.
+    std::signal(SIGPIPE, SIG_IGN);
 
     // Handlers go in before anything can touch the port, so that no signal
     // ever takes its default action once a winding may be powered.
@@ -52,6 +86,10 @@ int main(int argc, char *argv[])
         QObject::disconnect(endPlainly);
         QObject::connect(&termination, &SignalBridge::terminationRequested, form.get(),
                          &Form1::closeProgram);
+        // Registered only now: whatever the drive's writes use already
+        // exists, so exit() runs this before tearing any of it down.
+        g_exitNet = {form.get(), port.get()};
+        std::atexit(switchOffAtExit);
         form->show();
     };
     // The window destroys itself when the start-up sequence closes it.
@@ -63,5 +101,6 @@ int main(int argc, char *argv[])
     // to (the desktop session ending): leave the windings off all the same.
     if (form)
         form->closeProgram();
+    g_exitNet = {};
     return 0;
 }

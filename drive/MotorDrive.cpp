@@ -127,11 +127,16 @@ void MotorDrive::StopMotor()
 
 void MotorDrive::CloseProgram()
 {
+    switchOff();
+    m_process.endNow();
+    std::abort(); // a process control that returns has broken its contract
+}
+
+void MotorDrive::switchOff()
+{
     switchPhaseLinesOff(m_state);
     SendPort();
     switchOffStrayPorts();
-    m_process.endNow();
-    std::abort(); // a process control that returns has broken its contract
 }
 
 void MotorDrive::SelectMode(int index)

@@ -28,6 +28,9 @@ public:
     void RunMotor();
     void StopMotor();
     [[noreturn]] void CloseProgram();
+    // What CloseProgram writes, without ending the process: for an end that
+    // is already under way and must not be turned into another one.
+    void switchOff();
     void SelectMode(int index);
 
     void StepSpeed(int index);

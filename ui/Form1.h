@@ -40,6 +40,10 @@ public:
     void setStepText(const QString &text) override;
     void setGaugeY(float y) override;
 
+    // The phase lines off and written, the process left to end as it is
+    // ending: for an exit() that something other than this window started.
+    void switchOffForExit();
+
 public slots:
     // Phase lines off, one write, and the process ends: from "Chiudi", the
     // window frame, or a termination signal, idle or running alike.

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QPoint>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+
+// One private X display (Xvfb, which picks its own free display number) and
+// the real executable running on it with a virtual port and a trace file.
+// The test drives it as a user and a desktop would: clicks through xdotool,
+// the frame's close as a window manager's WM_DELETE_WINDOW, signals, and the
+// display itself going away. Whatever is still running at destruction is
+// killed, so a failed test leaves nothing behind.
+class DesktopSession
+{
+public:
+    DesktopSession() = default;
+    DesktopSession(const DesktopSession &) = delete;
+    DesktopSession &operator=(const DesktopSession &) = delete;
+    ~DesktopSession();
+
+    // Each returns an empty string on success, otherwise what went wrong.
+    QString startDisplay();
+    QString startTool(const QString &executable, const QString &tracePath);
+    QString waitForMainWindow(int timeoutMs);
+    // A left click at a point of the main window's client area, in pixels.
+    QString click(QPoint point);
+    QString closeFrame(const QString &helper);
+    void endDisplay();
+
+    QProcess &tool() { return m_tool; }
+
+private:
+    QString runOnDisplay(const QString &program, const QStringList &arguments, int timeoutMs);
+    QProcessEnvironment environment() const;
+
+    QProcess m_display;
+    QProcess m_tool;
+    QString m_name; // ":<n>"
+};

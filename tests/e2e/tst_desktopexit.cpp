@@ -1,0 +1,221 @@
+#include "DesktopSession.h"
+
+#include <QFile>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+#include <functional>
+#include <memory>
+#include <sys/types.h>
+
+// The real executable on its own X display, ended every way a user, the
+// desktop or the system can end it, with the motor idle and running. Each
+// way must leave 64 as the last byte on the port and a complete trace.
+
+namespace {
+
+enum class Ending { Chiudi, FrameClose, Signal, DisplayGone };
+
+struct Row
+{
+    const char *name;
+    Ending ending;
+    int signo;
+    bool running;
+};
+
+static constexpr Row Rows[] = {
+    {"Chiudi, idle", Ending::Chiudi, 0, false},
+    {"Chiudi, running", Ending::Chiudi, 0, true},
+    {"frame close, idle", Ending::FrameClose, 0, false},
+    {"frame close, running", Ending::FrameClose, 0, true},
+    {"SIGINT, running", Ending::Signal, SIGINT, true},
+    {"SIGTERM, running", Ending::Signal, SIGTERM, true},
+    {"SIGHUP, running", Ending::Signal, SIGHUP, true},
+    {"display gone, idle", Ending::DisplayGone, 0, false},
+    {"display gone, running", Ending::DisplayGone, 0, true},
+};
+constexpr std::size_t RowCount = std::size(Rows);
+
+// Centres of the controls: the layout's twips / 15. "++" sits in its frame.
+constexpr QPoint StartButton{(240 + 975 / 2) / 15, (3180 + 375 / 2) / 15};
+constexpr QPoint ChiudiButton{(2640 + 795 / 2) / 15, (3180 + 375 / 2) / 15};
+constexpr QPoint FasterButton{(180 + 180 + 315 / 2) / 15, (420 + 300 + 435 / 2) / 15};
+
+// Every session starts at once on a small machine: each start-up measures
+// the loop rate with a busy loop, so they share the cores for a while.
+constexpr int HandOverTimeoutMs = 90000;
+constexpr int StepsBeforeEnding = 6;
+static constexpr int FullCycle[] = {68, 66, 72, 65};
+
+bool waitFor(const std::function<bool()> &done, int timeoutMs)
+{
+    QDeadlineTimer deadline(timeoutMs);
+    while (!done()) {
+        if (deadline.hasExpired())
+            return false;
+        QTest::qWait(50);
+    }
+    return true;
+}
+
+// The trace's bytes, or an empty optional-like error: every line must be
+// "<ns> 0x378 <value>" with non-decreasing times and end with its newline.
+struct Trace
+{
+    QList<int> bytes;
+    QString fault;
+};
+
+Trace readTrace(const QString &path)
+{
+    Trace trace;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return trace;
+    const QByteArray text = file.readAll();
+    if (!text.isEmpty() && !text.endsWith('\n'))
+        trace.fault = QStringLiteral("the last line is torn");
+    qint64 previous = 0;
+    for (const QByteArray &line : text.split('\n')) {
+        if (line.isEmpty())
+            continue;
+        const QList<QByteArray> fields = line.split(' ');
+        bool timeOk = false;
+        bool valueOk = false;
+        const qint64 ns = fields.size() == 3 ? fields[0].toLongLong(&timeOk) : 0;
+        const int value = fields.size() == 3 ? fields[2].toInt(&valueOk) : -1;
+        if (!timeOk || !valueOk || fields[1] != "0x378" || value < 0 || value > 255 || ns < previous) {
+            trace.fault = QStringLiteral("bad line: ") + QString::fromLatin1(line);
+            return trace;
+        }
+        previous = ns;
+        trace.bytes.append(value);
+    }
+    return trace;
+}
+
+QString bytesText(const QList<int> &bytes)
+{
+    QStringList parts;
+    for (int b : bytes)
+        parts.append(QString::number(b));
+    return parts.join(QLatin1Char(' '));
+}
+
+} // namespace
+
+class tst_DesktopExit : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void everyEndingSwitchesOff();
+
+private:
+    static QString drive(DesktopSession &session, const Row &row, const QString &tracePath);
+    static QString verify(DesktopSession &session, const Row &row, const QString &tracePath);
+};
+
+// Up to the motor running and the ending itself.
+QString tst_DesktopExit::drive(DesktopSession &session, const Row &row, const QString &tracePath)
+{
+    if (!waitFor([&] { return !readTrace(tracePath).bytes.isEmpty(); }, HandOverTimeoutMs))
+        return QStringLiteral("no hand-over to the main window");
+    QString fault = session.waitForMainWindow(30000);
+    if (!fault.isEmpty())
+        return fault;
+    if (row.running) {
+        // At one step a second a full cycle takes four seconds: 11 a second.
+        fault = session.click(FasterButton);
+        if (fault.isEmpty())
+            fault = session.click(StartButton);
+        if (!fault.isEmpty())
+            return fault;
+        if (!waitFor([&] { return readTrace(tracePath).bytes.size() > StepsBeforeEnding; }, 30000))
+            return QStringLiteral("the motor did not step: ") + bytesText(readTrace(tracePath).bytes);
+    }
+    switch (row.ending) {
+    case Ending::Chiudi:
+        return session.click(ChiudiButton);
+    case Ending::FrameClose:
+        return session.closeFrame(QStringLiteral(QUARNET_XDELETEWINDOW));
+    case Ending::Signal:
+        if (::kill(pid_t(session.tool().processId()), row.signo) != 0)
+            return QStringLiteral("kill failed");
+        return {};
+    case Ending::DisplayGone:
+        session.endDisplay();
+        return {};
+    }
+    return {};
+}
+
+QString tst_DesktopExit::verify(DesktopSession &session, const Row &row, const QString &tracePath)
+{
+    QProcess &tool = session.tool();
+    if (!waitFor([&] { return tool.state() == QProcess::NotRunning; }, 20000))
+        return QStringLiteral("still running");
+    if (tool.exitStatus() != QProcess::NormalExit)
+        return QStringLiteral("killed by its ending");
+    // The display going away ends the process through Qt's own exit(1);
+    // every other ending is the tool's own and ends it cleanly.
+    if (row.ending != Ending::DisplayGone && tool.exitCode() != 0)
+        return QStringLiteral("exit code %1").arg(tool.exitCode());
+
+    const Trace trace = readTrace(tracePath);
+    if (!trace.fault.isEmpty())
+        return trace.fault;
+    const QList<int> &bytes = trace.bytes;
+    const QString seen = QStringLiteral(": ") + bytesText(bytes);
+    if (bytes.size() < 2 || bytes.first() != 64 || bytes.last() != 64)
+        return QStringLiteral("not 64 first and last, or no write at the end") + seen;
+    if (row.running && bytes.size() < StepsBeforeEnding + 2)
+        return QStringLiteral("too few steps") + seen;
+    // Mode "Full" from the first step on, until the ending's 64.
+    for (qsizetype i = 1; i + 1 < bytes.size(); ++i) {
+        const int expected = row.running ? FullCycle[(i - 1) % 4] : 64;
+        if (bytes[i] != expected)
+            return QStringLiteral("byte %1 is not %2").arg(i).arg(expected) + seen;
+    }
+    return {};
+}
+
+// All sessions start together, so the start-ups overlap; the motors then
+// run one at a time, each ended before the next starts.
+void tst_DesktopExit::everyEndingSwitchesOff()
+{
+    for (const char *tool : {"Xvfb", "xdotool"})
+        QVERIFY2(!QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty(),
+                 qPrintable(QStringLiteral("%1 is missing: run ./test, which installs it")
+                                .arg(QString::fromLatin1(tool))));
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    std::unique_ptr<DesktopSession> sessions[RowCount];
+    QString traces[RowCount];
+    for (std::size_t i = 0; i < RowCount; ++i) {
+        sessions[i] = std::make_unique<DesktopSession>();
+        traces[i] = dir.filePath(QStringLiteral("trace%1").arg(i));
+        QString fault = sessions[i]->startDisplay();
+        if (fault.isEmpty())
+            fault = sessions[i]->startTool(QStringLiteral(QUARNET_EXECUTABLE), traces[i]);
+        QVERIFY2(fault.isEmpty(), qPrintable(fault));
+    }
+    QStringList faults;
+    for (std::size_t i = 0; i < RowCount; ++i) {
+        const QString fault = drive(*sessions[i], Rows[i], traces[i]);
+        if (!fault.isEmpty())
+            faults.append(QString::fromLatin1(Rows[i].name) + QStringLiteral(": ") + fault);
+    }
+    for (std::size_t i = 0; i < RowCount; ++i) {
+        const QString fault = verify(*sessions[i], Rows[i], traces[i]);
+        if (!fault.isEmpty())
+            faults.append(QString::fromLatin1(Rows[i].name) + QStringLiteral(": ") + fault);
+    }
+    QVERIFY2(faults.isEmpty(), qPrintable(faults.join(QLatin1Char('\n'))));
+}
+
+QTEST_GUILESS_MAIN(tst_DesktopExit)
+#include "tst_desktopexit.moc"
