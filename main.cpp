@@ -56,8 +56,12 @@ int main(int argc, char *argv[])
     app.setQuitOnLastWindowClosed(false);
     // A display connection that breaks must reach Qt as a write error, which
     // ends through exit() and the safety net, not as a SIGPIPE that kills
-    // the process with a winding on.
-    std::signal(SIGPIPE, SIG_IGN);
+    // the process with a winding on. A handler rather than SIG_IGN: programs
+    // the tool starts (the link's mail client) get the default back.
+    struct sigaction pipeAction = {};
+    pipeAction.sa_handler = [](int) {};
+    sigemptyset(&pipeAction.sa_mask);
+    ::sigaction(SIGPIPE, &pipeAction, nullptr);
 
     // Handlers go in before anything can touch the port, so that no signal
     // ever takes its default action once a winding may be powered.
