@@ -1,5 +1,6 @@
 #include "DesktopSession.h"
 
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -61,7 +62,7 @@ bool waitFor(const std::function<bool()> &done, int timeoutMs)
     return true;
 }
 
-// The trace's bytes, or an empty optional-like error: every line must be
+// The trace's bytes, or what is wrong with it: every line must be
 // "<ns> 0x378 <value>" with non-decreasing times and end with its newline.
 struct Trace
 {
