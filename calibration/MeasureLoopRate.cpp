@@ -27,13 +27,14 @@ constexpr float kDay = 86400.0f;
 constexpr float kHalfDay = kDay / 2;
 
 // The clock restarts at 0 at midnight. A reading that went back by more than
-// half a day crossed midnight; one that went back by less is a clock fault,
-// and no time is taken to have passed.
+// half a day crossed midnight; one that went back by less, or one that is no
+// number at all, is a clock fault, and no time is taken to have passed.
 float elapsedSeconds(float start, float end)
 {
     if (end < start - kHalfDay)
         end += kDay;
-    return std::max(end - start, 0.0f);
+    const float elapsed = end - start;
+    return std::isfinite(elapsed) && elapsed > 0.0f ? elapsed : 0.0f;
 }
 
 // The smallest step the clock can show at this reading; a millisecond at
@@ -63,7 +64,7 @@ void MeasureLoopRate(DriveState &state, IClock &clock, SpinFunction spin)
         const bool giveUp = round >= kMaxRounds || bound >= kMaxBound || zeroRounds >= kMaxZeroRounds;
         if (elapsed >= kLongEnough || giveUp) {
             if (elapsed == 0.0f)
-                elapsed = oneTick(end);
+                elapsed = oneTick(std::isfinite(end) ? end : 0.0f);
             state.LoopsPerSec = bound / static_cast<double>(elapsed);
             return;
         }

@@ -91,6 +91,8 @@ void TestMeasureLoopRate::brokenClockStillReturns_data()
         backwards.append(1000.0f - i);
     QTest::newRow("running backwards") << backwards;
     QTest::newRow("stuck at midnight") << QVector<float>{0.0f};
+    QTest::newRow("no number") << QVector<float>{std::nanf("")};
+    QTest::newRow("infinite end") << QVector<float>{1000.0f, INFINITY};
 }
 
 // However the clock misbehaves, start-up must go on with a usable rate.
