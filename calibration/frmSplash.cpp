@@ -7,7 +7,6 @@
 #include "SplashImage.h"
 #include "SplashLayout.h"
 #include "SplashProgressBar.h"
-#include "SplashRateLabel.h"
 #include "Twips.h"
 
 #include <QCloseEvent>
@@ -127,7 +126,7 @@ void frmSplash::addLabels()
     surface.add(FormBuilder::makeLine(SplashLayout::Mark));
     for (const SplashLayout::StyledLabelRow &row : SplashLayout::Labels)
         surface.add(makeLabel(row, m_frame->font()));
-    m_rate = &surface.add(std::make_unique<SplashRateLabel>(SplashLayout::RateLabel, m_frame->font()));
+    m_rate = &surface.add(makeLabel({SplashLayout::RateLabel}, m_frame->font()));
 }
 
 void frmSplash::addLogo()

@@ -10,7 +10,7 @@ class Label3D;
 class QTimer;
 class SplashImage;
 class SplashProgressBar;
-class SplashRateLabel;
+class SurfaceLabel;
 
 // The start-up window: title, logo, contact lines, version and a line asking
 // the user to wait, then the measured loop rate as a figure and on a bar. It
@@ -30,7 +30,7 @@ public:
     Label3D *Label3D1() const { return m_title; }
     SplashProgressBar *ProgressBar1() const { return m_bar; }
     QTimer *Timer1() const { return m_timer; }
-    const SplashRateLabel &Label3() const { return *m_rate; }
+    const SurfaceLabel &Label3() const { return *m_rate; }
     const SplashImage &imgLogo() const { return *m_logo; }
     StartupSequence &startup() { return m_startup; }
 
@@ -56,7 +56,7 @@ private:
     FrameControl *m_frame = nullptr;
     Label3D *m_title = nullptr;
     SplashProgressBar *m_bar = nullptr;
-    SplashRateLabel *m_rate = nullptr;
+    SurfaceLabel *m_rate = nullptr;
     SplashImage *m_logo = nullptr;
     QTimer *m_timer = nullptr;
     bool m_closing = false;

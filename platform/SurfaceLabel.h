@@ -22,6 +22,7 @@ public:
 
     void setForeColour(std::uint32_t colour) { m_foreColour = colour; }
     void setUnderline(bool on) { m_font.setUnderline(on); }
+    void setText(const QString &text) { m_text = text; }
 
     void paint(QPainter &painter, const SurfaceScale &scale, const QPalette &palette) const override;
     QRect bounds(const SurfaceScale &scale) const override;

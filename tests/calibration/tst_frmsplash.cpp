@@ -6,7 +6,6 @@
 #include "RateBar.h"
 #include "SplashImage.h"
 #include "SplashProgressBar.h"
-#include "SplashRateLabel.h"
 #include "SurfaceLabel.h"
 #include "SurfaceLine.h"
 #include "frmSplash.h"
@@ -190,16 +189,11 @@ void TestFrmSplash::labels()
     QString shown;
     QFont font;
     Qt::Alignment aligned = Qt::AlignLeft;
-    if (const auto *label = dynamic_cast<const SurfaceLabel *>(item)) {
-        shown = label->text();
-        font = label->font();
-        aligned = label->alignment();
-    } else {
-        const auto *rate = dynamic_cast<const SplashRateLabel *>(item);
-        QVERIFY(rate);
-        shown = rate->text();
-        font = rig.splash.Frame1()->font();
-    }
+    const auto *label = dynamic_cast<const SurfaceLabel *>(item);
+    QVERIFY(label);
+    shown = label->text();
+    font = label->font();
+    aligned = label->alignment();
     QCOMPARE(shown, text);
     QCOMPARE(font.family(), QStringLiteral("Arial"));
     QCOMPARE(font.pointSizeF(), points);

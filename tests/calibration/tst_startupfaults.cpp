@@ -1,7 +1,7 @@
 #include "DriveState.h"
 #include "GeneralNumber.h"
 #include "SplashProgressBar.h"
-#include "SplashRateLabel.h"
+#include "SurfaceLabel.h"
 #include "frmSplash.h"
 
 #include <QCoreApplication>
