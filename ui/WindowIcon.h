@@ -2,8 +2,9 @@
 
 #include <QIcon>
 
-// The main window's icon: a 32 x 32 drawing of a stepper motor seen from the
-// front, its four coloured leads fanning out to the left.
+// The main window's icon: a stepper motor seen from the front with its four
+// coloured leads, 32 x 32 pixels in 24-bit colour, with larger renderings for
+// high-resolution screens.
 namespace WindowIcon {
 
 QImage image();
