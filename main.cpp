@@ -1,11 +1,6 @@
+#include "Adapters.h"
 #include "DriveState.h"
 #include "Form1.h"
-#include "PortAccess.h"
-#include "QtDesktopShell.h"
-#include "QtEventPump.h"
-#include "QtProcessControl.h"
-#include "QtSystemClock.h"
-#include "QtThreadSleeper.h"
 #include "SignalBridge.h"
 #include "frmSplash.h"
 
@@ -79,14 +74,20 @@ int main(int argc, char *argv[])
     process.setShutdownAction([&port] { port->shutdown(); });
 
     DriveState state;
-    SystemClock clock;
-    QtEventPump pump;
-    ThreadSleeper sleeper;
-    DesktopShell shell;
+    SystemClock systemClock;
+    QtEventPump qtPump;
+    ThreadSleeper threadSleeper;
+    DesktopShell desktopShell;
+    Adapters::Port drivePort(*port);
+    Adapters::EventPump pump(qtPump);
+    Adapters::Process ending(process);
+    Adapters::Clock clock(systemClock);
+    Adapters::Sleeper sleeper(threadSleeper);
+    Adapters::Shell shell(desktopShell);
     std::unique_ptr<Form1> form;
 
     const auto showMainWindow = [&] {
-        form = std::make_unique<Form1>(state, *port, pump, process, shell);
+        form = std::make_unique<Form1>(state, drivePort, pump, ending, shell);
         QObject::disconnect(endPlainly);
         QObject::connect(&termination, &SignalBridge::terminationRequested, form.get(),
                          &Form1::closeProgram);

@@ -3,13 +3,12 @@
 // run loop with Qt's event pass, and SendPort. Prints one table and the
 // figures to read it against; see the README for how to run and read it.
 
+#include "Adapters.h"
 #include "CalibrationProbe.h"
 #include "CostProbes.h"
 #include "DriveState.h"
 #include "IntervalStats.h"
 #include "MotorDrive.h"
-#include "PortAccess.h"
-#include "QtSystemClock.h"
 #include "SpinLoop.h"
 #include "StepBench.h"
 #include "TargetReport.h"
@@ -65,7 +64,8 @@ void printTableHead()
 
 std::vector<Calibration> calibrate(const Options &options)
 {
-    SystemClock clock;
+    SystemClock systemClock;
+    Adapters::Clock clock(systemClock);
     std::vector<Calibration> runs;
     for (int i = 0; i < options.calibrations; ++i) {
         std::fprintf(stderr, "step_timing: measurement %d of %d\n", i + 1, options.calibrations);
@@ -85,7 +85,8 @@ WriteCosts measureWriteCosts(StepBench &bench)
 {
     PortAccessOptions portOptions;
     portOptions.mode = PortMode::Virtual;
-    PortAccess virtualPort(portOptions);
+    PortAccess virtualAccess(portOptions);
+    Adapters::Port virtualPort(virtualAccess);
     DriveState state;
     ModeFlags modes;
     const auto drive = bench.driveOn(state, modes, virtualPort, SpinLoop);

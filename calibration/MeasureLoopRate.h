@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Services.h"
+#include "IClock.h"
 
 struct DriveState;
 

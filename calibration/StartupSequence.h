@@ -1,7 +1,9 @@
 #pragma once
 
+#include "IClock.h"
+#include "IEventPump.h"
+#include "ISleeper.h"
 #include "MeasureLoopRate.h"
-#include "Services.h"
 
 #include <QLocale>
 #include <functional>

@@ -3,7 +3,9 @@
 #include "DriveHost.h"
 #include "DriveState.h"
 #include "EnergizedPorts.h"
-#include "Services.h"
+#include "IEventPump.h"
+#include "IPort.h"
+#include "IProcessControl.h"
 #include "SpinLoop.h"
 
 // The motor drive's operations, as the main window's handlers call them.

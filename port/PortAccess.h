@@ -5,12 +5,12 @@
 #include "PortSelector.h"
 #include "PortSystemCalls.h"
 #include "PortTrace.h"
-#include "Services.h"
 
 #include <QHash>
 #include <QString>
 #include <array>
 #include <atomic>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -28,14 +28,14 @@ struct PortAccessOptions
     std::function<void(const QString &)> report;
 };
 
-// The production `IPort`: routes each port number to ppdev, direct I/O or
+// The production port: routes each port number to ppdev, direct I/O or
 // the virtual port the first time it is used, then keeps that route for the
 // life of the process.
-class PortAccess final : public IPort
+class PortAccess final
 {
 public:
     explicit PortAccess(PortAccessOptions options = {});
-    ~PortAccess() override;
+    ~PortAccess();
     PortAccess(const PortAccess &) = delete;
     PortAccess &operator=(const PortAccess &) = delete;
 
@@ -48,7 +48,7 @@ public:
 
     // Once per motor step. After a port's first use this touches only memory
     // and the route's one system call (plus the trace's write).
-    void Out32(std::int16_t port, std::int16_t value) override;
+    void Out32(std::int16_t port, std::int16_t value);
 
     // Releases ppdev claims and I/O permissions and closes the trace. Safe on
     // the way to _exit, also from a signal's context: no allocation, no

@@ -1,12 +1,10 @@
 #pragma once
 
-#include "Services.h"
-
 // Wall-clock seconds since local midnight, with the milliseconds as the
 // fraction. It restarts at 0 at midnight: whoever measures with it must
 // expect an end reading below the start reading.
-class SystemClock final : public IClock
+class SystemClock final
 {
 public:
-    float secondsSinceMidnight() override;
+    float secondsSinceMidnight();
 };

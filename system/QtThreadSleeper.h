@@ -1,11 +1,9 @@
 #pragma once
 
-#include "Services.h"
-
 // Blocks the user-interface thread: no event runs and no window repaints
 // until it returns, which is what the start-up pause relies on.
-class ThreadSleeper final : public ISleeper
+class ThreadSleeper final
 {
 public:
-    void sleepMs(int milliseconds) override;
+    void sleepMs(int milliseconds);
 };

@@ -3,8 +3,8 @@
 #include "DriveHost.h"
 #include "DriveState.h"
 #include "FormWindow.h"
+#include "IShell.h"
 #include "MotorDrive.h"
-#include "Services.h"
 
 #include <QPointer>
 

@@ -1,6 +1,7 @@
 #pragma once
 
-#include "Services.h"
+#include "IEventPump.h"
+#include "IPort.h"
 
 #include <vector>
 

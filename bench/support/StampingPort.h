@@ -1,7 +1,7 @@
 #pragma once
 
 #include "DriveHost.h"
-#include "Services.h"
+#include "IPort.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "IEventPump.h"
 #include "QtEventPump.h"
-#include "Services.h"
 
 #include <cstddef>
 #include <cstdint>

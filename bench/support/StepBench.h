@@ -4,7 +4,9 @@
 #include "Form1.h"
 #include "IntervalStats.h"
 #include "MotorDrive.h"
-#include "Services.h"
+#include "IPort.h"
+#include "IProcessControl.h"
+#include "IShell.h"
 #include "StampingPort.h"
 #include "StampingPump.h"
 

@@ -1,9 +1,6 @@
+#include "Adapters.h"
 #include "DriveState.h"
 #include "Form1.h"
-#include "PortAccess.h"
-#include "QtDesktopShell.h"
-#include "QtEventPump.h"
-#include "QtProcessControl.h"
 #include "SignalBridge.h"
 
 #include <QFile>
@@ -37,9 +34,13 @@ namespace {
 
     DriveState state;
     state.LoopsPerSec = 2000.0; // at 1 step per second: a very short wait, many steps
-    QtEventPump pump;
-    DesktopShell shell;
-    Form1 form(state, port, pump, process, shell);
+    QtEventPump qtPump;
+    DesktopShell desktopShell;
+    Adapters::Port drivePort(port);
+    Adapters::EventPump pump(qtPump);
+    Adapters::Process ending(process);
+    Adapters::Shell shell(desktopShell);
+    Form1 form(state, drivePort, pump, ending, shell);
     QObject::connect(&termination, &SignalBridge::terminationRequested, &form, &Form1::closeProgram);
     form.show();
     QTimer::singleShot(0, form.findChild<QPushButton *>(QStringLiteral("Command1")), &QPushButton::click);

@@ -1,6 +1,9 @@
 #pragma once
 
-#include "Services.h"
+#include "IEventPump.h"
+#include "IPort.h"
+#include "IProcessControl.h"
+#include "IShell.h"
 
 #include <QCoreApplication>
 #include <QString>

@@ -1,6 +1,6 @@
+#include "Adapters.h"
 #include "FakePortSystem.h"
 #include "Form1.h"
-#include "PortAccess.h"
 #include "UiFakes.h"
 
 #include <QComboBox>
@@ -184,7 +184,8 @@ void TestPortSafety::typingWhileRunning()
     ScriptedPump pump;
     ForbiddenProcess process;
     RecordingShell shell;
-    auto form = std::make_unique<Form1>(state, port, pump, process, shell);
+    Adapters::Port drivePort(port);
+    auto form = std::make_unique<Form1>(state, drivePort, pump, process, shell);
     auto *box = form->findChild<QComboBox *>(QStringLiteral("Combo1"));
     auto *stop = form->findChild<QPushButton *>(QStringLiteral("Command3"));
     QVERIFY(box && box->lineEdit() && stop);

@@ -1,9 +1,7 @@
+#include "Adapters.h"
 #include "Form1.h"
 #include "Form2.h"
 #include "GeneralNumber.h"
-#include "QtEventPump.h"
-#include "QtSystemClock.h"
-#include "QtThreadSleeper.h"
 #include "RateBar.h"
 #include "UiFakes.h"
 #include "frmSplash.h"
@@ -31,9 +29,12 @@ int main(int argc, char **argv)
     Form2 help;
     help.show();
     DriveState splashState;
-    SystemClock clock;
-    QtEventPump splashPump;
-    ThreadSleeper sleeper;
+    SystemClock systemClock;
+    QtEventPump qtPump;
+    ThreadSleeper threadSleeper;
+    Adapters::Clock clock(systemClock);
+    Adapters::EventPump splashPump(qtPump);
+    Adapters::Sleeper sleeper(threadSleeper);
     frmSplash splash(splashState, {clock, splashPump, sleeper}, [] {});
     const double rate = 49999999.0 / double(0.0312f); // a 2 GHz-class desktop
     splash.setRateText(formatGeneralNumber(rate, QLocale()));
