@@ -91,8 +91,8 @@ frmSplash::frmSplash(DriveState &state, StartupSequence::Services services,
     registerSplashResources();
     setWindowFlags(SplashFlags);
     setFixedSize(Twips::size(SplashLayout::ClientWidth, SplashLayout::ClientHeight));
-    FormBuilder::addControls(*this, std::span(&SplashLayout::Frame, 1));
-    m_frame = findChild<FrameControl *>(QString::fromLatin1(SplashLayout::FrameName));
+    m_frame = FormBuilder::addControls(*this, std::span(&SplashLayout::Frame, 1))
+                  .get<FrameControl>(SplashLayout::FrameName);
     plainFrame(*m_frame);
     addLabels();
     addLogo();

@@ -85,20 +85,16 @@ void chainTabOrder(const std::vector<std::pair<int, QWidget *>> &focusable)
 
 namespace FormBuilder {
 
-QWidget *container(QWidget &window, const char *name)
+FormControls addControls(QWidget &window, std::span<const ControlRow> controls)
 {
-    if (!name)
-        return &window;
-    return window.findChild<QWidget *>(QString::fromLatin1(name));
-}
-
-void addControls(QWidget &window, std::span<const ControlRow> controls)
-{
+    FormControls made(window);
     std::vector<std::pair<int, QWidget *>> focusable;
     for (const ControlRow &row : controls) {
+        QWidget *holder = made.widget(row.container);
         QWidget *control = createControl(row);
         control->setObjectName(QString::fromLatin1(row.name));
-        control->setParent(container(window, row.container));
+        control->setParent(holder);
+        made.add(row.name, control);
         control->setGeometry(Twips::rect(row.left, row.top, row.width, row.height));
         if (row.font)
             control->setFont(Fonts::fromFace(*row.font));
@@ -108,6 +104,7 @@ void addControls(QWidget &window, std::span<const ControlRow> controls)
     std::stable_sort(focusable.begin(), focusable.end(),
                      [](const auto &a, const auto &b) { return a.first < b.first; });
     chainTabOrder(focusable);
+    return made;
 }
 
 std::unique_ptr<SurfaceLabel> makeLabel(const LabelRow &row, const QFont &fallback)
@@ -135,12 +132,14 @@ std::unique_ptr<SurfaceShape> makeShape(const ShapeRow &row)
                                           row.top, row.width, row.height, DefaultLineColour, fill);
 }
 
-void addLabels(QWidget &window, std::span<const LabelRow> labels)
+void addLabels(const FormControls &controls, std::span<const LabelRow> labels)
 {
     for (const LabelRow &row : labels) {
-        QWidget *holder = container(window, row.container);
-        if (auto *host = dynamic_cast<SurfaceHost *>(holder))
-            host->surface().add(makeLabel(row, holder->font()));
+        QWidget *holder = controls.widget(row.container);
+        auto *host = dynamic_cast<SurfaceHost *>(holder);
+        if (!host)
+            controls.fail(row.container, "carries no surface for windowless items");
+        host->surface().add(makeLabel(row, holder->font()));
     }
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "FormControls.h"
 #include "LayoutRows.h"
 #include "SurfaceLabel.h"
 #include "SurfaceLine.h"
@@ -18,18 +19,17 @@ inline constexpr std::uint32_t DefaultLineColour = 0x80000008u;  // window text
 inline constexpr std::uint32_t DefaultLabelColour = 0x80000012u; // button text
 inline constexpr std::uint32_t LabelBackColour = 0x8000000Fu;    // button face
 
-// Creates every control under `window` (or under the row's container), named
-// after its row, then chains the focusable ones in tab-index order.
-void addControls(QWidget &window, std::span<const ControlRow> controls);
+// Creates every control under `window` (or under the row's container, which
+// must be an earlier row), named after its row, then chains the focusable
+// ones in tab-index order. The handles to keep are in what it returns.
+FormControls addControls(QWidget &window, std::span<const ControlRow> controls);
 
 std::unique_ptr<SurfaceLabel> makeLabel(const LabelRow &row, const QFont &fallback);
 std::unique_ptr<SurfaceLine> makeLine(const LineRow &row);
 std::unique_ptr<SurfaceShape> makeShape(const ShapeRow &row);
 
-// Puts each label on the surface of its container (window or frame).
-void addLabels(QWidget &window, std::span<const LabelRow> labels);
-
-// The container a row names: the window itself for a null name.
-QWidget *container(QWidget &window, const char *name);
+// Puts each label on the surface of its container (window or frame); a
+// container that carries no surface ends the program like an unknown name.
+void addLabels(const FormControls &controls, std::span<const LabelRow> labels);
 
 } // namespace FormBuilder

@@ -25,13 +25,13 @@ Form1::Form1(DriveState &state, IPort &port, IEventPump &pump, IProcessControl &
     // Moves over the bare surface restore the link; without tracking they
     // would only arrive with a button held.
     setMouseTracking(true);
-    FormBuilder::addControls(*this, Form1Layout::Controls);
-    FormBuilder::addLabels(*this, Form1Layout::Labels);
+    m_controls = FormBuilder::addControls(*this, Form1Layout::Controls);
+    FormBuilder::addLabels(m_controls, Form1Layout::Labels);
     m_link = static_cast<SurfaceLabel *>(surface().find(QStringLiteral("Label4")));
-    m_start = findChild<QPushButton *>(QStringLiteral("Command1"));
-    m_stop = findChild<QPushButton *>(QStringLiteral("Command3"));
-    m_address = findChild<QComboBox *>(QStringLiteral("Combo1"));
-    m_steps = findChild<QLineEdit *>(QStringLiteral("txtStepSec"));
+    m_start = m_controls.get<QPushButton>("Command1");
+    m_stop = m_controls.get<QPushButton>("Command3");
+    m_address = m_controls.get<QComboBox>("Combo1");
+    m_steps = m_controls.get<QLineEdit>("txtStepSec");
     setUpGauge();
     m_drive.InitDrive(m_address->currentText());
     connectButtons();
@@ -47,7 +47,7 @@ Form1::~Form1()
 
 void Form1::setUpGauge()
 {
-    m_gauge = findChild<PictureBox *>(QStringLiteral("Picture1"));
+    m_gauge = m_controls.get<PictureBox>("Picture1");
     m_gauge->setPicture(GaugeRuler::image());
     m_gauge->setScale(Form1Layout::GaugeScaleWidth, Form1Layout::GaugeScaleHeight);
     m_gaugeLine = &m_gauge->surface().add(FormBuilder::makeLine(Form1Layout::GaugeLine));
@@ -57,16 +57,16 @@ void Form1::connectButtons()
 {
     connect(m_start, &QPushButton::clicked, this, [this] { m_drive.RunMotor(); });
     connect(m_stop, &QPushButton::clicked, this, [this] { m_drive.StopMotor(); });
-    connect(findChild<QPushButton *>(QStringLiteral("Command2")), &QPushButton::clicked, this,
-            &Form1::closeProgram);
-    connect(findChild<QPushButton *>(QStringLiteral("Command4")), &QPushButton::clicked, this,
-            &Form1::showHelp);
+    connect(m_controls.get<QPushButton>("Command2"), &QPushButton::clicked, this, &Form1::closeProgram);
+    connect(m_controls.get<QPushButton>("Command4"), &QPushButton::clicked, this, &Form1::showHelp);
+    static constexpr const char *Speeds[] = {"Command8(0)", "Command8(1)", "Command8(2)", "Command8(3)"};
     for (int i = 0; i < 4; ++i) {
-        auto *speed = findChild<QPushButton *>(QStringLiteral("Command8(%1)").arg(i));
+        auto *speed = m_controls.get<QPushButton>(Speeds[i]);
         connect(speed, &QPushButton::clicked, this, [this, i] { m_drive.StepSpeed(i); });
     }
+    static constexpr const char *Modes[] = {"Option1(0)", "Option1(1)"};
     for (int i = 0; i < 2; ++i) {
-        auto *mode = findChild<QRadioButton *>(QStringLiteral("Option1(%1)").arg(i));
+        auto *mode = m_controls.get<QRadioButton>(Modes[i]);
         connect(mode, &QRadioButton::clicked, this, [this, i] { m_drive.SelectMode(i); });
     }
 }

@@ -2,6 +2,7 @@
 
 #include "DriveHost.h"
 #include "DriveState.h"
+#include "FormControls.h"
 #include "FormWindow.h"
 #include "IShell.h"
 #include "MotorDrive.h"
@@ -30,6 +31,7 @@ public:
     ~Form1() override;
 
     const ModeFlags &modes() const { return m_modes; }
+    const FormControls &controls() const { return m_controls; }
     Form2 *helpWindow() const;
     const SurfaceLabel &link() const { return *m_link; }
     const SurfaceLine &gaugeLine() const { return *m_gaugeLine; }
@@ -65,6 +67,7 @@ private:
 
     ModeFlags m_modes;
     IShell &m_shell;
+    FormControls m_controls;
     MotorDrive m_drive;
     QPushButton *m_start = nullptr;
     QPushButton *m_stop = nullptr;

@@ -27,9 +27,8 @@ Form2::Form2(QWidget *parent)
 {
     setAttribute(Qt::WA_DeleteOnClose);
     addDrawing();
-    FormBuilder::addControls(*this, Form2Layout::Controls);
-    connect(findChild<QPushButton *>(QStringLiteral("Command1")), &QPushButton::clicked, this,
-            &QWidget::close);
+    m_controls = FormBuilder::addControls(*this, Form2Layout::Controls);
+    connect(m_controls.get<QPushButton>("Command1"), &QPushButton::clicked, this, &QWidget::close);
 }
 
 // Items go onto the surface in stacking order, topmost first.
@@ -43,5 +42,7 @@ void Form2::addDrawing()
             surface().add(FormBuilder::makeLine(*line));
         else if (const ShapeRow *shape = findRow<ShapeRow>(Shapes, name))
             surface().add(FormBuilder::makeShape(*shape));
+        else
+            FormControls(*this).fail(name, "is stacked but drawn by no row");
     }
 }

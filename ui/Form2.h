@@ -1,5 +1,6 @@
 #pragma once
 
+#include "FormControls.h"
 #include "FormWindow.h"
 
 // The wiring help window: which port pins carry the phases, a word on the
@@ -13,6 +14,10 @@ class Form2 : public FormWindow
 public:
     explicit Form2(QWidget *parent = nullptr);
 
+    const FormControls &controls() const { return m_controls; }
+
 private:
     void addDrawing();
+
+    FormControls m_controls;
 };

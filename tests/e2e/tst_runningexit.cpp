@@ -43,7 +43,7 @@ namespace {
     Form1 form(state, drivePort, pump, ending, shell);
     QObject::connect(&termination, &SignalBridge::terminationRequested, &form, &Form1::closeProgram);
     form.show();
-    QTimer::singleShot(0, form.findChild<QPushButton *>(QStringLiteral("Command1")), &QPushButton::click);
+    QTimer::singleShot(0, form.controls().get<QPushButton>("Command1"), &QPushButton::click);
     QCoreApplication::exec();
     ::_exit(3); // the loop ended without the window ending the process
 }

@@ -9,7 +9,7 @@
 
 inline constexpr int LptPort = 0x378;
 
-// One main window with every service faked, its controls found by name.
+// One main window with every service faked, its controls as the builder made them.
 struct Rig
 {
     DriveState state;
@@ -28,7 +28,7 @@ struct Rig
     template <class T = QWidget>
     T *control(const char *name) const
     {
-        return form->findChild<T *>(QString::fromLatin1(name));
+        return form->controls().get<T>(name);
     }
 
     void click(const char *name) const { QTest::mouseClick(control(name), Qt::LeftButton); }

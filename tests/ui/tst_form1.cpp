@@ -264,7 +264,7 @@ void TestForm1::helpWindowIsSingleAndMadeAfresh()
     QCOMPARE(helpWindows(), 1);
 
     // "?" pressed again before the closed window's deletion has run.
-    QTest::mouseClick(first->findChild<QPushButton *>("Command1"), Qt::LeftButton);
+    QTest::mouseClick(first->controls().get<QPushButton>("Command1"), Qt::LeftButton);
     rig.click("Command4");
     QTRY_VERIFY(first.isNull());
     QVERIFY(rig.form->helpWindow() && rig.form->helpWindow()->isVisible());

@@ -84,7 +84,7 @@ ChildResult runInChild(const CloseAction &action)
 
 void clickButton(Form1 &form, const char *name)
 {
-    QTest::mouseClick(form.findChild<QPushButton *>(name), Qt::LeftButton);
+    QTest::mouseClick(form.controls().get<QPushButton>(name), Qt::LeftButton);
 }
 
 // Starts a run whose second event pass does `closing`.

@@ -165,10 +165,10 @@ void TestForm2::shapesAndControlsSitInPlace()
     for (const auto &[name, bounds] : shapes)
         QCOMPARE(help.surface().find(name)->bounds(scale), bounds);
 
-    auto *button = help.findChild<QPushButton *>("Command1");
+    auto *button = help.controls().get<QPushButton>("Command1");
     QCOMPARE(button->geometry(), QRect(296, 304, 89, 25));
     QCOMPARE(button->text(), QString("Chiudi  Finestra"));
-    auto *terminal = help.findChild<QFrame *>("OLE1");
+    auto *terminal = help.controls().get<QFrame>("OLE1");
     QCOMPARE(terminal->geometry(), QRect(112, 320, 25, 2));
     QCOMPARE(terminal->frameShape(), QFrame::Box);
 }

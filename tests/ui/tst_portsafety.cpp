@@ -186,8 +186,8 @@ void TestPortSafety::typingWhileRunning()
     RecordingShell shell;
     Adapters::Port drivePort(port);
     auto form = std::make_unique<Form1>(state, drivePort, pump, process, shell);
-    auto *box = form->findChild<QComboBox *>(QStringLiteral("Combo1"));
-    auto *stop = form->findChild<QPushButton *>(QStringLiteral("Command3"));
+    auto *box = form->controls().get<QComboBox>("Combo1");
+    auto *stop = form->controls().get<QPushButton>("Command3");
     QVERIFY(box && box->lineEdit() && stop);
     form->show();
     QVERIFY(QTest::qWaitForWindowExposed(form.get()));
@@ -216,7 +216,7 @@ void TestPortSafety::typingWhileRunning()
     pump.script.push_back([stop] { stop->click(); });
 
     const int loadWrites = readTrace(tracePath).size();
-    QTest::mouseClick(form->findChild<QPushButton *>(QStringLiteral("Command1")), Qt::LeftButton);
+    QTest::mouseClick(form->controls().get<QPushButton>("Command1"), Qt::LeftButton);
     QVERIFY(!pump.overran);
     QCOMPARE(shown.size(), edits.size());
     // Typing really reached the box: a key that was ignored would test nothing.

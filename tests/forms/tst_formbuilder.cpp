@@ -1,0 +1,109 @@
+#include "FormBuilder.h"
+#include "FormWindow.h"
+
+#include <QApplication>
+#include <QProcess>
+#include <QPushButton>
+#include <QtTest>
+#include <cstring>
+
+// A layout mistake must stop the window from being built, loudly: a control
+// under a misspelt container used to become a stray top-level window, and a
+// label on something without a surface vanished. Each broken layout is
+// built in a child process, which must die with a message naming the row.
+
+namespace {
+
+constexpr ControlRow GoodFrame{"Frame1", ControlKind::Frame, nullptr, 0, 0, 900, 900, 0, "F"};
+constexpr ControlRow Misspelt[] = {
+    GoodFrame,
+    {"Command1", ControlKind::Button, "Fram1", 60, 300, 600, 300, 1, "Go"},
+};
+constexpr ControlRow ContainerLater[] = {
+    {"Command1", ControlKind::Button, "Frame1", 60, 300, 600, 300, 1, "Go"},
+    GoodFrame,
+};
+constexpr ControlRow Plain[] = {
+    GoodFrame,
+    {"Command1", ControlKind::Button, nullptr, 60, 1000, 600, 300, 1, "Go"},
+};
+constexpr LabelRow OnButton[] = {
+    {"Label1", "Command1", 0, 0, 300, 200, 2, "x"},
+};
+
+// What each broken layout does in the child.
+void buildBroken(const char *which)
+{
+    FormWindow window(QStringLiteral("w"), 3000, 3000);
+    if (!std::strcmp(which, "misspelt"))
+        FormBuilder::addControls(window, Misspelt);
+    else if (!std::strcmp(which, "later"))
+        FormBuilder::addControls(window, ContainerLater);
+    else if (!std::strcmp(which, "nosurface"))
+        FormBuilder::addLabels(FormBuilder::addControls(window, Plain), OnButton);
+    else if (!std::strcmp(which, "unknown"))
+        FormBuilder::addControls(window, Plain).get<QPushButton>("Command2");
+    else if (!std::strcmp(which, "wrongkind"))
+        FormBuilder::addControls(window, Plain).get<QPushButton>("Frame1");
+}
+
+} // namespace
+
+class TestFormBuilder : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void handlesAreTheControlsMade();
+    void brokenLayoutStopsLoudly_data();
+    void brokenLayoutStopsLoudly();
+};
+
+void TestFormBuilder::handlesAreTheControlsMade()
+{
+    FormWindow window(QStringLiteral("w"), 3000, 3000);
+    const FormControls controls = FormBuilder::addControls(window, Plain);
+    auto *frame = controls.get<QWidget>("Frame1");
+    auto *button = controls.get<QPushButton>("Command1");
+    QCOMPARE(frame->parentWidget(), &window);
+    QCOMPARE(button->parentWidget(), &window);
+    QCOMPARE(button->text(), QStringLiteral("Go"));
+}
+
+void TestFormBuilder::brokenLayoutStopsLoudly_data()
+{
+    QTest::addColumn<QString>("message");
+    QTest::newRow("misspelt") << "\"Fram1\" names no control made before it";
+    QTest::newRow("later") << "\"Frame1\" names no control made before it";
+    QTest::newRow("nosurface") << "\"Command1\" carries no surface";
+    QTest::newRow("unknown") << "\"Command2\" names no control";
+    QTest::newRow("wrongkind") << "\"Frame1\" is not the kind of control";
+}
+
+void TestFormBuilder::brokenLayoutStopsLoudly()
+{
+    QFETCH(QString, message);
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("FORMBUILDER_CHILD"), QString::fromLatin1(QTest::currentDataTag()));
+    child.setProcessEnvironment(env);
+    child.start(QCoreApplication::applicationFilePath(), {});
+    QVERIFY(child.waitForFinished(30000));
+    const QString said = QString::fromLocal8Bit(child.readAllStandardError());
+    QVERIFY2(child.exitStatus() == QProcess::CrashExit, qPrintable(said));
+    QVERIFY2(said.contains(message), qPrintable(said));
+    QVERIFY2(said.contains(QStringLiteral("FormWindow")), qPrintable(said));
+}
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    if (const QByteArray which = qgetenv("FORMBUILDER_CHILD"); !which.isEmpty()) {
+        buildBroken(which.constData());
+        return 0; // built after all: the parent sees a normal exit and fails
+    }
+    TestFormBuilder test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_formbuilder.moc"
