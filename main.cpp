@@ -1,8 +1,8 @@
 #include "Adapters.h"
 #include "DriveState.h"
 #include "Form1.h"
-#include "SignalBridge.h"
 #include "frmSplash.h"
+#include "SignalBridge.h"
 
 #include <QApplication>
 #include <csignal>

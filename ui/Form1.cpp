@@ -177,5 +177,5 @@ void Form1::mouseReleaseEvent(QMouseEvent *event)
     const bool clicked = m_linkPressed && overLink(event->position().toPoint());
     m_linkPressed = false;
     if (clicked)
-        OpenLink(this, m_link->text() + QString::fromLatin1(Form1Layout::LinkSubject), m_shell);
+        OpenLink(m_link->text() + QString::fromLatin1(Form1Layout::LinkSubject), m_shell);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "DesktopShell.h"
 #include "IClock.h"
 #include "IEventPump.h"
 #include "IPort.h"
@@ -7,11 +8,10 @@
 #include "IShell.h"
 #include "ISleeper.h"
 #include "PortAccess.h"
-#include "QtDesktopShell.h"
+#include "ProcessControl.h"
 #include "QtEventPump.h"
-#include "QtProcessControl.h"
-#include "QtSystemClock.h"
-#include "QtThreadSleeper.h"
+#include "SystemClock.h"
+#include "ThreadSleeper.h"
 
 // The port access and the process services know nothing of the interfaces
 // the drive, the start-up sequence and the windows take; these hand each

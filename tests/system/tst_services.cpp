@@ -1,8 +1,8 @@
-#include "QtDesktopShell.h"
+#include "DesktopShell.h"
+#include "ProcessControl.h"
 #include "QtEventPump.h"
-#include "QtProcessControl.h"
-#include "QtSystemClock.h"
-#include "QtThreadSleeper.h"
+#include "SystemClock.h"
+#include "ThreadSleeper.h"
 
 #include <QDesktopServices>
 #include <QElapsedTimer>

@@ -1,10 +1,10 @@
 #include "Adapters.h"
 #include "Form1.h"
 #include "Form2.h"
+#include "frmSplash.h"
 #include "GeneralNumber.h"
 #include "RateBar.h"
 #include "UiFakes.h"
-#include "frmSplash.h"
 
 #include <QApplication>
 #include <QDir>

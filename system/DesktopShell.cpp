@@ -1,4 +1,4 @@
-#include "QtDesktopShell.h"
+#include "DesktopShell.h"
 
 #include <QDesktopServices>
 #include <QUrl>

@@ -1,4 +1,4 @@
-#include "QtSystemClock.h"
+#include "SystemClock.h"
 
 #include <QTime>
 

@@ -1,4 +1,4 @@
-#include "QtThreadSleeper.h"
+#include "ThreadSleeper.h"
 
 #include <chrono>
 #include <thread>

@@ -1,4 +1,4 @@
-#include "QtProcessControl.h"
+#include "ProcessControl.h"
 
 #include <cstdio>
 #include <unistd.h>
