@@ -1,4 +1,5 @@
 #include "DesktopSession.h"
+#include "PortTraceReader.h"
 
 #include <QDeadlineTimer>
 #include <QFile>
@@ -72,29 +73,18 @@ struct Trace
 
 Trace readTrace(const QString &path)
 {
+    const PortTraceContents read = PortTraceReader::readFile(path);
     Trace trace;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return trace;
-    const QByteArray text = file.readAll();
-    if (!text.isEmpty() && !text.endsWith('\n'))
-        trace.fault = QStringLiteral("the last line is torn");
-    qint64 previous = 0;
-    for (const QByteArray &line : text.split('\n')) {
-        if (line.isEmpty())
-            continue;
-        const QList<QByteArray> fields = line.split(' ');
-        bool timeOk = false;
-        bool valueOk = false;
-        const qint64 ns = fields.size() == 3 ? fields[0].toLongLong(&timeOk) : 0;
-        const int value = fields.size() == 3 ? fields[2].toInt(&valueOk) : -1;
-        if (!timeOk || !valueOk || fields[1] != "0x378" || value < 0 || value > 255 || ns < previous) {
-            trace.fault = QStringLiteral("bad line: ") + QString::fromLatin1(line);
+    std::uint64_t previous = 0;
+    for (const PortTraceLine &line : read.lines) {
+        if (line.port != 0x378 || line.ns < previous) {
+            trace.fault = QStringLiteral("bad line: %1 0x%2 %3").arg(line.ns).arg(line.port, 0, 16).arg(line.value);
             return trace;
         }
-        previous = ns;
-        trace.bytes.append(value);
+        previous = line.ns;
+        trace.bytes.append(line.value);
     }
+    trace.fault = read.fault;
     return trace;
 }
 

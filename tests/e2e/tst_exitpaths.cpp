@@ -1,3 +1,5 @@
+#include "PortTraceReader.h"
+
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -57,18 +59,14 @@ void tst_ExitPaths::start(QProcess &process, const QString &tracePath)
 
 QList<Write> tst_ExitPaths::trace(const QString &path)
 {
-    QFile file(path);
+    const PortTraceContents trace = PortTraceReader::readFile(path);
     QList<Write> writes;
-    if (!file.open(QIODevice::ReadOnly))
-        return writes;
-    const QList<QByteArray> lines = file.readAll().split('\n');
-    for (const QByteArray &line : lines) {
-        const QList<QByteArray> fields = line.split(' ');
-        if (fields.size() == 3)
-            writes.append(Write{fields[0].toLongLong(), QString::fromLatin1(fields[1]), fields[2].toInt()});
-        else if (!line.isEmpty())
-            writes.append(Write{}); // a torn or malformed line shows up as a bad write
+    for (const PortTraceLine &line : trace.lines) {
+        const QString port = QStringLiteral("0x") + QString::number(line.port, 16).rightJustified(3, u'0');
+        writes.append(Write{qint64(line.ns), port, line.value});
     }
+    if (!trace.fault.isEmpty())
+        writes.append(Write{}); // a torn or malformed line shows up as a bad write
     return writes;
 }
 

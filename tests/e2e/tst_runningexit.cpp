@@ -1,6 +1,7 @@
 #include "Adapters.h"
 #include "DriveState.h"
 #include "Form1.h"
+#include "PortTraceReader.h"
 #include "SignalBridge.h"
 
 #include <QFile>
@@ -50,17 +51,12 @@ namespace {
 
 QList<int> tracedBytes(const QString &path)
 {
-    QFile file(path);
+    const PortTraceContents trace = PortTraceReader::readFile(path);
     QList<int> bytes;
-    if (!file.open(QIODevice::ReadOnly))
-        return bytes;
-    for (const QByteArray &line : file.readAll().split('\n')) {
-        const QList<QByteArray> fields = line.split(' ');
-        if (fields.size() == 3 && fields[1] == "0x378")
-            bytes.append(fields[2].toInt());
-        else if (!line.isEmpty())
-            bytes.append(-1);
-    }
+    for (const PortTraceLine &line : trace.lines)
+        bytes.append(line.port == 0x378 ? line.value : -1);
+    if (!trace.fault.isEmpty())
+        bytes.append(-1);
     return bytes;
 }
 

@@ -1,4 +1,5 @@
 #include "PortAccess.h"
+#include "PortTraceReader.h"
 
 #include <QFile>
 #include <QProcess>
@@ -20,18 +21,10 @@ struct TraceLine
 // Every line must be whole: a torn or partial line fails the parse.
 bool parseTrace(const QByteArray &content, QList<TraceLine> &lines)
 {
-    static const QRegularExpression format(QStringLiteral("^(\\d+) 0x([0-9a-f]{3,4}) (\\d{1,3})$"));
-    if (!content.isEmpty() && !content.endsWith('\n'))
-        return false;
-    for (const QByteArray &raw : content.split('\n')) {
-        if (raw.isEmpty())
-            continue;
-        const QRegularExpressionMatch match = format.match(QString::fromLatin1(raw));
-        if (!match.hasMatch())
-            return false;
-        lines.append({match.captured(1).toULongLong(), match.captured(2), match.captured(3).toInt()});
-    }
-    return true;
+    const PortTraceContents trace = PortTraceReader::parse(content);
+    for (const PortTraceLine &line : trace.lines)
+        lines.append({line.ns, QString::number(line.port, 16).rightJustified(3, u'0'), line.value});
+    return trace.fault.isEmpty();
 }
 
 quint64 monotonicNow()
@@ -56,10 +49,63 @@ private slots:
     void completeAfterProcessEnds();
     void strayAddressesToldOnceOnStderr_data();
     void strayAddressesToldOnceOnStderr();
+    void readerTakesWhatTheWriterWrites_data();
+    void readerTakesWhatTheWriterWrites();
+    void readerRefusesWhatTheWriterNeverWrites_data();
+    void readerRefusesWhatTheWriterNeverWrites();
 
 private:
     QTemporaryDir m_dir;
 };
+
+void TestPortTrace::readerTakesWhatTheWriterWrites_data()
+{
+    QTest::addColumn<quint64>("ns");
+    QTest::addColumn<int>("port");
+    QTest::addColumn<int>("value");
+    QTest::newRow("lpt1") << quint64(123456789) << 0x378 << 68;
+    QTest::newRow("small port, zero") << quint64(0) << 0x3 << 0;
+    QTest::newRow("pci base, top byte") << quint64(UINT64_MAX) << 0xFFFF << 255;
+}
+
+void TestPortTrace::readerTakesWhatTheWriterWrites()
+{
+    QFETCH(quint64, ns);
+    QFETCH(int, port);
+    QFETCH(int, value);
+    char line[PortTrace::MaxLine];
+    const std::size_t length = PortTrace::formatLine(line, ns, std::uint16_t(port), std::uint8_t(value));
+    const PortTraceContents trace = PortTraceReader::parse(QByteArrayView(line, qsizetype(length)));
+    QVERIFY2(trace.fault.isEmpty(), qPrintable(trace.fault));
+    QCOMPARE(trace.lines.size(), 1);
+    QCOMPARE(trace.lines[0].ns, ns);
+    QCOMPARE(int(trace.lines[0].port), port);
+    QCOMPARE(int(trace.lines[0].value), value);
+}
+
+void TestPortTrace::readerRefusesWhatTheWriterNeverWrites_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<int>("wholeLines");
+    QTest::newRow("torn last line") << QByteArray("1 0x378 64\n2 0x378 6") << 1;
+    QTest::newRow("value above a byte") << QByteArray("1 0x378 256\n") << 0;
+    QTest::newRow("upper-case hex") << QByteArray("1 0x37A 64\n") << 0;
+    QTest::newRow("two hex digits") << QByteArray("1 0x78 64\n") << 0;
+    QTest::newRow("no 0x") << QByteArray("1 378 64\n") << 0;
+    QTest::newRow("missing value") << QByteArray("1 0x378\n") << 0;
+    QTest::newRow("trailing blank") << QByteArray("1 0x378 64 \n") << 0;
+    QTest::newRow("time not a number") << QByteArray("1 0x378 64\nx 0x378 64\n") << 1;
+    QTest::newRow("time beyond 64 bits") << QByteArray("18446744073709551616 0x378 64\n") << 0;
+}
+
+void TestPortTrace::readerRefusesWhatTheWriterNeverWrites()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(int, wholeLines);
+    const PortTraceContents trace = PortTraceReader::parse(content);
+    QVERIFY(!trace.fault.isEmpty());
+    QCOMPARE(trace.lines.size(), wholeLines);
+}
 
 void TestPortTrace::formatsEveryWrite_data()
 {

@@ -1,6 +1,7 @@
 #include "Adapters.h"
 #include "FakePortSystem.h"
 #include "Form1.h"
+#include "PortTraceReader.h"
 #include "UiFakes.h"
 
 #include <QComboBox>
@@ -86,15 +87,8 @@ struct TraceLine
 QList<TraceLine> readTrace(const QString &path)
 {
     QList<TraceLine> lines;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return lines;
-    for (const QByteArray &line : file.readAll().split('\n')) {
-        const QList<QByteArray> fields = line.split(' ');
-        if (fields.size() != 3)
-            continue;
-        lines.append({static_cast<std::uint16_t>(fields[1].toUInt(nullptr, 16)), fields[2].toInt()});
-    }
+    for (const PortTraceLine &line : PortTraceReader::readFile(path).lines)
+        lines.append({line.port, line.value});
     return lines;
 }
 
