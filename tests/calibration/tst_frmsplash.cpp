@@ -1,14 +1,15 @@
 #include "DriveState.h"
 #include "FrameControl.h"
+#include "frmSplash.h"
 #include "GeneralNumber.h"
 #include "Label3D.h"
 #include "QtEventPump.h"
 #include "RateBar.h"
+#include "ScriptedClock.h"
 #include "SplashImage.h"
 #include "SplashProgressBar.h"
 #include "SurfaceLabel.h"
 #include "SurfaceLine.h"
-#include "frmSplash.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -21,18 +22,6 @@
 #include <QtTest>
 
 namespace {
-
-class FakeClock : public IClock
-{
-public:
-    float secondsSinceMidnight() override
-    {
-        ++reads;
-        return readings.isEmpty() ? 0.0f : readings.takeFirst();
-    }
-    QList<float> readings;
-    int reads = 0;
-};
 
 class FakeSleeper : public ISleeper
 {
@@ -71,7 +60,7 @@ void countingSpin(double)
 struct Rig
 {
     DriveState state;
-    FakeClock clock;
+    ScriptedClock clock{{}, ScriptedClock::AfterScript::Zero};
     WindowPump pump;
     FakeSleeper sleeper;
     frmSplash splash{state, {clock, pump, sleeper}, [] {}};
@@ -323,7 +312,7 @@ void TestFrmSplash::tickRunsOnceTwoSecondsAfterCreation()
 {
     g_spins = 0;
     DriveState state;
-    FakeClock clock;
+    ScriptedClock clock{{}, ScriptedClock::AfterScript::Zero};
     // A first round too short to trust, then one of 2.5 s: about 1e9 a second.
     clock.readings = {100.0f, 100.05f, 200.0f, 202.5f};
     WindowPump pump;

@@ -1,5 +1,6 @@
 #include "DriveState.h"
 #include "MeasureLoopRate.h"
+#include "ScriptedClock.h"
 
 #include <QTest>
 #include <QVector>
@@ -7,21 +8,6 @@
 #include <numeric>
 
 namespace {
-
-// Gives the scripted readings in turn, then repeats the last one for ever.
-class ScriptedClock : public IClock
-{
-public:
-    explicit ScriptedClock(QVector<float> readings) : m_readings(std::move(readings)) {}
-    float secondsSinceMidnight() override
-    {
-        return m_readings[std::min<qsizetype>(m_next++, m_readings.size() - 1)];
-    }
-
-private:
-    QVector<float> m_readings;
-    qsizetype m_next = 0;
-};
 
 QVector<double> g_bounds;
 void recordSpin(double n) { g_bounds.append(n); }

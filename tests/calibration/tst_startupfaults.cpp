@@ -1,8 +1,9 @@
 #include "DriveState.h"
+#include "frmSplash.h"
 #include "GeneralNumber.h"
+#include "ScriptedClock.h"
 #include "SplashProgressBar.h"
 #include "SurfaceLabel.h"
-#include "frmSplash.h"
 
 #include <QCoreApplication>
 #include <QPointer>
@@ -11,19 +12,6 @@
 #include <cmath>
 
 namespace {
-
-// Plays its readings in a loop, for as many rounds as the measurement takes.
-class CyclingClock : public IClock
-{
-public:
-    float secondsSinceMidnight() override
-    {
-        ++reads;
-        return readings.isEmpty() ? 0.0f : readings[(reads - 1) % readings.size()];
-    }
-    QList<float> readings;
-    int reads = 0;
-};
 
 class PassPump : public IEventPump
 {
@@ -87,7 +75,8 @@ void TestStartupFaults::tickHandsOverWhateverTheClockDoes()
 
     g_bounds.clear();
     DriveState state;
-    CyclingClock clock;
+    // Its readings in a loop, for as many rounds as the measurement takes.
+    ScriptedClock clock({}, ScriptedClock::AfterScript::Cycle);
     clock.readings = readings;
     PassPump pump;
     NoSleep sleeper;

@@ -1,6 +1,7 @@
 #include "DriveState.h"
 #include "GeneralNumber.h"
 #include "RateBar.h"
+#include "ScriptedClock.h"
 #include "StartupSequence.h"
 
 #include <QStringList>
@@ -13,22 +14,6 @@ namespace {
 struct Log
 {
     QStringList lines;
-};
-
-class FakeClock : public IClock
-{
-public:
-    explicit FakeClock(Log &log) : m_log(log) {}
-    float secondsSinceMidnight() override
-    {
-        m_log.lines << QStringLiteral("clock");
-        return m_readings.isEmpty() ? m_last : (m_last = m_readings.takeFirst());
-    }
-    QList<float> m_readings;
-
-private:
-    Log &m_log;
-    float m_last = 0.0f;
 };
 
 class FakePump : public IEventPump
@@ -103,8 +88,9 @@ void TestStartupSequence::tickRunsItsStepsInOrderOnce()
     Log log;
     g_spinLog = &log;
     DriveState state;
-    FakeClock clock(log);
-    clock.m_readings = {100.0f, 106.25f};
+    ScriptedClock clock;
+    clock.onRead = [&log] { log.lines << QStringLiteral("clock"); };
+    clock.readings = {100.0f, 106.25f};
     FakePump pump(log);
     FakeSleeper sleeper(log);
     FakeSplash splash(log);

@@ -1,47 +1,11 @@
 #pragma once
 
 #include "MotorDrive.h"
+#include "RecordingPort.h"
+#include "ScriptedPump.h"
 
 #include <QString>
 #include <QVector>
-#include <functional>
-#include <map>
-
-struct Write
-{
-    int port;
-    int value;
-    bool operator==(const Write &) const = default;
-};
-
-class RecordingPort : public IPort
-{
-public:
-    void Out32(std::int16_t port, std::int16_t value) override { writes.append({port, value}); }
-    QVector<int> values() const
-    {
-        QVector<int> result;
-        for (const Write &w : writes)
-            result.append(w.value);
-        return result;
-    }
-    QVector<Write> writes;
-};
-
-// Runs the action scripted for each event pass, counted from 1 across all
-// runs, nested ones included.
-class ScriptedPump : public IEventPump
-{
-public:
-    void processPendingEvents() override
-    {
-        const auto it = script.find(++passes);
-        if (it != script.end())
-            it->second();
-    }
-    std::map<int, std::function<void()>> script;
-    int passes = 0;
-};
 
 class FakeButtons : public IRunButtons
 {

@@ -22,6 +22,7 @@ struct Rig
     Rig()
     {
         form = std::make_unique<Form1>(state, port, pump, process, shell);
+        pump.deliverEvents = true;
         pump.fallback = [this] { control<QPushButton>("Command3")->click(); };
     }
 

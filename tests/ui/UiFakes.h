@@ -1,9 +1,9 @@
 #pragma once
 
-#include "IEventPump.h"
-#include "IPort.h"
 #include "IProcessControl.h"
 #include "IShell.h"
+#include "RecordingPort.h"
+#include "ScriptedPump.h"
 
 #include <QCoreApplication>
 #include <QString>
@@ -12,57 +12,6 @@
 #include <stdexcept>
 #include <utility>
 #include <vector>
-
-// Remembers every byte the tool writes and the port it went to.
-class RecordingPort : public IPort
-{
-public:
-    struct Write
-    {
-        int port;
-        int value;
-    };
-
-    void Out32(std::int16_t port, std::int16_t value) override
-    {
-        writes.push_back({std::uint16_t(port), value});
-    }
-
-    std::vector<int> values(std::size_t from = 0) const
-    {
-        std::vector<int> result;
-        for (std::size_t i = from; i < writes.size(); ++i)
-            result.push_back(writes[i].value);
-        return result;
-    }
-
-    std::vector<Write> writes;
-};
-
-// The run loop's event pass: lets Qt deliver what is pending, then plays the
-// next scripted user action, as if it had been queued since the last step.
-// A run that outlasts its script gets stopped by `fallback` and marked, so a
-// broken Stop fails the test instead of hanging it.
-class ScriptedPump : public IEventPump
-{
-public:
-    void processPendingEvents() override
-    {
-        QCoreApplication::processEvents();
-        const std::size_t pass = passes++;
-        if (pass < script.size())
-            script[pass]();
-        else if (pass > script.size() + 50 && fallback) {
-            overran = true;
-            fallback();
-        }
-    }
-
-    std::vector<std::function<void()>> script;
-    std::function<void()> fallback;
-    std::size_t passes = 0;
-    bool overran = false;
-};
 
 class RecordingShell : public IShell
 {

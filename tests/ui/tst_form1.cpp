@@ -39,7 +39,7 @@ void play(Rig &rig, const QString &moves)
         rig.pump.passes = 0;
         while (i < moves.size()) {
             const QChar pass = moves.at(i++);
-            rig.pump.script.push_back([&rig, pass] {
+            rig.pump.then([&rig, pass] {
                 if (pass != '.')
                     rig.click(buttons.value(pass));
             });
@@ -96,7 +96,7 @@ void TestForm1::buttonsDriveThePort()
     play(rig, moves);
 
     QVERIFY(!rig.pump.overran);
-    const std::vector<int> written = rig.port.values(1);
+    const QList<int> written = rig.port.values(1);
     QCOMPARE(QList<int>(written.begin(), written.end()), bytes);
     for (const auto &write : rig.port.writes)
         QCOMPARE(write.port, LptPort);
@@ -139,10 +139,10 @@ void TestForm1::addressBoxMovesTheNextWrite()
             QCOMPARE(rig.state.PortAddress, combo->lineEdit()->text());
         }
     }
-    QCOMPARE(rig.port.writes.size(), std::size_t(1));
+    QCOMPARE(rig.port.writes.size(), qsizetype(1));
 
     play(rig, "R.S");
-    QCOMPARE(rig.port.writes.size(), std::size_t(3));
+    QCOMPARE(rig.port.writes.size(), qsizetype(3));
     QCOMPARE(rig.port.writes[1].port, port);
     QCOMPARE(rig.port.writes[2].port, port);
 }
@@ -152,17 +152,15 @@ void TestForm1::addressTypedDuringARunMovesTheNextStep()
     Rig rig;
     rig.show();
     QLineEdit *edit = rig.control<QComboBox>("Combo1")->lineEdit();
-    rig.pump.script = {
-        [] {},
-        [edit] {
-            edit->selectAll();
-            QTest::keyClicks(edit, "&H278");
-        },
-        [&rig] { rig.click("Command3"); },
-    };
+    rig.pump.then([] {});
+    rig.pump.then([edit] {
+        edit->selectAll();
+        QTest::keyClicks(edit, "&H278");
+    });
+    rig.pump.then([&rig] { rig.click("Command3"); });
     rig.click("Command1");
 
-    QCOMPARE(rig.port.writes.size(), std::size_t(5));
+    QCOMPARE(rig.port.writes.size(), qsizetype(5));
     QCOMPARE(rig.port.writes[1].port, LptPort);
     QCOMPARE(rig.port.writes[2].port, 0x278);
     QCOMPARE(rig.port.writes[2].value, 66);
@@ -181,7 +179,7 @@ void TestForm1::stepsBoxTypingChangesNothing()
     QTest::keyClicks(steps, "250");
     QCOMPARE(steps->text(), QString("250"));
     QCOMPARE(rig.state.StepSec, std::int16_t(1));
-    QCOMPARE(rig.port.writes.size(), std::size_t(1));
+    QCOMPARE(rig.port.writes.size(), qsizetype(1));
     QCOMPARE(rig.form->gaugeLine().y1(), 1137.0);
 
     rig.click("Command8(1)");
@@ -276,7 +274,7 @@ void TestForm1::helpWindowIsSingleAndMadeAfresh()
     QCOMPARE(helpWindows(), 0);
     rig.click("Command4");
     QVERIFY(rig.form->helpWindow() && rig.form->helpWindow()->isVisible());
-    QCOMPARE(rig.port.writes.size(), std::size_t(1));
+    QCOMPARE(rig.port.writes.size(), qsizetype(1));
 }
 
 QTEST_MAIN(TestForm1)

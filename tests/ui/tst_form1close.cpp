@@ -90,7 +90,8 @@ void clickButton(Form1 &form, const char *name)
 // Starts a run whose second event pass does `closing`.
 void closeDuringRun(Form1 &form, ScriptedPump &pump, std::function<void()> closing)
 {
-    pump.script = {[] {}, std::move(closing)};
+    pump.deliverEvents = true;
+    pump.script = {{1, [] {}}, {2, std::move(closing)}};
     pump.fallback = [&form] { clickButton(form, "Command3"); };
     clickButton(form, "Command1");
 }

@@ -136,7 +136,7 @@ void TestForm1Layout::opensReadyToDriveInFullMode()
     QVERIFY(!(rig.form->windowFlags() & Qt::WindowMaximizeButtonHint));
     QVERIFY(rig.form->windowIcon().availableSizes().contains(QSize(32, 32)));
 
-    QCOMPARE(rig.port.writes.size(), std::size_t(1));
+    QCOMPARE(rig.port.writes.size(), qsizetype(1));
     QCOMPARE(rig.port.writes[0].port, LptPort);
     QCOMPARE(rig.port.writes[0].value, 64);
     QCOMPARE(rig.state.StepSec, std::int16_t(1));
@@ -225,7 +225,7 @@ void TestForm1Layout::gaugeLineStaysUntilTheFirstSpeedStep()
     QCOMPARE(rig.form->gaugeLine().y2(), y);
     QCOMPARE(pixelOf(gauge, QPoint(10, 123)), red);
     QVERIFY(pixelOf(gauge, QPoint(10, 29)) != red);
-    QCOMPARE(rig.port.writes.size(), std::size_t(1));
+    QCOMPARE(rig.port.writes.size(), qsizetype(1));
 }
 
 QTEST_MAIN(TestForm1Layout)

@@ -176,6 +176,7 @@ void TestPortSafety::typingWhileRunning()
     // A short wait between steps: the steps come as fast as the edits do.
     state.LoopsPerSec = 2000;
     ScriptedPump pump;
+    pump.deliverEvents = true;
     ForbiddenProcess process;
     RecordingShell shell;
     Adapters::Port drivePort(port);
@@ -191,7 +192,7 @@ void TestPortSafety::typingWhileRunning()
     // What the box shows after each pass's edit: the text of the next write.
     QStringList shown;
     for (const Edit &edit : edits) {
-        pump.script.push_back([&, edit] {
+        pump.then([&, edit] {
             QLineEdit *line = box->lineEdit();
             if (edit.kind == Edit::Replace) {
                 line->selectAll();
@@ -207,7 +208,7 @@ void TestPortSafety::typingWhileRunning()
             shown << box->currentText();
         });
     }
-    pump.script.push_back([stop] { stop->click(); });
+    pump.then([stop] { stop->click(); });
 
     const int loadWrites = readTrace(tracePath).size();
     QTest::mouseClick(form->controls().get<QPushButton>("Command1"), Qt::LeftButton);
