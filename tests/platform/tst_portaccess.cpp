@@ -98,10 +98,20 @@ void TestPortAccess::routesEachPort_data()
     QTest::newRow("forced ppdev, no parport listed")
         << PortMode::Ppdev << 0x378 << QStringList{} << nodes3 << 0 << 0 << 0
         << PortRoute::Virtual << QStringList{} << QStringList{"modprobe parport_pc"};
-    QTest::newRow("refused everywhere")
-        << PortMode::Auto << 0x378 << QStringList{"888\t1912"} << nodes3 << EACCES << 0 << EPERM
-        << PortRoute::Virtual << QStringList{"open /dev/parport0", "ioperm 0x378 1 1"}
-        << QStringList{"group lp", "root", "virtual port"};
+    // Where ppdev is there for the base and says no, direct I/O (which root
+    // would get) must not write under the driver that holds the port.
+    QTest::newRow("auto, node closed to us: no direct I/O")
+        << PortMode::Auto << 0x378 << QStringList{"888\t1912"} << nodes3 << EACCES << 0 << 0
+        << PortRoute::Virtual << QStringList{"open /dev/parport0"}
+        << QStringList{"group lp", "virtual port"};
+    QTest::newRow("auto, claim refused: no direct I/O")
+        << PortMode::Auto << 0x378 << QStringList{"888\t1912"} << nodes3 << 0 << ENXIO << 0
+        << PortRoute::Virtual << QStringList{"open /dev/parport0", "claim", "close"}
+        << QStringList{"another program", "virtual port"};
+    QTest::newRow("auto, claim busy: no direct I/O")
+        << PortMode::Auto << 0x3BC << three << nodes3 << 0 << EBUSY << 0
+        << PortRoute::Virtual << QStringList{"open /dev/parport2", "claim", "close"}
+        << QStringList{"claimed by another program", "virtual port"};
     QTest::newRow("claim refused: held elsewhere")
         << PortMode::Ppdev << 0x378 << QStringList{"888\t1912"} << nodes3 << 0 << ENXIO << 0
         << PortRoute::Virtual << QStringList{"open /dev/parport0", "claim", "close"}
