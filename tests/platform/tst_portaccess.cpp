@@ -3,6 +3,7 @@
 #include "PortKernelList.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -24,6 +25,7 @@ private slots:
     void refusedRouteToldOncePerPort();
     void routeChosenOnceThenKept();
     void shutdownReleasesOnceAndStopsWrites();
+    void heldClaimNeitherBlocksNorWrites();
     void valueMaskedToByte_data();
     void valueMaskedToByte();
     void baseAddrParsing_data();
@@ -257,6 +259,32 @@ void TestPortAccess::shutdownReleasesOnceAndStopsWrites()
     access->Out32(0x3BC, 68);
     access.reset();
     QCOMPARE(fake.log.size(), 3);
+}
+
+// Another program holds the port: the claim must neither keep the caller
+// (the main window's load) waiting nor write once the holder lets go, and
+// direct I/O must not step in.
+void TestPortAccess::heldClaimNeitherBlocksNorWrites()
+{
+    QVERIFY(FakePortSystem::layOutTree(m_dir.path(), {"888\t1912"}, {"parport0"}));
+    FakePortSystem::holdClaim();
+    {
+        PortAccess access(fakeOptions(PortMode::Auto));
+        QElapsedTimer waited;
+        waited.start();
+        access.Out32(0x378, 64);
+        QVERIFY2(waited.elapsed() < 600, qPrintable(QString::number(waited.elapsed())));
+        access.Out32(0x378, 65);
+        QCOMPARE(access.routeOf(0x378), PortRoute::Virtual);
+        QCOMPARE(access.virtualByte(0x378), std::optional<std::uint8_t>(65));
+        QCOMPARE(m_told.size(), 1);
+        QVERIFY2(m_told.first().contains("/dev/parport0") && m_told.first().contains("another program"),
+                 qPrintable(m_told.first()));
+    }
+    FakePortSystem::letClaimGo();
+    QVERIFY(FakePortSystem::waitForEntry("close", 5000));
+    QCOMPARE(FakePortSystem::logSnapshot(),
+             (QStringList{"open /dev/parport0", "claim", "release", "close"}));
 }
 
 void TestPortAccess::valueMaskedToByte_data()
