@@ -2,6 +2,7 @@
 #include "Form2.h"
 #include "SurfaceLabel.h"
 #include "SurfaceLine.h"
+#include "WindowClicks.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>
@@ -66,6 +67,7 @@ private slots:
     void linkFollowsTheMouse_data();
     void linkFollowsTheMouse();
     void linkClickOpensTheHomePage();
+    void linkOpensOncePerClickAndOncePerDoubleClick();
     void helpWindowIsSingleAndMadeAfresh();
 };
 
@@ -242,6 +244,25 @@ void TestForm1::linkClickOpensTheHomePage()
                          "?SUBJECT=Esempio di ShellExecute per browser e E-Mail"});
     rig.click("Command8(1)");
     QCOMPARE(rig.state.StepSec, std::int16_t(2));
+}
+
+// A double click comes as press, release, double-click, release, and is one
+// Click followed by a DblClick: the page opens once for it, not twice.
+void TestForm1::linkOpensOncePerClickAndOncePerDoubleClick()
+{
+    Rig rig;
+    rig.show();
+    auto *trail = new WindowClicks::MouseTrail(rig.form.get());
+    const QPoint onLink(60, 14);
+
+    WindowClicks::click(rig.form.get(), onLink);
+    QCOMPARE(rig.shell.opened.size(), 1);
+    trail->events.clear();
+    WindowClicks::doubleClick(rig.form.get(), onLink);
+    QCOMPARE(trail->events, QStringList({"press", "release", "double-click", "release"}));
+    QCOMPARE(rig.shell.opened.size(), 2);
+    WindowClicks::click(rig.form.get(), onLink);
+    QCOMPARE(rig.shell.opened.size(), 3);
 }
 
 void TestForm1::helpWindowIsSingleAndMadeAfresh()
