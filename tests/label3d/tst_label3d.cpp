@@ -95,8 +95,9 @@ void TestLabel3D::storeWithoutKeysGivesReaderDefaults()
     QCOMPARE(control.Label1()->Caption(), QString("Label3D"));
     QCOMPARE(control.Label2()->Caption(), QString("Label3D"));
     QCOMPARE(control.Alignment(), 0);
-    QCOMPARE(control.Label1()->Font(), host.AmbientFont());
-    QCOMPARE(control.Label2()->Font(), host.AmbientFont());
+    QCOMPARE(control.Label2()->Font(), control.Label1()->Font());
+    QVERIFY(control.Label1()->Font()->description() == host.AmbientFont()->description());
+    QVERIFY(control.Label1()->Font() != host.AmbientFont());
     QCOMPARE(control.BorderStyle(), 0);
     QCOMPARE(control.Phase(), 0);
     QCOMPARE(control.BackColor(), 0x8000000Fu);
@@ -111,7 +112,9 @@ void TestLabel3D::newInstanceKeepsDesignColoursAndStoresThem()
     control.InitProperties();
     QCOMPARE(control.ForeColor1(), 0x8000000Eu);
     QCOMPARE(control.ForeColor2(), 0x80000012u);
-    QCOMPARE(control.Label2()->Font(), host.AmbientFont());
+    QCOMPARE(control.Label2()->Font(), control.Label1()->Font());
+    QVERIFY(control.Label2()->Font()->description() == host.AmbientFont()->description());
+    QVERIFY(control.Label2()->Font() != host.AmbientFont());
     QVERIFY(host.changes.isEmpty());
 
     PropertyBag bag;
