@@ -71,6 +71,8 @@ private slots:
     void oneFontObjectServesBothLabels();
     void disabledLabelsRaiseNoEvents();
     void emptyCaptionEmptiesBothLabels();
+    void captionTagsAreShownNotObeyed_data();
+    void captionTagsAreShownNotObeyed();
     void unchangedValueStillNotifies_data();
     void unchangedValueStillNotifies();
     void readersAndRefreshSendNothing();
@@ -284,6 +286,39 @@ void TestLabel3D::disabledLabelsRaiseNoEvents()
     control->SetEnabled(-1);
     QTest::mouseClick(control->Label2(), Qt::LeftButton, {}, QPoint(20, 10));
     QCOMPARE(clicks.count(), 1);
+}
+
+void TestLabel3D::captionTagsAreShownNotObeyed_data()
+{
+    QTest::addColumn<QString>("caption");
+    QTest::newRow("bold tag") << "<b>x</b>";
+    QTest::newRow("line break tag") << "x<br>";
+}
+
+// A caption is shown exactly as given: markup would shrink it to its one
+// visible letter, so each label must carry several times the ink of "x".
+void TestLabel3D::captionTagsAreShownNotObeyed()
+{
+    QFETCH(QString, caption);
+    RecordingHost host;
+    auto control = host.makeControl(true);
+    const auto ink = [&](const QString &text, CaptionLabel *label) {
+        control->SetCaption(text);
+        const QImage image = label->grab().toImage();
+        const QRgb background = image.pixel(image.width() - 1, image.height() - 1);
+        int count = 0;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x)
+                count += image.pixel(x, y) != background;
+        }
+        return count;
+    };
+    for (CaptionLabel *label : {control->Label1(), control->Label2()}) {
+        const int letter = ink(QStringLiteral("x"), label);
+        const int shown = ink(caption, label);
+        QVERIFY(letter > 0);
+        QVERIFY2(shown > 4 * letter, qPrintable(QStringLiteral("%1 vs %2").arg(shown).arg(letter)));
+    }
 }
 
 void TestLabel3D::emptyCaptionEmptiesBothLabels()
