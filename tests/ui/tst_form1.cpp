@@ -67,6 +67,7 @@ private slots:
     void linkFollowsTheMouse_data();
     void linkFollowsTheMouse();
     void linkClickOpensTheHomePage();
+    void addressListFollowsTheText();
     void linkOpensOncePerClickAndOncePerDoubleClick();
     void helpWindowIsSingleAndMadeAfresh();
 };
@@ -147,6 +148,35 @@ void TestForm1::addressBoxMovesTheNextWrite()
     QCOMPARE(rig.port.writes.size(), std::size_t(3));
     QCOMPARE(rig.port.writes[1].port, port);
     QCOMPARE(rig.port.writes[2].port, port);
+}
+
+// The list stands where the box's text stands: opening it highlights the
+// entry that matches, and Down moves on to the entry after that one.
+void TestForm1::addressListFollowsTheText()
+{
+    Rig rig;
+    rig.show();
+    auto *combo = rig.control<QComboBox>("Combo1");
+    QLineEdit *edit = combo->lineEdit();
+    const auto highlighted = [combo] {
+        combo->showPopup();
+        const QString text = combo->view()->currentIndex().data().toString();
+        combo->hidePopup();
+        return text;
+    };
+
+    QCOMPARE(highlighted(), QString("&H378"));
+    edit->setFocus();
+    QTest::keyClick(edit, Qt::Key_Down);
+    QCOMPARE(edit->text(), QString("&H3BC"));
+    QCOMPARE(rig.state.PortAddress, QString("&H3BC"));
+
+    edit->selectAll();
+    QTest::keyClicks(edit, "&H278");
+    QCOMPARE(highlighted(), QString("&H278"));
+    QTest::keyClick(edit, Qt::Key_Down);
+    QCOMPARE(edit->text(), QString("&H378"));
+    QCOMPARE(rig.state.PortAddress, QString("&H378"));
 }
 
 void TestForm1::addressTypedDuringARunMovesTheNextStep()
