@@ -1,5 +1,6 @@
 #include "FormBuilder.h"
 
+#include "ComboArrowStyle.h"
 #include "FrameControl.h"
 #include "OleColor.h"
 #include "PictureBox.h"
@@ -25,6 +26,9 @@ QWidget *createComboBox(const ControlRow &row)
     combo->setInsertPolicy(QComboBox::NoInsert);
     for (const char *entry : row.list)
         combo->addItem(QString::fromLatin1(entry));
+    auto *style = new ComboArrowStyle;
+    style->setParent(combo);
+    combo->setStyle(style);
     // The list stands on the entry the text names, so that opening it
     // highlights that entry and Down moves on to the next one. Only an exact
     // match moves it: the text as typed must stay exactly as typed.
