@@ -48,6 +48,8 @@ private slots:
     void opensReadyToDriveInFullMode();
     void tabOrderFollowsTheTabIndexes();
     void addressesShowWholeInTheBox_data();
+    void frameCaptionSitsOnTheTopBorder_data();
+    void frameCaptionSitsOnTheTopBorder();
     void addressesShowWholeInTheBox();
     void rulerHasLongMediumAndShortTicks();
     void gaugeLineStaysUntilTheFirstSpeedStep();
@@ -198,6 +200,43 @@ void TestForm1Layout::addressesShowWholeInTheBox()
     const int end = edit->inputMethodQuery(Qt::ImCursorRectangle).toRect().center().x();
     QCOMPARE(end - start, edit->fontMetrics().horizontalAdvance(address));
     QVERIFY2(end < edit->width(), qPrintable(QString::number(end)));
+}
+
+void TestForm1Layout::frameCaptionSitsOnTheTopBorder_data()
+{
+    QTest::addColumn<QString>("frame");
+    QTest::addColumn<int>("firstChildTop"); // pixels from the frame's top
+    QTest::newRow("Frame2") << "Frame2" << 20;
+    QTest::newRow("Frame3") << "Frame3" << 24;
+    QTest::newRow("Frame4") << "Frame4" << 12; // the scale's "500"
+}
+
+// A frame's top border runs through its caption, inside the frame's own
+// rectangle; a border drawn below the caption crossed the gauge's "500".
+void TestForm1Layout::frameCaptionSitsOnTheTopBorder()
+{
+    QFETCH(QString, frame);
+    QFETCH(int, firstChildTop);
+    Rig rig;
+    rig.show();
+    auto *box = rig.form->findChild<QGroupBox *>(frame);
+    const QImage image = box->grab().toImage();
+    const int column = image.width() - 10; // clear of the caption and the controls
+    const QColor background = image.pixelColor(column, 0);
+    int border = 0;
+    while (border < image.height() && image.pixelColor(column, border) == background)
+        ++border;
+
+    const int captionHeight = QFontMetrics(box->font()).height();
+    QVERIFY2(border > 0 && border < captionHeight,
+             qPrintable(QStringLiteral("border at %1, caption %2 high").arg(border).arg(captionHeight)));
+    QVERIFY(border < firstChildTop);
+    int inkAboveBorder = 0;
+    for (int y = 0; y < border; ++y) {
+        for (int x = 0; x < column; ++x)
+            inkAboveBorder += image.pixelColor(x, y) != background;
+    }
+    QVERIFY2(inkAboveBorder > 10, "the caption starts above the border line");
 }
 
 void TestForm1Layout::tabOrderFollowsTheTabIndexes()
