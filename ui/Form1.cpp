@@ -179,3 +179,11 @@ void Form1::mouseReleaseEvent(QMouseEvent *event)
     if (clicked)
         OpenLink(this, m_link->text() + QString::fromLatin1(Form1Layout::LinkSubject), m_shell);
 }
+
+// A double click arrives as press, release, double-click, release. The first
+// pair has opened the link already; the double-click is not a press of its
+// own, so the release that ends it opens nothing.
+void Form1::mouseDoubleClickEvent(QMouseEvent *)
+{
+    m_linkPressed = false;
+}
