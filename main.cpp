@@ -1,6 +1,8 @@
 #include "Adapters.h"
 #include "DriveState.h"
 #include "Form1.h"
+#include "MonotonicClock.h"
+#include "SteadyClock.h"
 #include "frmSplash.h"
 #include "SignalBridge.h"
 
@@ -42,9 +44,14 @@ int main(int argc, char *argv[])
 {
     // Qt's own Unix dispatcher makes the run loop's event pass about 0.4 us
     // cheaper per step than glib's, and nothing here needs glib.
-    if (!qEnvironmentVariableIsSet("QT_NO_GLIB"))
+    const bool userChoseDispatcher = qEnvironmentVariableIsSet("QT_NO_GLIB");
+    if (!userChoseDispatcher)
         qputenv("QT_NO_GLIB", "1");
     QApplication app(argc, argv);
+    // The dispatcher is chosen by now. Programs the tool starts (the link's
+    // browser or mail client) get the environment the user started it with.
+    if (!userChoseDispatcher)
+        qunsetenv("QT_NO_GLIB");
     // The start-up window closes just before the main window shows; that
     // moment must not pass for the last window closing. The tool ends only
     // through the main window, which ends the process itself.
@@ -84,10 +91,11 @@ int main(int argc, char *argv[])
     Adapters::Clock clock(systemClock);
     Adapters::Sleeper sleeper(threadSleeper);
     Adapters::Shell shell(desktopShell);
+    MonotonicClockOf<SteadyClock> stepClock;
     std::unique_ptr<Form1> form;
 
     const auto showMainWindow = [&] {
-        form = std::make_unique<Form1>(state, drivePort, pump, ending, shell);
+        form = std::make_unique<Form1>(state, drivePort, pump, stepClock, ending, shell);
         QObject::disconnect(endPlainly);
         QObject::connect(&termination, &SignalBridge::terminationRequested, form.get(),
                          &Form1::closeProgram);

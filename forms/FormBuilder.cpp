@@ -1,5 +1,6 @@
 #include "FormBuilder.h"
 
+#include "ComboArrowStyle.h"
 #include "FrameControl.h"
 #include "OleColor.h"
 #include "PictureBox.h"
@@ -25,6 +26,20 @@ QWidget *createComboBox(const ControlRow &row)
     combo->setInsertPolicy(QComboBox::NoInsert);
     for (const char *entry : row.list)
         combo->addItem(QString::fromLatin1(entry));
+    auto *style = new ComboArrowStyle;
+    style->setParent(combo);
+    combo->setStyle(style);
+    // The list stands on the entry the text names, so that opening it
+    // highlights that entry and Down moves on to the next one. Only an exact
+    // match moves it: the text as typed must stay exactly as typed.
+    QObject::connect(combo, &QComboBox::editTextChanged, combo, [combo](const QString &text) {
+        const int match = combo->findText(text, Qt::MatchFixedString | Qt::MatchCaseSensitive);
+        if (match < 0 || match == combo->currentIndex())
+            return;
+        const int cursor = combo->lineEdit()->cursorPosition();
+        combo->setCurrentIndex(match);
+        combo->lineEdit()->setCursorPosition(cursor);
+    });
     combo->setEditText(QString::fromLatin1(row.text));
     // A narrow box shows the start of the address rather than its end.
     combo->lineEdit()->setCursorPosition(0);

@@ -1,14 +1,35 @@
 #include "FrameControl.h"
 
 #include <QPainter>
+#include <QStyle>
+#include <qdrawutil.h>
 
 FrameControl::FrameControl(const QString &caption, QWidget *parent) : QGroupBox(caption, parent)
 {
 }
 
-void FrameControl::paintEvent(QPaintEvent *event)
+// Drawn as the window designer draws a frame: an etched border round the
+// whole rectangle, its top line running through the middle of the caption,
+// which interrupts it a little in from the left (a frame without a caption
+// has its top line at the top). The style's group box puts
+// the caption above a border that starts lower down, where it crossed the
+// controls the layout places near the frame's top.
+void FrameControl::paintEvent(QPaintEvent *)
 {
-    QGroupBox::paintEvent(event);
     QPainter painter(this);
+    const QFontMetrics metrics(font());
+    const QString caption = title();
+    const int lineY = caption.isEmpty() ? 0 : metrics.height() / 2;
+    qDrawShadeRect(&painter, QRect(0, lineY, width(), height() - lineY), palette(), true, 1);
+
+    if (!caption.isEmpty()) {
+        constexpr int CaptionLeft = 6;
+        constexpr int CaptionGap = 2;
+        const int textWidth = metrics.horizontalAdvance(caption);
+        const QRect gap(CaptionLeft, 0, textWidth + 2 * CaptionGap, metrics.height());
+        painter.fillRect(gap, palette().window());
+        style()->drawItemText(&painter, gap, Qt::AlignCenter | Qt::TextShowMnemonic, palette(),
+                              isEnabled(), caption, QPalette::WindowText);
+    }
     m_surface.paint(painter, surfaceScale(), palette());
 }

@@ -43,6 +43,8 @@ CaptionLabel::CaptionLabel(QWidget *parent)
     : QLabel(parent)
 {
     setAutoFillBackground(false);
+    // A caption such as "<b>x</b>" is shown as typed, never read as markup.
+    setTextFormat(Qt::PlainText);
     setWordWrap(true);
     setIndent(0); // a framed QLabel would otherwise indent its text by half an "x"
     setMouseTracking(true);

@@ -80,6 +80,7 @@ private:
     void forwardEvents();
     void layOut();
     void notify(const char *key);
+    static FontRef ownFont(const FontRef &ambient);
 
     Label3DHost &m_host;
     CaptionLabel *m_label1;

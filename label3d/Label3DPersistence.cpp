@@ -25,11 +25,21 @@ PropertyValue colour(quint32 value)
 
 } // namespace
 
+// The labels never hold the host's own font object: changing the control's
+// font would change the window's too, and the saved font would then always
+// equal its default and never be stored. The control takes a copy, one
+// object for both labels.
+FontRef Label3D::ownFont(const FontRef &ambient)
+{
+    return StdFont::create(ambient->description());
+}
+
 void Label3D::InitProperties()
 {
     m_phase = 0;
-    m_label1->SetFont(m_host.AmbientFont());
-    m_label2->SetFont(m_host.AmbientFont());
+    const FontRef font = ownFont(m_host.AmbientFont());
+    m_label1->SetFont(font);
+    m_label2->SetFont(font);
 }
 
 void Label3D::ReadProperties(const PropertyBag &PropBag)
@@ -48,11 +58,16 @@ void Label3D::ReadProperties(const PropertyBag &PropBag)
     m_label1->SetAlignment(PropBag.ReadProperty("Alignment", zero16).toInt16());                 // 7
     m_label2->SetAlignment(PropBag.ReadProperty("Alignment", zero16).toInt16());                 // 8
     // The ambient font is asked for afresh at each step, as the host may
-    // hand out a new object between them.
-    m_label1->SetFont(
-        PropBag.ReadProperty("Font", PropertyValue::font(m_host.AmbientFont())).toFont());      // 9
-    m_label2->SetFont(
-        PropBag.ReadProperty("Font", PropertyValue::font(m_host.AmbientFont())).toFont());      // 10
+    // hand out a new object between them. When it comes back as the value,
+    // nothing is stored and both steps got it: the labels share one copy.
+    const FontRef ambient1 = m_host.AmbientFont();
+    FontRef font1 = PropBag.ReadProperty("Font", PropertyValue::font(ambient1)).toFont();
+    if (font1 == ambient1)
+        font1 = ownFont(ambient1);
+    m_label1->SetFont(font1);                                                                    // 9
+    const FontRef ambient2 = m_host.AmbientFont();
+    const FontRef font2 = PropBag.ReadProperty("Font", PropertyValue::font(ambient2)).toFont();
+    m_label2->SetFont(font2 == ambient2 ? m_label1->Font() : font2);                             // 10
     m_label2->SetBorderStyle(PropBag.ReadProperty("BorderStyle", zero16).toInt16());             // 11
     m_phase = PropBag.ReadProperty("Phase", zero16).toByte();                                    // 12
     UserControl::SetBackColor(

@@ -34,7 +34,7 @@ struct FaultAdvice
     const char *advice;
 };
 
-constexpr std::array<FaultAdvice, 11> Advice{{
+constexpr std::array<FaultAdvice, 12> Advice{{
     {PortFault::NotParallelBase,
      "not a parallel-port base (0x278, 0x378, 0x3bc or one listed in /proc/sys/dev/parport), "
      "so nothing real is written there"},
@@ -47,6 +47,10 @@ constexpr std::array<FaultAdvice, 11> Advice{{
     {PortFault::PortUnavailable,
      "no such port, or another program or driver holds it (see lsof /dev/parport*)"},
     {PortFault::Busy, "the port is claimed by another program: close it and start again"},
+    {PortFault::ClaimTimedOut,
+     "the port is held by another program or the printer driver and was not let go: "
+     "close that program (see lsof /dev/parport*) or wait for the printing to end, "
+     "and start again"},
     {PortFault::NotParportDevice, "not a parallel-port device: it does not accept the ppdev claim"},
     {PortFault::NoIoPrivilege, "direct port I/O needs root (CAP_SYS_RAWIO); use ppdev instead"},
     {PortFault::NoPortIo, "direct port I/O is not available on this system"},

@@ -12,6 +12,7 @@ enum class PortFault {
     AccessDenied,      // /dev/parportN refused: not in group lp
     PortUnavailable,   // ENXIO: the port is gone or another driver holds it
     Busy,              // EBUSY: another program has claimed it
+    ClaimTimedOut,     // the claim waited too long for another holder
     NotParportDevice,  // the node does not answer ppdev's ioctls
     NoIoPrivilege,     // ioperm refused: not root / no CAP_SYS_RAWIO
     NoPortIo,          // ioperm unsupported here

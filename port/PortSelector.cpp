@@ -29,6 +29,11 @@ QString PortSelector::hex(std::uint16_t port)
     return QStringLiteral("0x%1").arg(port, 3, 16, QLatin1Char('0'));
 }
 
+bool PortSelector::ppdevPresent(PortFault fault)
+{
+    return fault != PortFault::NoKernelParport && fault != PortFault::NoDeviceNode;
+}
+
 bool PortSelector::allows(PortMode route) const
 {
     return m_mode == PortMode::Auto || m_mode == route;
@@ -62,6 +67,15 @@ PortSelection PortSelector::select(std::uint16_t port) const
         if (opening.backend) {
             return {std::move(opening.backend), PortRoute::Ppdev,
                     name + QStringLiteral(": ppdev ") + device + forcedNote(), false};
+        }
+        // The kernel's parport driver owns this port and ppdev said no: the
+        // printer driver or another program holds it. Direct I/O would write
+        // under their claim, so nothing real is tried after this.
+        if (ppdevPresent(opening.fault)) {
+            return {nullptr, PortRoute::Virtual,
+                    name + QStringLiteral(": ") + tried.join(QStringLiteral("; "))
+                        + QStringLiteral("; using a virtual port instead") + forcedNote(),
+                    true};
         }
     }
     if (allows(PortMode::Direct)) {

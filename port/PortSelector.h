@@ -7,9 +7,10 @@
 
 #include <QStringList>
 
-// Chooses the route for one port: ppdev, then direct I/O, then the virtual
-// port, or the one route a forced mode allows. A port that is not a parallel
-// port's base never gets a real route, whatever the mode.
+// Chooses the route for one port: ppdev, then direct I/O where ppdev is
+// missing, then the virtual port, or the one route a forced mode allows. A
+// port that is not a parallel port's base never gets a real route, whatever
+// the mode.
 class PortSelector
 {
 public:
@@ -25,6 +26,9 @@ private:
                          QStringList &tried, QString &device) const;
     PortOpening tryDirect(std::uint16_t port, QStringList &tried) const;
     bool allows(PortMode route) const;
+    // Whether a ppdev refusal came from a driver that is there (the port is
+    // taken or closed to us) rather than from ppdev missing altogether.
+    static bool ppdevPresent(PortFault fault);
     QString forcedNote() const;
 
     PortMode m_mode;

@@ -1,9 +1,95 @@
 #include "PpdevPort.h"
 
 #include <cerrno>
+#include <condition_variable>
+#include <csignal>
 #include <fcntl.h>
 #include <linux/ppdev.h>
+#include <memory>
+#include <mutex>
+#include <pthread.h>
 #include <sys/ioctl.h>
+#include <system_error>
+#include <thread>
+
+namespace {
+
+// One PPCLAIM, shared between the thread that makes it and the window that
+// waits for it. Whoever comes second owns the descriptor: the window when
+// the claim settled in time, else the claiming thread, which gives back a
+// claim that comes too late and closes the device.
+struct ClaimAttempt
+{
+    std::mutex lock;
+    std::condition_variable settled;
+    bool done = false;
+    bool abandoned = false;
+    int result = 0;
+    int error = 0;
+};
+
+void claimOn(int fd, PortSystemCalls calls, const std::shared_ptr<ClaimAttempt> &attempt)
+{
+    const int result = calls.ioctl(fd, PPCLAIM, nullptr);
+    const int error = errno;
+    std::unique_lock guard(attempt->lock);
+    if (attempt->abandoned) {
+        guard.unlock();
+        if (result == 0)
+            calls.ioctl(fd, PPRELEASE, nullptr);
+        calls.close(fd);
+        return;
+    }
+    attempt->done = true;
+    attempt->result = result;
+    attempt->error = error;
+    attempt->settled.notify_all();
+}
+
+// The claiming thread starts with every signal blocked, so the termination
+// signals still reach the window's thread and its handlers.
+bool startClaim(int fd, const PortSystemCalls &calls, const std::shared_ptr<ClaimAttempt> &attempt)
+{
+    sigset_t all;
+    sigset_t previous;
+    sigfillset(&all);
+    if (pthread_sigmask(SIG_BLOCK, &all, &previous) != 0)
+        return false;
+    bool started = true;
+    try {
+        std::thread(claimOn, fd, calls, attempt).detach();
+    } catch (const std::system_error &) {
+        started = false;
+    }
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    return started;
+}
+
+} // namespace
+
+// PPCLAIM sleeps for as long as another ppdev client or the printer driver
+// holds the port, and it is first made from the main window's load: made on
+// the window's thread it could keep the window from ever appearing. It runs
+// on a thread of its own instead, and a claim that has not come within
+// ClaimWait counts as refused.
+PortOpening PpdevPort::claim(int fd, const PortSystemCalls &calls)
+{
+    auto attempt = std::make_shared<ClaimAttempt>();
+    if (!startClaim(fd, calls, attempt)) {
+        calls.close(fd);
+        return {nullptr, PortFault::Other, EAGAIN};
+    }
+    std::unique_lock guard(attempt->lock);
+    if (!attempt->settled.wait_for(guard, ClaimWait, [&] { return attempt->done; })) {
+        attempt->abandoned = true;
+        return {nullptr, PortFault::ClaimTimedOut, EBUSY};
+    }
+    if (attempt->result < 0) {
+        calls.close(fd);
+        return {nullptr, portFaultFromErrno(PortStep::Claim, attempt->error), attempt->error};
+    }
+    return {std::unique_ptr<PortBackend>(new PpdevPort(fd, calls)), PortFault::None, 0};
+}
 
 PortOpening PpdevPort::open(const QString &devicePath, const PortSystemCalls &calls)
 {
@@ -15,12 +101,7 @@ PortOpening PpdevPort::open(const QString &devicePath, const PortSystemCalls &ca
     }
     // No PPEXCL: the kernel refuses an exclusive claim while the printer
     // driver lp is bound to the port, which it is on most systems.
-    if (calls.ioctl(fd, PPCLAIM, nullptr) < 0) {
-        const int error = errno;
-        calls.close(fd);
-        return {nullptr, portFaultFromErrno(PortStep::Claim, error), error};
-    }
-    return {std::unique_ptr<PortBackend>(new PpdevPort(fd, calls)), PortFault::None, 0};
+    return claim(fd, calls);
 }
 
 PpdevPort::PpdevPort(int fd, const PortSystemCalls &calls)

@@ -4,12 +4,16 @@
 #include "PortSystemCalls.h"
 
 #include <QString>
+#include <chrono>
 
 // A parallel port reached through the kernel's ppdev driver (/dev/parportN).
 // Needs no root, only read/write access to the node (group lp).
 class PpdevPort final : public PortBackend
 {
 public:
+    // The longest the caller waits for another holder to let the port go.
+    static constexpr std::chrono::milliseconds ClaimWait{100};
+
     static PortOpening open(const QString &devicePath, const PortSystemCalls &calls);
 
     ~PpdevPort() override;
@@ -18,6 +22,7 @@ public:
 
 private:
     PpdevPort(int fd, const PortSystemCalls &calls);
+    static PortOpening claim(int fd, const PortSystemCalls &calls);
 
     int m_fd;
     PortSystemCalls m_calls;

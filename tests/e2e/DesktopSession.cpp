@@ -52,7 +52,8 @@ QProcessEnvironment DesktopSession::environment() const
     return env;
 }
 
-QString DesktopSession::startTool(const QString &executable, const QString &tracePath)
+QString DesktopSession::startTool(const QString &executable, const QString &tracePath,
+                                  const QProcessEnvironment &extra)
 {
     QProcessEnvironment env = environment();
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
@@ -62,6 +63,7 @@ QString DesktopSession::startTool(const QString &executable, const QString &trac
     env.remove(QStringLiteral("QT_SCREEN_SCALE_FACTORS"));
     env.insert(QStringLiteral("QUARNET_PORT"), QStringLiteral("virtual"));
     env.insert(QStringLiteral("QUARNET_PORT_TRACE"), tracePath);
+    env.insert(extra);
     m_tool.setProcessEnvironment(env);
     m_tool.setProcessChannelMode(QProcess::ForwardedChannels);
     m_tool.start(executable, {});

@@ -21,7 +21,9 @@ public:
 
     // Each returns an empty string on success, otherwise what went wrong.
     QString startDisplay();
-    QString startTool(const QString &executable, const QString &tracePath);
+    // `extra` is added to the environment the tool starts with.
+    QString startTool(const QString &executable, const QString &tracePath,
+                      const QProcessEnvironment &extra = {});
     QString waitForMainWindow(int timeoutMs);
     // A left click at a point of the main window's client area, in pixels.
     QString click(QPoint point);

@@ -2,6 +2,8 @@
 #include "DriveState.h"
 #include "Form1.h"
 #include "PortTraceReader.h"
+#include "MonotonicClock.h"
+#include "SteadyClock.h"
 #include "SignalBridge.h"
 
 #include <QFile>
@@ -34,15 +36,17 @@ namespace {
     process.setShutdownAction([&port] { port.shutdown(); });
 
     DriveState state;
-    state.LoopsPerSec = 2000.0; // at 1 step per second: a very short wait, many steps
+    state.LoopsPerSec = 2000.0; // a poor start-up figure: the clock paces the steps all the same
     QtEventPump qtPump;
     DesktopShell desktopShell;
     Adapters::Port drivePort(port);
     Adapters::EventPump pump(qtPump);
     Adapters::Process ending(process);
     Adapters::Shell shell(desktopShell);
-    Form1 form(state, drivePort, pump, ending, shell);
+    MonotonicClockOf<SteadyClock> clock;
+    Form1 form(state, drivePort, pump, clock, ending, shell);
     QObject::connect(&termination, &SignalBridge::terminationRequested, &form, &Form1::closeProgram);
+    state.StepSec = 32767; // many steps before the signal comes
     form.show();
     QTimer::singleShot(0, form.controls().get<QPushButton>("Command1"), &QPushButton::click);
     QCoreApplication::exec();

@@ -4,22 +4,44 @@
 #include <QFile>
 
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
 #include <fcntl.h>
 #include <linux/ppdev.h>
+#include <mutex>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
 namespace {
+
+std::mutex g_lock;
+std::condition_variable g_changed;
+bool g_claimHeld = false;
 
 QString hex(unsigned long port)
 {
     return QStringLiteral("0x%1").arg(port, 3, 16, QLatin1Char('0'));
 }
 
+void note(const QString &entry)
+{
+    const std::lock_guard guard(g_lock);
+    FakePortSystem::instance().log << entry;
+    g_changed.notify_all();
+}
+
+// False when the holder kept the port for the whole limit.
+bool waitWhileHeld()
+{
+    std::unique_lock guard(g_lock);
+    return g_changed.wait_for(guard, std::chrono::milliseconds(FakePortSystem::HeldClaimLimitMs),
+                              [] { return !g_claimHeld; });
+}
+
 int fakeOpen(const char *path, int)
 {
     FakePortSystem &fake = FakePortSystem::instance();
-    fake.log << QStringLiteral("open ") + QString::fromLocal8Bit(path).remove(fake.root);
+    note(QStringLiteral("open ") + QString::fromLocal8Bit(path).remove(fake.root));
     if (fake.openErrno != 0) {
         errno = fake.openErrno;
         return -1;
@@ -31,31 +53,35 @@ int fakeIoctl(int, unsigned long request, void *argument)
 {
     FakePortSystem &fake = FakePortSystem::instance();
     if (request == PPCLAIM) {
-        fake.log << QStringLiteral("claim");
+        note(QStringLiteral("claim"));
+        if (!waitWhileHeld()) {
+            errno = EINTR;
+            return -1;
+        }
         if (fake.claimErrno != 0) {
             errno = fake.claimErrno;
             return -1;
         }
     } else if (request == PPWDATA) {
-        fake.log << QStringLiteral("data %1").arg(*static_cast<unsigned char *>(argument));
+        note(QStringLiteral("data %1").arg(*static_cast<unsigned char *>(argument)));
     } else if (request == PPRELEASE) {
-        fake.log << QStringLiteral("release");
+        note(QStringLiteral("release"));
     } else {
-        fake.log << QStringLiteral("ioctl %1").arg(request);
+        note(QStringLiteral("ioctl %1").arg(request));
     }
     return 0;
 }
 
 int fakeClose(int fd)
 {
-    FakePortSystem::instance().log << QStringLiteral("close");
+    note(QStringLiteral("close"));
     return ::close(fd);
 }
 
 int fakeIoperm(unsigned long from, unsigned long count, int enable)
 {
     FakePortSystem &fake = FakePortSystem::instance();
-    fake.log << QStringLiteral("ioperm %1 %2 %3").arg(hex(from)).arg(count).arg(enable);
+    note(QStringLiteral("ioperm %1 %2 %3").arg(hex(from)).arg(count).arg(enable));
     if (enable && fake.iopermErrno != 0) {
         errno = fake.iopermErrno;
         return -1;
@@ -65,7 +91,7 @@ int fakeIoperm(unsigned long from, unsigned long count, int enable)
 
 void fakeOutb(unsigned char value, unsigned short port)
 {
-    FakePortSystem::instance().log << QStringLiteral("outb %1 %2").arg(hex(port)).arg(value);
+    note(QStringLiteral("outb %1 %2").arg(hex(port)).arg(value));
 }
 
 } // namespace
@@ -78,8 +104,37 @@ FakePortSystem &FakePortSystem::instance()
 
 void FakePortSystem::reset(const QString &root)
 {
+    const std::lock_guard guard(g_lock);
     instance() = FakePortSystem{};
     instance().root = root;
+    g_claimHeld = false;
+    g_changed.notify_all();
+}
+
+void FakePortSystem::holdClaim()
+{
+    const std::lock_guard guard(g_lock);
+    g_claimHeld = true;
+}
+
+void FakePortSystem::letClaimGo()
+{
+    const std::lock_guard guard(g_lock);
+    g_claimHeld = false;
+    g_changed.notify_all();
+}
+
+bool FakePortSystem::waitForEntry(const QString &entry, int timeoutMs)
+{
+    std::unique_lock guard(g_lock);
+    return g_changed.wait_for(guard, std::chrono::milliseconds(timeoutMs),
+                              [&] { return instance().log.contains(entry); });
+}
+
+QStringList FakePortSystem::logSnapshot()
+{
+    const std::lock_guard guard(g_lock);
+    return instance().log;
 }
 
 PortSystemCalls FakePortSystem::calls()

@@ -21,6 +21,16 @@ struct FakePortSystem
     static void reset(const QString &root);
     static PortSystemCalls calls();
 
+    // Another program holds the port: a claim sleeps, as the kernel's does,
+    // until letClaimGo(), or fails after HeldClaimLimitMs as if a signal had
+    // ended the sleep. The claim may come from another thread, so while one
+    // can be running read the log through these, not directly.
+    static constexpr int HeldClaimLimitMs = 3000;
+    static void holdClaim();
+    static void letClaimGo();
+    static bool waitForEntry(const QString &entry, int timeoutMs);
+    static QStringList logSnapshot();
+
     // Lays out <root>/proc/sys/dev/parport/parportN/base-addr, one per entry
     // of `baseAddrs`, and the named nodes under <root>/dev as regular files.
     // False when a file could not be written.

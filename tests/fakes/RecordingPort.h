@@ -6,7 +6,7 @@
 
 // Remembers every byte written and the port it went to, the port as the
 // drive passed it: signed, so "&HFFFF" is recorded as -1.
-class RecordingPort final : public IPort
+class RecordingPort : public IPort
 {
 public:
     struct Write

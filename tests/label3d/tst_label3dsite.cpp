@@ -37,6 +37,8 @@ private slots:
     void savedSetRecreatesTheSameControl();
     void refusedStoredSetLeavesNoControl();
     void newControlIsCorrectedToMinimumSize();
+    void fontChangedOnTheControlIsSaved_data();
+    void fontChangedOnTheControlIsSaved();
 };
 
 void TestLabel3DSite::createsTheSplashTitleFromItsStoredSet()
@@ -114,8 +116,44 @@ void TestLabel3DSite::newControlIsCorrectedToMinimumSize()
     QCOMPARE(control->Label1()->Width(), 100.0f);
     QCOMPARE(control->Label2()->Height(), 100.0f);
     QCOMPARE(control->Label1()->Left(), Label3D::Step);
-    QCOMPARE(control->Font(), site.AmbientFont());
     QCOMPARE(control->Font()->Name(), window.font().family());
+}
+
+void TestLabel3DSite::fontChangedOnTheControlIsSaved_data()
+{
+    QTest::addColumn<bool>("stored");
+    QTest::newRow("new control") << false;
+    QTest::newRow("stored without a font") << true;
+}
+
+// The control starts on the window's font but changes only its own: a 20 pt
+// bold title must be saved as such and leave the window's font alone.
+void TestLabel3DSite::fontChangedOnTheControlIsSaved()
+{
+    QFETCH(bool, stored);
+    QWidget window;
+    Label3DSite site(&window);
+    const FontDescription ambient = site.AmbientFont()->description();
+    QString error;
+    Label3D *control = stored ? site.createStored(0, 0, PropertyBag(), &error)
+                              : site.createNew(0, 0, 3375, 375);
+    QVERIFY2(control, qPrintable(error));
+    QCOMPARE(control->Label2()->Font(), control->Label1()->Font());
+
+    control->Font()->SetSize(20);
+    control->Font()->SetWeight(700);
+    QVERIFY(site.AmbientFont()->description() == ambient);
+    QCOMPARE(control->Label2()->Font()->Size(), 20.0f);
+
+    const PropertyBag saved = site.save();
+    QVERIFY2(saved.contains("Font"), qPrintable(saved.toText()));
+    QWidget other;
+    Label3DSite reloadedSite(&other);
+    Label3D *reloaded = reloadedSite.createStored(0, 0, saved, &error);
+    QVERIFY2(reloaded, qPrintable(error));
+    QCOMPARE(reloaded->Font()->Size(), 20.0f);
+    QCOMPARE(reloaded->Font()->Weight(), qint16(700));
+    QCOMPARE(site.createNew(0, 0, 3375, 375)->Font()->Size(), ambient.Size);
 }
 
 QTEST_MAIN(TestLabel3DSite)

@@ -3,6 +3,7 @@
 #include "PortKernelList.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -24,6 +25,7 @@ private slots:
     void refusedRouteToldOncePerPort();
     void routeChosenOnceThenKept();
     void shutdownReleasesOnceAndStopsWrites();
+    void heldClaimNeitherBlocksNorWrites();
     void valueMaskedToByte_data();
     void valueMaskedToByte();
     void baseAddrParsing_data();
@@ -98,10 +100,20 @@ void TestPortAccess::routesEachPort_data()
     QTest::newRow("forced ppdev, no parport listed")
         << PortMode::Ppdev << 0x378 << QStringList{} << nodes3 << 0 << 0 << 0
         << PortRoute::Virtual << QStringList{} << QStringList{"modprobe parport_pc"};
-    QTest::newRow("refused everywhere")
-        << PortMode::Auto << 0x378 << QStringList{"888\t1912"} << nodes3 << EACCES << 0 << EPERM
-        << PortRoute::Virtual << QStringList{"open /dev/parport0", "ioperm 0x378 1 1"}
-        << QStringList{"group lp", "root", "virtual port"};
+    // Where ppdev is there for the base and says no, direct I/O (which root
+    // would get) must not write under the driver that holds the port.
+    QTest::newRow("auto, node closed to us: no direct I/O")
+        << PortMode::Auto << 0x378 << QStringList{"888\t1912"} << nodes3 << EACCES << 0 << 0
+        << PortRoute::Virtual << QStringList{"open /dev/parport0"}
+        << QStringList{"group lp", "virtual port"};
+    QTest::newRow("auto, claim refused: no direct I/O")
+        << PortMode::Auto << 0x378 << QStringList{"888\t1912"} << nodes3 << 0 << ENXIO << 0
+        << PortRoute::Virtual << QStringList{"open /dev/parport0", "claim", "close"}
+        << QStringList{"another program", "virtual port"};
+    QTest::newRow("auto, claim busy: no direct I/O")
+        << PortMode::Auto << 0x3BC << three << nodes3 << 0 << EBUSY << 0
+        << PortRoute::Virtual << QStringList{"open /dev/parport2", "claim", "close"}
+        << QStringList{"claimed by another program", "virtual port"};
     QTest::newRow("claim refused: held elsewhere")
         << PortMode::Ppdev << 0x378 << QStringList{"888\t1912"} << nodes3 << 0 << ENXIO << 0
         << PortRoute::Virtual << QStringList{"open /dev/parport0", "claim", "close"}
@@ -241,10 +253,38 @@ void TestPortAccess::shutdownReleasesOnceAndStopsWrites()
     access->shutdown();
     QCOMPARE(fake.log, (QStringList{"release", "close", "ioperm 0x278 1 0"}));
     access->shutdown();
+    // 0x3bc is a parallel-port base not routed yet: only the shutdown
+    // itself keeps it from being opened and written now.
     access->Out32(0x378, 68);
-    access->Out32(0x123, 68);
+    access->Out32(0x3BC, 68);
     access.reset();
     QCOMPARE(fake.log.size(), 3);
+}
+
+// Another program holds the port: the claim must neither keep the caller
+// (the main window's load) waiting nor write once the holder lets go, and
+// direct I/O must not step in.
+void TestPortAccess::heldClaimNeitherBlocksNorWrites()
+{
+    QVERIFY(FakePortSystem::layOutTree(m_dir.path(), {"888\t1912"}, {"parport0"}));
+    FakePortSystem::holdClaim();
+    {
+        PortAccess access(fakeOptions(PortMode::Auto));
+        QElapsedTimer waited;
+        waited.start();
+        access.Out32(0x378, 64);
+        QVERIFY2(waited.elapsed() < 600, qPrintable(QString::number(waited.elapsed())));
+        access.Out32(0x378, 65);
+        QCOMPARE(access.routeOf(0x378), PortRoute::Virtual);
+        QCOMPARE(access.virtualByte(0x378), std::optional<std::uint8_t>(65));
+        QCOMPARE(m_told.size(), 1);
+        QVERIFY2(m_told.first().contains("/dev/parport0") && m_told.first().contains("another program"),
+                 qPrintable(m_told.first()));
+    }
+    FakePortSystem::letClaimGo();
+    QVERIFY(FakePortSystem::waitForEntry("close", 5000));
+    QCOMPARE(FakePortSystem::logSnapshot(),
+             (QStringList{"open /dev/parport0", "claim", "release", "close"}));
 }
 
 void TestPortAccess::valueMaskedToByte_data()

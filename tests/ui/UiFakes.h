@@ -2,6 +2,7 @@
 
 #include "IProcessControl.h"
 #include "IShell.h"
+#include "MonotonicClock.h"
 #include "RecordingPort.h"
 #include "ScriptedPump.h"
 
@@ -12,6 +13,17 @@
 #include <stdexcept>
 #include <utility>
 #include <vector>
+
+// A second passes at every reading: each step is due as soon as the run
+// loop asks, so the window's tests step as fast as their event passes go.
+class RacingClock : public IMonotonicClock
+{
+public:
+    std::int64_t nanoseconds() override { return m_now += 1'000'000'000; }
+
+private:
+    std::int64_t m_now = 0;
+};
 
 class RecordingShell : public IShell
 {

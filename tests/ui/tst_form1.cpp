@@ -2,6 +2,7 @@
 #include "Form2.h"
 #include "SurfaceLabel.h"
 #include "SurfaceLine.h"
+#include "WindowClicks.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>
@@ -66,6 +67,8 @@ private slots:
     void linkFollowsTheMouse_data();
     void linkFollowsTheMouse();
     void linkClickOpensTheHomePage();
+    void addressListFollowsTheText();
+    void linkOpensOncePerClickAndOncePerDoubleClick();
     void helpWindowIsSingleAndMadeAfresh();
 };
 
@@ -145,6 +148,35 @@ void TestForm1::addressBoxMovesTheNextWrite()
     QCOMPARE(rig.port.writes.size(), qsizetype(3));
     QCOMPARE(rig.port.writes[1].port, port);
     QCOMPARE(rig.port.writes[2].port, port);
+}
+
+// The list stands where the box's text stands: opening it highlights the
+// entry that matches, and Down moves on to the entry after that one.
+void TestForm1::addressListFollowsTheText()
+{
+    Rig rig;
+    rig.show();
+    auto *combo = rig.control<QComboBox>("Combo1");
+    QLineEdit *edit = combo->lineEdit();
+    const auto highlighted = [combo] {
+        combo->showPopup();
+        const QString text = combo->view()->currentIndex().data().toString();
+        combo->hidePopup();
+        return text;
+    };
+
+    QCOMPARE(highlighted(), QString("&H378"));
+    edit->setFocus();
+    QTest::keyClick(edit, Qt::Key_Down);
+    QCOMPARE(edit->text(), QString("&H3BC"));
+    QCOMPARE(rig.state.PortAddress, QString("&H3BC"));
+
+    edit->selectAll();
+    QTest::keyClicks(edit, "&H278");
+    QCOMPARE(highlighted(), QString("&H278"));
+    QTest::keyClick(edit, Qt::Key_Down);
+    QCOMPARE(edit->text(), QString("&H378"));
+    QCOMPARE(rig.state.PortAddress, QString("&H378"));
 }
 
 void TestForm1::addressTypedDuringARunMovesTheNextStep()
@@ -240,6 +272,25 @@ void TestForm1::linkClickOpensTheHomePage()
                          "?SUBJECT=Esempio di ShellExecute per browser e E-Mail"});
     rig.click("Command8(1)");
     QCOMPARE(rig.state.StepSec, std::int16_t(2));
+}
+
+// A double click comes as press, release, double-click, release, and is one
+// Click followed by a DblClick: the page opens once for it, not twice.
+void TestForm1::linkOpensOncePerClickAndOncePerDoubleClick()
+{
+    Rig rig;
+    rig.show();
+    auto *trail = new WindowClicks::MouseTrail(rig.form.get());
+    const QPoint onLink(60, 14);
+
+    WindowClicks::click(rig.form.get(), onLink);
+    QCOMPARE(rig.shell.opened.size(), 1);
+    trail->events.clear();
+    WindowClicks::doubleClick(rig.form.get(), onLink);
+    QCOMPARE(trail->events, QStringList({"press", "release", "double-click", "release"}));
+    QCOMPARE(rig.shell.opened.size(), 2);
+    WindowClicks::click(rig.form.get(), onLink);
+    QCOMPARE(rig.shell.opened.size(), 3);
 }
 
 void TestForm1::helpWindowIsSingleAndMadeAfresh()

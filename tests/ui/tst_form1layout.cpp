@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyleOptionComboBox>
 
 // Where every control of the main window sits, what it shows, and how the
 // window looks when it opens.
@@ -46,6 +47,10 @@ private slots:
     void scaleLabelsAndLinkSitOnTheirContainers();
     void opensReadyToDriveInFullMode();
     void tabOrderFollowsTheTabIndexes();
+    void addressesShowWholeInTheBox_data();
+    void frameCaptionSitsOnTheTopBorder_data();
+    void frameCaptionSitsOnTheTopBorder();
+    void addressesShowWholeInTheBox();
     void rulerHasLongMediumAndShortTicks();
     void gaugeLineStaysUntilTheFirstSpeedStep();
 };
@@ -158,6 +163,80 @@ void TestForm1Layout::opensReadyToDriveInFullMode()
     QCOMPARE(steps->font().family(), QString("Arial"));
     QCOMPARE(steps->font().pointSizeF(), 8.25);
     QCOMPARE(steps->palette().color(QPalette::Base), QColor(0xFF, 0xFF, 0xC0));
+}
+
+void TestForm1Layout::addressesShowWholeInTheBox_data()
+{
+    QTest::addColumn<QString>("address");
+    for (const char *address : {"&H278", "&H378", "&H3BC", "&HDDD"})
+        QTest::newRow(address) << QString::fromLatin1(address);
+}
+
+// At the box's own size (57 pixels) an address of five characters shows
+// whole: the edit field lies clear of the arrow and holds the text without
+// scrolling it.
+void TestForm1Layout::addressesShowWholeInTheBox()
+{
+    QFETCH(QString, address);
+    Rig rig;
+    rig.show();
+    auto *combo = rig.control<QComboBox>("Combo1");
+    QCOMPARE(combo->width(), 57);
+    QLineEdit *edit = combo->lineEdit();
+    edit->setText(address);
+
+    QStyleOptionComboBox option;
+    option.initFrom(combo);
+    option.editable = true;
+    option.subControls = QStyle::SC_All;
+    const QRect arrow = combo->style()->subControlRect(QStyle::CC_ComboBox, &option,
+                                                       QStyle::SC_ComboBoxArrow, combo);
+    QVERIFY2(edit->geometry().right() < arrow.left(),
+             qPrintable(QStringLiteral("edit ends at %1, arrow starts at %2")
+                            .arg(edit->geometry().right()).arg(arrow.left())));
+    edit->setCursorPosition(0);
+    const int start = edit->inputMethodQuery(Qt::ImCursorRectangle).toRect().center().x();
+    edit->setCursorPosition(int(address.size()));
+    const int end = edit->inputMethodQuery(Qt::ImCursorRectangle).toRect().center().x();
+    QCOMPARE(end - start, edit->fontMetrics().horizontalAdvance(address));
+    QVERIFY2(end < edit->width(), qPrintable(QString::number(end)));
+}
+
+void TestForm1Layout::frameCaptionSitsOnTheTopBorder_data()
+{
+    QTest::addColumn<QString>("frame");
+    QTest::addColumn<int>("firstChildTop"); // pixels from the frame's top
+    QTest::newRow("Frame2") << "Frame2" << 20;
+    QTest::newRow("Frame3") << "Frame3" << 24;
+    QTest::newRow("Frame4") << "Frame4" << 12; // the scale's "500"
+}
+
+// A frame's top border runs through its caption, inside the frame's own
+// rectangle; a border drawn below the caption crossed the gauge's "500".
+void TestForm1Layout::frameCaptionSitsOnTheTopBorder()
+{
+    QFETCH(QString, frame);
+    QFETCH(int, firstChildTop);
+    Rig rig;
+    rig.show();
+    auto *box = rig.control<QGroupBox>(qPrintable(frame));
+    const QImage image = box->grab().toImage();
+    const int column = image.width() - 10; // clear of the caption and the controls
+    const QColor background = image.pixelColor(column, 0);
+    int border = 0;
+    while (border < image.height() && image.pixelColor(column, border) == background)
+        ++border;
+
+    const int captionHeight = QFontMetrics(box->font()).height();
+    QVERIFY2(border > 0 && border < captionHeight,
+             qPrintable(QStringLiteral("border at %1, caption %2 high").arg(border).arg(captionHeight)));
+    QVERIFY(border < firstChildTop);
+    int inkAboveBorder = 0;
+    for (int y = 0; y < border; ++y) {
+        for (int x = 0; x < column; ++x)
+            inkAboveBorder += image.pixelColor(x, y) != background;
+    }
+    QVERIFY2(inkAboveBorder > 10, "the caption starts above the border line");
 }
 
 void TestForm1Layout::tabOrderFollowsTheTabIndexes()

@@ -177,10 +177,11 @@ void TestPortSafety::typingWhileRunning()
     state.LoopsPerSec = 2000;
     ScriptedPump pump;
     pump.deliverEvents = true;
+    RacingClock clock;
     ForbiddenProcess process;
     RecordingShell shell;
     Adapters::Port drivePort(port);
-    auto form = std::make_unique<Form1>(state, drivePort, pump, process, shell);
+    auto form = std::make_unique<Form1>(state, drivePort, pump, clock, process, shell);
     auto *box = form->controls().get<QComboBox>("Combo1");
     auto *stop = form->controls().get<QPushButton>("Command3");
     QVERIFY(box && box->lineEdit() && stop);

@@ -1,0 +1,89 @@
+#include "DesktopSession.h"
+
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+// The real executable on its own X display: a click on the link starts the
+// desktop's opener (xdg-open, here a script first on PATH that writes down
+// its environment and arguments). The opener must get the environment the
+// user started the tool with, not what the tool set for itself.
+
+namespace {
+
+constexpr QPoint OnTheLink{60, 14}; // inside Label4, in pixels
+constexpr int HandOverTimeoutMs = 90000;
+
+const char *const FakeOpener = "#!/bin/sh\n"
+                               "{ env; echo \"ARGUMENT=$1\"; } > \"$0.seen.tmp\"\n"
+                               "mv \"$0.seen.tmp\" \"$0.seen\"\n";
+
+} // namespace
+
+class tst_DesktopLink : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void openerGetsTheUsersEnvironment_data();
+    void openerGetsTheUsersEnvironment();
+};
+
+void tst_DesktopLink::openerGetsTheUsersEnvironment_data()
+{
+    QTest::addColumn<bool>("userSets");
+    QTest::newRow("QT_NO_GLIB unset by the user") << false;
+    QTest::newRow("QT_NO_GLIB=1 set by the user") << true;
+}
+
+void tst_DesktopLink::openerGetsTheUsersEnvironment()
+{
+    QFETCH(bool, userSets);
+    for (const char *tool : {"Xvfb", "xdotool"})
+        QVERIFY2(!QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty(),
+                 qPrintable(QStringLiteral("%1 is missing: run ./test, which installs it")
+                                .arg(QString::fromLatin1(tool))));
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString opener = dir.filePath(QStringLiteral("xdg-open"));
+    QFile script(opener);
+    QVERIFY(script.open(QIODevice::WriteOnly));
+    script.write(FakeOpener);
+    script.close();
+    QVERIFY(script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+
+    // The session starts from this process's environment: it stands for
+    // the user's.
+    qunsetenv("QT_NO_GLIB");
+    qunsetenv("SNAP"); // a snap would hand the address to a portal instead
+    QProcessEnvironment user;
+    user.insert(QStringLiteral("PATH"), dir.path() + QLatin1Char(':') + qEnvironmentVariable("PATH"));
+    if (userSets)
+        user.insert(QStringLiteral("QT_NO_GLIB"), QStringLiteral("1"));
+
+    DesktopSession session;
+    QString fault = session.startDisplay();
+    if (fault.isEmpty())
+        fault = session.startTool(QStringLiteral(QUARNET_EXECUTABLE), dir.filePath("trace"), user);
+    if (fault.isEmpty())
+        fault = session.waitForMainWindow(HandOverTimeoutMs);
+    if (fault.isEmpty())
+        fault = session.click(OnTheLink);
+    QVERIFY2(fault.isEmpty(), qPrintable(fault));
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(opener + QStringLiteral(".seen")), 20000);
+
+    QFile seen(opener + QStringLiteral(".seen"));
+    QVERIFY(seen.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromLocal8Bit(seen.readAll()).split(QLatin1Char('\n'));
+    QVERIFY2(!lines.filter(QRegularExpression(QStringLiteral("^ARGUMENT=http://www.example.org/quarnet")))
+                  .isEmpty(),
+             qPrintable(lines.filter(QStringLiteral("ARGUMENT=")).join(QLatin1Char('\n'))));
+    const QStringList noGlib = lines.filter(QRegularExpression(QStringLiteral("^QT_NO_GLIB=")));
+    QCOMPARE(noGlib, userSets ? QStringList{QStringLiteral("QT_NO_GLIB=1")} : QStringList{});
+}
+
+QTEST_GUILESS_MAIN(tst_DesktopLink)
+#include "tst_desktoplink.moc"
