@@ -1,3 +1,4 @@
+#include "CommandLine.h"
 #include "DriveState.h"
 #include "Form1.h"
 #include "PortAccess.h"
@@ -49,7 +50,25 @@ int main(int argc, char *argv[])
     // cheaper per step than glib's, and nothing here needs glib.
     if (!qEnvironmentVariableIsSet("QT_NO_GLIB"))
         qputenv("QT_NO_GLIB", "1");
+    QCoreApplication::setApplicationName(QStringLiteral("quarnet"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(QUARNET_VERSION));
+    // Read before the window system is opened: --help and a refused route
+    // work in a terminal without a display, and nothing is shown for them.
+    const QByteArray environmentPort = qgetenv("QUARNET_PORT");
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    CommandLine command = parseCommandLine(arguments, environmentPort);
+    if (!command.unknownOptions) {
+        if (const std::optional<int> status = finishCommandLine(command))
+            return *status;
+    }
     QApplication app(argc, argv);
+    if (command.unknownOptions) {
+        command = parseCommandLine(QCoreApplication::arguments(), environmentPort);
+        if (const std::optional<int> status = finishCommandLine(command))
+            return *status;
+    }
     // The start-up window closes just before the main window shows; that
     // moment must not pass for the last window closing. The tool ends only
     // through the main window, which ends the process itself.
@@ -75,7 +94,7 @@ int main(int argc, char *argv[])
     auto endPlainly = QObject::connect(&termination, &SignalBridge::terminationRequested,
                                        [&process] { process.endNow(); });
 
-    std::unique_ptr<PortAccess> port = PortAccess::fromEnvironment();
+    std::unique_ptr<PortAccess> port = PortAccess::forChoice(command.port, command.origin);
     process.setShutdownAction([&port] { port->shutdown(); });
 
     DriveState state;

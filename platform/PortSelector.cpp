@@ -16,11 +16,13 @@ QString faultText(const PortOpening &opening)
 } // namespace
 
 PortSelector::PortSelector(PortMode mode, QString procRoot, QString devRoot,
-                           const PortSystemCalls &calls)
+                           const PortSystemCalls &calls, FtdiRoute ftdi, QString origin)
     : m_mode(mode)
     , m_kernel(std::move(procRoot))
     , m_devRoot(std::move(devRoot))
     , m_calls(calls)
+    , m_ftdi(std::move(ftdi))
+    , m_origin(std::move(origin))
 {
 }
 
@@ -38,10 +40,12 @@ QString PortSelector::forcedNote() const
 {
     if (m_mode == PortMode::Auto)
         return {};
+    if (!m_origin.isEmpty())
+        return QStringLiteral(" (%1)").arg(m_origin);
     return QStringLiteral(" (QUARNET_PORT=%1)").arg(QLatin1String(portModeName(m_mode)));
 }
 
-PortSelection PortSelector::select(std::uint16_t port) const
+PortSelection PortSelector::select(std::uint16_t port)
 {
     const QString name = QStringLiteral("port ") + hex(port);
     if (m_mode == PortMode::Virtual)
@@ -54,6 +58,9 @@ PortSelection PortSelector::select(std::uint16_t port) const
                     + QStringLiteral("; writes to it go to a virtual port"),
                 true};
     }
+
+    if (m_mode == PortMode::Ftdi)
+        return selectFtdi(name);
 
     QStringList tried;
     if (allows(PortMode::Ppdev)) {
@@ -75,6 +82,32 @@ PortSelection PortSelector::select(std::uint16_t port) const
             name + QStringLiteral(": ") + tried.join(QStringLiteral("; "))
                 + QStringLiteral("; using a virtual port instead") + forcedNote(),
             true};
+}
+
+// One adapter stands in at every base, so it is opened, or refused and
+// told, only once.
+PortSelection PortSelector::selectFtdi(const QString &name)
+{
+    if (m_ftdiTried == Tried::Opened)
+        return {nullptr, PortRoute::Ftdi, name + QStringLiteral(": ") + m_ftdiName + forcedNote(), false};
+    if (m_ftdiTried == Tried::Refused) {
+        return {nullptr, PortRoute::Virtual,
+                name + QStringLiteral(": virtual port, as the USB adapter could not be used")
+                    + forcedNote(),
+                false};
+    }
+    FtdiPort::Opening opening = FtdiPort::open(m_ftdi.device, m_ftdi.library);
+    if (!opening.backend) {
+        m_ftdiTried = Tried::Refused;
+        return {nullptr, PortRoute::Virtual,
+                name + QStringLiteral(": ") + opening.text
+                    + QStringLiteral("; using a virtual port instead") + forcedNote(),
+                true};
+    }
+    m_ftdiTried = Tried::Opened;
+    m_ftdiName = opening.text;
+    return {std::move(opening.backend), PortRoute::Ftdi,
+            name + QStringLiteral(": ") + m_ftdiName + forcedNote(), false};
 }
 
 PortOpening PortSelector::tryPpdev(std::uint16_t port, const QList<KernelParport> &listed,
