@@ -37,7 +37,7 @@ PortAccessOptions PortAccess::optionsFromEnvironment(
         options.mode = parsed->mode;
         options.routeArgument = parsed->argument;
     } else {
-        PortAccess::tell(report, QStringLiteral("QUARNET_PORT=%1: %2; using auto")
+        PortAccess::tell(report, QStringLiteral("QUARNET_PORT=%1 is refused: %2; using auto")
                                      .arg(QString::fromLocal8Bit(mode), why));
     }
     options.tracePath = qEnvironmentVariable("QUARNET_PORT_TRACE");
