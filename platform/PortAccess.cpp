@@ -5,7 +5,8 @@
 #include <unistd.h>
 
 PortAccess::PortAccess(PortAccessOptions options)
-    : m_selector(options.mode, options.procRoot, options.devRoot, options.calls)
+    : m_selector(options.mode, options.procRoot, options.devRoot, options.calls,
+                 std::move(options.gpio), std::move(options.gpioLibrary))
     , m_report(std::move(options.report))
     , m_virtual(std::make_unique<VirtualPort>())
     , m_routes(std::make_unique<std::array<std::uint8_t, 65536>>())
@@ -31,8 +32,13 @@ PortAccessOptions PortAccess::optionsFromEnvironment(
     PortAccessOptions options;
     options.report = report;
     const QByteArray mode = qgetenv("QUARNET_PORT");
-    if (const std::optional<PortMode> parsed = parsePortMode(mode)) {
-        options.mode = *parsed;
+    QString error;
+    if (const std::optional<PortChoice> parsed = parsePortMode(mode, &error)) {
+        options.mode = parsed->mode;
+        options.gpio = parsed->gpio;
+    } else if (!error.isEmpty()) {
+        PortAccess::tell(report, QStringLiteral("QUARNET_PORT=") + error);
+        options.refused = true;
     } else {
         PortAccess::tell(report, QStringLiteral("QUARNET_PORT=%1 is not auto, ppdev, direct or "
                                                 "virtual; using auto")
@@ -67,6 +73,11 @@ PortBackend *PortAccess::backendFor(std::uint16_t port)
     const std::uint8_t slot = (*m_routes)[port];
     if (slot == Unrouted)
         return routeFirstUse(port);
+    return backendIn(slot);
+}
+
+PortBackend *PortAccess::backendIn(std::uint8_t slot)
+{
     if (slot == VirtualSlot)
         return m_virtual.get();
     return m_real[slot - FirstRealSlot].get();
@@ -75,6 +86,8 @@ PortBackend *PortAccess::backendFor(std::uint16_t port)
 PortBackend *PortAccess::routeFirstUse(std::uint16_t port)
 {
     PortSelection selection = m_selector.select(port);
+    if (selection.route == PortRoute::Gpio && !selection.backend)
+        return routeToGpio(port, selection.reason);
     if (selection.backend && m_realCount == MaxRealRoutes) {
         selection = {nullptr, PortRoute::Virtual,
                      QStringLiteral("port %1: %2; using a virtual port instead")
@@ -84,15 +97,34 @@ PortBackend *PortAccess::routeFirstUse(std::uint16_t port)
     m_reasons.insert(port, selection.reason);
     if (selection.refused)
         tell(selection.reason);
-    if (!selection.backend) {
-        (*m_routes)[port] = VirtualSlot;
-        return m_virtual.get();
-    }
+    const std::uint8_t slot = selection.backend ? keepRealRoute(std::move(selection)) : VirtualSlot;
+    (*m_routes)[port] = slot;
+    return backendIn(slot);
+}
+
+std::uint8_t PortAccess::keepRealRoute(PortSelection selection)
+{
     const int slot = m_realCount++;
     m_real[slot] = std::move(selection.backend);
     m_realKind[slot] = selection.route;
-    (*m_routes)[port] = static_cast<std::uint8_t>(FirstRealSlot + slot);
-    return m_real[slot].get();
+    return static_cast<std::uint8_t>(FirstRealSlot + slot);
+}
+
+PortBackend *PortAccess::routeToGpio(std::uint16_t port, const QString &reason)
+{
+    if (m_gpioSlot == Unrouted) {
+        PortSelection opened = m_selector.openGpio();
+        // Said once, whichever base comes first: the others share the lines.
+        if (opened.refused)
+            tell(opened.reason);
+        m_gpioReason = opened.reason;
+        m_gpioSlot = opened.backend ? keepRealRoute(std::move(opened)) : VirtualSlot;
+    }
+    m_reasons.insert(port, m_gpioSlot == VirtualSlot ? QStringLiteral("port %1: %2")
+                                                           .arg(PortSelector::hex(port), m_gpioReason)
+                                                     : reason);
+    (*m_routes)[port] = m_gpioSlot;
+    return backendIn(m_gpioSlot);
 }
 
 void PortAccess::shutdown() noexcept

@@ -20,17 +20,22 @@ class VirtualPort;
 struct PortAccessOptions
 {
     PortMode mode = PortMode::Auto;
+    GpioLineSpec gpio; // the lines of mode `Gpio`
+    GpioLibraryFactory gpioLibrary = makeLibgpiod1;
     QString procRoot = QStringLiteral("/proc");
     QString devRoot = QStringLiteral("/dev");
     QString tracePath; // empty: no trace
     PortSystemCalls calls = PortSystemCalls::real();
     // Receives each line meant for the user; standard error when unset.
     std::function<void(const QString &)> report;
+    // QUARNET_PORT names a route it cannot be (a gpio form that is no line
+    // set): the tool must not start.
+    bool refused = false;
 };
 
-// The production `IPort`: routes each port number to ppdev, direct I/O or
-// the virtual port the first time it is used, then keeps that route for the
-// life of the process.
+// The production `IPort`: routes each port number to ppdev, direct I/O, the
+// GPIO lines or the virtual port the first time it is used, then keeps that
+// route for the life of the process.
 class PortAccess final : public IPort
 {
 public:
@@ -39,9 +44,10 @@ public:
     PortAccess(const PortAccess &) = delete;
     PortAccess &operator=(const PortAccess &) = delete;
 
-    // Reads QUARNET_PORT (auto, ppdev, direct, virtual) and QUARNET_PORT_TRACE
-    // (a file to append the trace to); an unknown mode is reported and
-    // replaced by auto.
+    // Reads QUARNET_PORT (auto, ppdev, direct, virtual, gpio:CHIP:LINES) and
+    // QUARNET_PORT_TRACE (a file to append the trace to); an unknown mode is
+    // reported and replaced by auto, a malformed gpio form is reported and
+    // marks the options refused.
     static PortAccessOptions optionsFromEnvironment(
         const std::function<void(const QString &)> &report = {});
     static std::unique_ptr<PortAccess> fromEnvironment();
@@ -71,6 +77,9 @@ private:
 
     PortBackend *backendFor(std::uint16_t port);
     PortBackend *routeFirstUse(std::uint16_t port);
+    PortBackend *routeToGpio(std::uint16_t port, const QString &reason);
+    std::uint8_t keepRealRoute(PortSelection selection);
+    PortBackend *backendIn(std::uint8_t slot);
     void tell(const QString &line) const;
     static void tell(const std::function<void(const QString &)> &report, const QString &line);
 
@@ -82,6 +91,9 @@ private:
     std::array<std::unique_ptr<PortBackend>, MaxRealRoutes> m_real;
     std::array<PortRoute, MaxRealRoutes> m_realKind{};
     int m_realCount = 0;
+    // The GPIO lines serve every parallel base: opened once, for the first.
+    std::uint8_t m_gpioSlot = Unrouted;
+    QString m_gpioReason;
     QHash<std::uint16_t, QString> m_reasons;
     std::uint16_t m_lastPort = 0;
     PortBackend *m_lastBackend = nullptr;

@@ -12,23 +12,37 @@ struct ModeName
     const char *name;
 };
 
-constexpr std::array<ModeName, 4> ModeNames{{
+constexpr std::array<ModeName, 5> ModeNames{{
     {PortMode::Auto, "auto"},
     {PortMode::Ppdev, "ppdev"},
     {PortMode::Direct, "direct"},
     {PortMode::Virtual, "virtual"},
+    {PortMode::Gpio, "gpio"},
 }};
+
+constexpr QByteArrayView GpioPrefix("gpio:");
 
 } // namespace
 
-std::optional<PortMode> parsePortMode(QByteArrayView text)
+std::optional<PortChoice> parsePortMode(QByteArrayView text, QString *error)
 {
-    const QByteArray value = text.trimmed().toByteArray().toLower();
+    const QByteArray trimmed = text.trimmed().toByteArray();
+    const QByteArray value = trimmed.toLower();
     if (value.isEmpty())
-        return PortMode::Auto;
+        return PortChoice{};
+    if (value.startsWith(GpioPrefix) || value == "gpio") {
+        // The chip is a path or a kernel name: its case is kept.
+        const GpioLineSpecParse parsed =
+            parseGpioLineSpec(QString::fromLocal8Bit(trimmed.mid(GpioPrefix.size())));
+        if (error)
+            *error = parsed.error;
+        if (!parsed.spec)
+            return std::nullopt;
+        return PortChoice{PortMode::Gpio, *parsed.spec};
+    }
     for (const ModeName &entry : ModeNames) {
         if (value == entry.name)
-            return entry.mode;
+            return PortChoice{entry.mode, {}};
     }
     return std::nullopt;
 }

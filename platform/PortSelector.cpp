@@ -1,6 +1,7 @@
 #include "PortSelector.h"
 
 #include "DirectPort.h"
+#include "GpioPort.h"
 #include "PpdevPort.h"
 
 #include <cstring>
@@ -16,11 +17,14 @@ QString faultText(const PortOpening &opening)
 } // namespace
 
 PortSelector::PortSelector(PortMode mode, QString procRoot, QString devRoot,
-                           const PortSystemCalls &calls)
+                           const PortSystemCalls &calls, GpioLineSpec gpio,
+                           GpioLibraryFactory gpioLibrary)
     : m_mode(mode)
     , m_kernel(std::move(procRoot))
     , m_devRoot(std::move(devRoot))
     , m_calls(calls)
+    , m_gpio(std::move(gpio))
+    , m_gpioLibrary(std::move(gpioLibrary))
 {
 }
 
@@ -55,6 +59,9 @@ PortSelection PortSelector::select(std::uint16_t port) const
                 true};
     }
 
+    if (m_mode == PortMode::Gpio)
+        return {nullptr, PortRoute::Gpio, name + QStringLiteral(": GPIO lines ") + m_gpio.text(), false};
+
     QStringList tried;
     if (allows(PortMode::Ppdev)) {
         QString device;
@@ -74,6 +81,18 @@ PortSelection PortSelector::select(std::uint16_t port) const
     return {nullptr, PortRoute::Virtual,
             name + QStringLiteral(": ") + tried.join(QStringLiteral("; "))
                 + QStringLiteral("; using a virtual port instead") + forcedNote(),
+            true};
+}
+
+PortSelection PortSelector::openGpio() const
+{
+    const QString lines = QStringLiteral("GPIO lines ") + m_gpio.text();
+    GpioOpening opening = GpioPort::open(m_gpio, m_gpioLibrary());
+    if (opening.backend)
+        return {std::move(opening.backend), PortRoute::Gpio, lines, false};
+    return {nullptr, PortRoute::Virtual,
+            lines + QStringLiteral(": ") + opening.problem
+                + QStringLiteral("; using a virtual port instead"),
             true};
 }
 
