@@ -49,6 +49,11 @@ int main(int argc, char *argv[])
     // cheaper per step than glib's, and nothing here needs glib.
     if (!qEnvironmentVariableIsSet("QT_NO_GLIB"))
         qputenv("QT_NO_GLIB", "1");
+    // A port route that can be no route is refused before anything opens,
+    // display connection included; the reason is already on stderr.
+    PortAccessOptions portOptions = PortAccess::optionsFromEnvironment();
+    if (portOptions.refused)
+        return 2;
     QApplication app(argc, argv);
     // The start-up window closes just before the main window shows; that
     // moment must not pass for the last window closing. The tool ends only
@@ -75,7 +80,7 @@ int main(int argc, char *argv[])
     auto endPlainly = QObject::connect(&termination, &SignalBridge::terminationRequested,
                                        [&process] { process.endNow(); });
 
-    std::unique_ptr<PortAccess> port = PortAccess::fromEnvironment();
+    auto port = std::make_unique<PortAccess>(std::move(portOptions));
     process.setShutdownAction([&port] { port->shutdown(); });
 
     DriveState state;
