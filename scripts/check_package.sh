@@ -21,7 +21,7 @@ for path in \
     fi
 done
 depends=$(dpkg-deb -f "$deb" Depends)
-for dep in libqt6widgets6 libqt6gui6 libqt6core6 qt6-qpa-plugins fonts-liberation2; do
+for dep in libqt6widgets6 libqt6gui6 libqt6core6 libgpiod2 qt6-qpa-plugins fonts-liberation2; do
     if ! grep -q "$dep" <<<"$depends"; then
         echo "package check: Depends lacks $dep ($depends)" >&2
         status=1
