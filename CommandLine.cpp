@@ -30,8 +30,8 @@ CommandLine parseCommandLine(const QStringList &arguments, QByteArrayView enviro
 {
     QCommandLineParser parser;
     parser.setApplicationDescription(
-        QStringLiteral("Turns a unipolar stepper motor from a parallel port or a USB bit-bang "
-                       "adapter.\n\nRoutes for --port and QUARNET_PORT:\n")
+        QStringLiteral("Turns a unipolar stepper motor from a parallel port, a USB bit-bang "
+                       "adapter or GPIO lines.\n\nRoutes for --port and QUARNET_PORT:\n")
         + portChoiceHelp());
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();

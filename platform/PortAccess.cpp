@@ -6,7 +6,8 @@
 
 PortAccess::PortAccess(PortAccessOptions options)
     : m_selector(options.mode, options.procRoot, options.devRoot, options.calls,
-                 {options.routeArgument, options.ftdiLibrary}, options.origin)
+                 {options.routeArgument, options.ftdiLibrary, options.gpio, options.gpioLibrary},
+                 options.origin)
     , m_report(std::move(options.report))
     , m_virtual(std::make_unique<VirtualPort>())
     , m_routes(std::make_unique<std::array<std::uint8_t, 65536>>())
@@ -36,9 +37,11 @@ PortAccessOptions PortAccess::optionsFromEnvironment(
     if (const std::optional<PortChoice> parsed = parsePortChoice(mode, &why)) {
         options.mode = parsed->mode;
         options.routeArgument = parsed->argument;
+        options.gpio = parsed->gpio;
     } else {
-        PortAccess::tell(report, QStringLiteral("QUARNET_PORT=%1 is refused: %2; using auto")
+        PortAccess::tell(report, QStringLiteral("QUARNET_PORT=%1 is refused: %2")
                                      .arg(QString::fromLocal8Bit(mode), why));
+        options.refused = true;
     }
     options.tracePath = qEnvironmentVariable("QUARNET_PORT_TRACE");
     return options;
@@ -54,6 +57,7 @@ std::unique_ptr<PortAccess> PortAccess::forChoice(const PortChoice &choice, cons
     PortAccessOptions options;
     options.mode = choice.mode;
     options.routeArgument = choice.argument;
+    options.gpio = choice.gpio;
     options.origin = origin;
     options.tracePath = qEnvironmentVariable("QUARNET_PORT_TRACE");
     return std::make_unique<PortAccess>(std::move(options));

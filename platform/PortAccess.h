@@ -20,6 +20,8 @@ class VirtualPort;
 struct PortAccessOptions
 {
     PortMode mode = PortMode::Auto;
+    GpioLineSpec gpio; // the lines of mode `Gpio`
+    GpioLibraryFactory gpioLibrary = makeLibgpiod1;
     QString procRoot = QStringLiteral("/proc");
     QString devRoot = QStringLiteral("/dev");
     QString tracePath; // empty: no trace
@@ -29,11 +31,15 @@ struct PortAccessOptions
     FtdiPort::LibraryFactory ftdiLibrary = FtdiLibrary::real;
     // Receives each line meant for the user; standard error when unset.
     std::function<void(const QString &)> report;
+    // QUARNET_PORT names no route, or a route it cannot be (a gpio form that
+    // is no line set): the caller must not start.
+    bool refused = false;
 };
 
 // The production `IPort`: routes each port number to ppdev, direct I/O, the
-// USB adapter or the virtual port the first time it is used, then keeps that
-// route for the life of the process, or until its device goes away.
+// USB adapter, the GPIO lines or the virtual port the first time it is used,
+// then keeps that route for the life of the process, or until its device
+// goes away.
 class PortAccess final : public IPort
 {
 public:
@@ -43,9 +49,9 @@ public:
     PortAccess &operator=(const PortAccess &) = delete;
 
     // Reads QUARNET_PORT (any form parsePortChoice takes) and
-    // QUARNET_PORT_TRACE (a file to append the trace to); an unknown route is
-    // reported and replaced by auto. The tool itself refuses such a value
-    // before it gets here.
+    // QUARNET_PORT_TRACE (a file to append the trace to); a value it refuses
+    // is reported and marks the options refused. The tool itself refuses
+    // such a value before it gets here.
     static PortAccessOptions optionsFromEnvironment(
         const std::function<void(const QString &)> &report = {});
     static std::unique_ptr<PortAccess> fromEnvironment();

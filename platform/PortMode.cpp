@@ -1,6 +1,7 @@
 #include "PortMode.h"
 
 #include "FtdiPort.h"
+#include "GpioLineSpec.h"
 
 #include <QStringList>
 #include <array>
@@ -9,19 +10,43 @@ namespace {
 
 enum class Argument { None, Optional, Required };
 
+void say(QString *why, const QString &text)
+{
+    if (why)
+        *why = text;
+}
+
+bool acceptsFtdiDevice(QByteArrayView argument, PortChoice &, QString *)
+{
+    return isFtdiDeviceString(argument);
+}
+
+// The chip's path keeps its case; the line set says itself what is wrong.
+bool acceptsGpioLines(QByteArrayView argument, PortChoice &choice, QString *why)
+{
+    const GpioLineSpecParse parsed = parseGpioLineSpec(QString::fromLocal8Bit(argument));
+    if (!parsed.spec) {
+        say(why, parsed.error);
+        return false;
+    }
+    choice.gpio = *parsed.spec;
+    return true;
+}
+
 // One row per route: a route with an argument names it and brings the
-// check its argument must pass.
+// check its argument must pass. A check that says nothing leaves the
+// reason to the row's form.
 struct RouteForm
 {
     PortMode mode;
     const char *name;
     Argument argument;
     const char *argumentName;
-    bool (*accepts)(QByteArrayView argument);
+    bool (*accepts)(QByteArrayView argument, PortChoice &choice, QString *why);
     const char *help;
 };
 
-constexpr std::array<RouteForm, 5> RouteForms{{
+constexpr std::array<RouteForm, 6> RouteForms{{
     {PortMode::Auto, "auto", Argument::None, "", nullptr,
      "ppdev, else direct I/O, else the virtual port (the default)"},
     {PortMode::Ppdev, "ppdev", Argument::None, "", nullptr,
@@ -29,9 +54,11 @@ constexpr std::array<RouteForm, 5> RouteForms{{
     {PortMode::Direct, "direct", Argument::None, "", nullptr, "only direct I/O with ioperm (root)"},
     {PortMode::Virtual, "virtual", Argument::None, "", nullptr,
      "no hardware: the bytes stay in memory"},
-    {PortMode::Ftdi, "ftdi", Argument::Optional, "DEVICE", isFtdiDeviceString,
+    {PortMode::Ftdi, "ftdi", Argument::Optional, "DEVICE", acceptsFtdiDevice,
      "an FT232R/FT232H USB adapter in bit-bang mode, the first found or DEVICE in libftdi's "
      "forms d:BUS/DEV, i:VID:PID[:INDEX], s:VID:PID:SERIAL"},
+    {PortMode::Gpio, "gpio", Argument::Required, GpioLineSpec::Form, acceptsGpioLines,
+     GpioLineSpec::Help},
 }};
 
 QString formOf(const RouteForm &route)
@@ -42,12 +69,6 @@ QString formOf(const RouteForm &route)
     else if (route.argument == Argument::Required)
         form += QStringLiteral(":%1").arg(QLatin1String(route.argumentName));
     return form;
-}
-
-void say(QString *why, const QString &text)
-{
-    if (why)
-        *why = text;
 }
 
 } // namespace
@@ -67,17 +88,21 @@ std::optional<PortChoice> parsePortChoice(QByteArrayView text, QString *why)
             say(why, QStringLiteral("%1 takes nothing after it").arg(QLatin1String(route.name)));
             return std::nullopt;
         }
-        if (colon < 0 && route.argument == Argument::Required) {
-            say(why, QStringLiteral("%1 needs its %2").arg(formOf(route), QLatin1String(route.argumentName)));
+        PortChoice choice{route.mode, argument, {}};
+        if (colon < 0 && route.argument != Argument::Required)
+            return choice;
+        // A required argument that is missing is the check's to explain too.
+        QString checkSays;
+        if (!route.accepts(argument, choice, &checkSays)) {
+            if (checkSays.isEmpty()) {
+                checkSays = QStringLiteral("\"%1\" is no %2 of %3")
+                                .arg(QString::fromLocal8Bit(argument),
+                                     QLatin1String(route.argumentName), formOf(route));
+            }
+            say(why, checkSays);
             return std::nullopt;
         }
-        if (colon >= 0 && (argument.isEmpty() || !route.accepts(argument))) {
-            say(why, QStringLiteral("\"%1\" is no %2 of %3")
-                         .arg(QString::fromLocal8Bit(argument), QLatin1String(route.argumentName),
-                              formOf(route)));
-            return std::nullopt;
-        }
-        return PortChoice{route.mode, argument};
+        return choice;
     }
     say(why, QStringLiteral("no route is called \"%1\"").arg(QString::fromLocal8Bit(name)));
     return std::nullopt;

@@ -5,7 +5,7 @@
 #include <QString>
 #include <memory>
 
-enum class PortRoute { Ppdev, Direct, Virtual, Ftdi };
+enum class PortRoute { Ppdev, Direct, Virtual, Ftdi, Gpio };
 
 // What `PortSelector` chose for one port, and why, in words a user reads.
 struct PortSelection

@@ -1,18 +1,26 @@
 #pragma once
 
 #include "FtdiPort.h"
+#include "GpioLibrary.h"
+#include "GpioLineSpec.h"
 #include "PortKernelList.h"
 #include "PortMode.h"
 #include "PortSelection.h"
 #include "PortSystemCalls.h"
 
 #include <QStringList>
+#include <functional>
 
-// The USB adapter's route: which adapter, and the library that opens it.
-struct FtdiRoute
+using GpioLibraryFactory = std::function<std::unique_ptr<GpioLibrary>()>;
+
+// The devices that stand in for every parallel port, and the libraries
+// that open them: which USB adapter, and which GPIO lines.
+struct SharedDevices
 {
-    QByteArray device; // libftdi's device string; empty: the first found
-    FtdiPort::LibraryFactory library = FtdiLibrary::real;
+    QByteArray ftdiDevice; // libftdi's device string; empty: the first found
+    FtdiPort::LibraryFactory ftdiLibrary = FtdiLibrary::real;
+    GpioLineSpec gpio;
+    GpioLibraryFactory gpioLibrary = makeLibgpiod1;
 };
 
 // Chooses the route for one port: ppdev, then direct I/O, then the virtual
@@ -24,10 +32,12 @@ public:
     // `origin` says where a forced route was chosen ("--port ftdi"); it
     // ends every line about that route.
     PortSelector(PortMode mode, QString procRoot, QString devRoot, const PortSystemCalls &calls,
-                 FtdiRoute ftdi = {}, QString origin = {});
+                 SharedDevices devices = {}, QString origin = {});
 
     // Scans /proc and opens devices: the cold path, once per port. The USB
-    // adapter is opened once, at the first parallel-port base written.
+    // adapter or the GPIO lines are opened once, at the first parallel-port
+    // base written; a later base gets their route with no backend, to share
+    // the one already open.
     PortSelection select(std::uint16_t port);
 
     static QString hex(std::uint16_t port);
@@ -36,7 +46,9 @@ private:
     PortOpening tryPpdev(std::uint16_t port, const QList<KernelParport> &listed,
                          QStringList &tried, QString &device) const;
     PortOpening tryDirect(std::uint16_t port, QStringList &tried) const;
-    PortSelection selectFtdi(const QString &name);
+    PortSelection selectShared(const QString &name);
+    PortSelection openFtdi(const QString &name);
+    PortSelection openGpio();
     bool allows(PortMode route) const;
     QString forcedNote() const;
 
@@ -44,8 +56,9 @@ private:
     PortKernelList m_kernel;
     QString m_devRoot;
     PortSystemCalls m_calls;
-    FtdiRoute m_ftdi;
+    SharedDevices m_devices;
     QString m_origin;
-    enum class Tried { Not, Opened, Refused } m_ftdiTried = Tried::Not;
-    QString m_ftdiName;
+    enum class Tried { Not, Opened, Refused } m_shared = Tried::Not;
+    // What the open device is called, or what could not be opened.
+    QString m_sharedName;
 };

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the .deb from a configured build tree and checks what it holds:
 # every file a desktop install needs, in its standard place, the libraries
-# the shared-library scan must find (Qt, libftdi1) and the run-time
+# the shared-library scan must find (Qt, libftdi1, libgpiod) and the run-time
 # dependencies that it cannot see.
 set -euo pipefail
 build=${1:-build}
@@ -23,7 +23,7 @@ for path in \
     fi
 done
 depends=$(dpkg-deb -f "$deb" Depends)
-for dep in libqt6widgets6 libqt6gui6 libqt6core6 libftdi1-2 qt6-qpa-plugins fonts-liberation2; do
+for dep in libqt6widgets6 libqt6gui6 libqt6core6 libftdi1-2 libgpiod2 qt6-qpa-plugins fonts-liberation2; do
     if ! grep -q "$dep" <<<"$depends"; then
         echo "package check: Depends lacks $dep ($depends)" >&2
         status=1

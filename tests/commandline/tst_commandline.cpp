@@ -44,6 +44,9 @@ void TestCommandLine::parses_data()
     QTest::newRow("--port=ftdi:DEVICE") << exe + QStringList{"--port=ftdi:i:0x0403:0x6014"} << QByteArray()
                                         << A::Run << PortMode::Ftdi << QByteArray("i:0x0403:0x6014")
                                         << "--port ftdi:i:0x0403:0x6014" << false;
+    QTest::newRow("--port gpio") << exe + QStringList{"--port", "gpio:gpiochip0:17,18,27,22"} << QByteArray()
+                                 << A::Run << PortMode::Gpio << QByteArray("gpiochip0:17,18,27,22")
+                                 << "--port gpio:gpiochip0:17,18,27,22" << false;
     QTest::newRow("--port wins over a bad environment")
         << exe + QStringList{"--port", "virtual"} << QByteArray("lpt1") << A::Run << PortMode::Virtual
         << QByteArray() << "--port virtual" << false;
@@ -89,7 +92,8 @@ void TestCommandLine::helpListsEveryRoute()
 {
     const QString help = parseCommandLine({"quarnet", "-h"}, {}).text;
     for (const char *form : {"--port <ROUTE>", "--version", "QUARNET_PORT", "  auto ", "  ppdev ",
-                             "  direct ", "  virtual ", "  ftdi[:DEVICE] ", "s:VID:PID:SERIAL"})
+                             "  direct ", "  virtual ", "  ftdi[:DEVICE] ", "s:VID:PID:SERIAL",
+                             "  gpio:CHIP:L0,L1,L2,L3[,L6] ", "gpio:gpiochip0:17,18,27,22"})
         QVERIFY2(help.contains(QLatin1String(form)), form);
 }
 
@@ -98,7 +102,7 @@ void TestCommandLine::refusalNamesTheAcceptedForms()
     const QString fromOption = parseCommandLine({"quarnet", "--port", "ftdi:s:1:2"}, {}).text;
     QCOMPARE(fromOption.split('\n').size(), 2);
     QVERIFY2(fromOption.startsWith("quarnet: --port ftdi:s:1:2 is refused: "), qPrintable(fromOption));
-    QVERIFY2(fromOption.endsWith("quarnet: accepted forms: auto, ppdev, direct, virtual, ftdi[:DEVICE]"),
+    QVERIFY2(fromOption.endsWith("quarnet: accepted forms: auto, ppdev, direct, virtual, ftdi[:DEVICE], gpio:CHIP:L0,L1,L2,L3[,L6]"),
              qPrintable(fromOption));
     const QString fromEnvironment = parseCommandLine({"quarnet"}, "lpt1").text;
     QVERIFY2(fromEnvironment.startsWith("quarnet: QUARNET_PORT=lpt1 is refused: no route is called \"lpt1\""),

@@ -51,6 +51,10 @@ void tst_PortOption::refusedBeforeAnyWindow_data()
                                       << "quarnet: --port ftdi:0403:6001 is refused";
     QTest::newRow("malformed environment") << QStringList{} << QByteArray("ftdi:i:0x0403")
                                            << "quarnet: QUARNET_PORT=ftdi:i:0x0403 is refused";
+    QTest::newRow("unknown route in environment") << QStringList{} << QByteArray("lpt1")
+                                                  << "quarnet: QUARNET_PORT=lpt1 is refused";
+    QTest::newRow("malformed line set") << QStringList{"--port", "gpio:gpiochip0:17,17,27,22"} << QByteArray()
+                                        << "quarnet: --port gpio:gpiochip0:17,17,27,22 is refused: line 17";
     // Qt takes its own options out first; the refusal still comes before a window.
     QTest::newRow("after a window-system option") << QStringList{"-platform", "offscreen", "--port", "lpt1"}
                                                   << QByteArray() << "quarnet: --port lpt1 is refused";
@@ -71,7 +75,7 @@ void tst_PortOption::refusedBeforeAnyWindow()
     const QStringList lines = QString::fromLocal8Bit(process.readAllStandardError()).trimmed().split('\n');
     QCOMPARE(lines.size(), 2);
     QVERIFY2(lines[0].startsWith(first), qPrintable(lines[0]));
-    QCOMPARE(lines[1], QString("quarnet: accepted forms: auto, ppdev, direct, virtual, ftdi[:DEVICE]"));
+    QCOMPARE(lines[1], QString("quarnet: accepted forms: auto, ppdev, direct, virtual, ftdi[:DEVICE], gpio:CHIP:L0,L1,L2,L3[,L6]"));
 }
 
 // No display at all: --help must not need one.
@@ -87,7 +91,8 @@ void tst_PortOption::helpListsTheRoutes()
     QVERIFY(process.waitForFinished(5000));
     QCOMPARE(process.exitCode(), 0);
     const QString help = QString::fromLocal8Bit(process.readAllStandardOutput());
-    for (const char *form : {"--port <ROUTE>", "  auto ", "  ppdev ", "  direct ", "  virtual ", "  ftdi[:DEVICE] "})
+    for (const char *form : {"--port <ROUTE>", "  auto ", "  ppdev ", "  direct ", "  virtual ", "  ftdi[:DEVICE] ",
+                             "  gpio:CHIP:L0,L1,L2,L3[,L6] "})
         QVERIFY2(help.contains(QLatin1String(form)), qPrintable(help));
 }
 

@@ -36,6 +36,8 @@ void TestPortChoice::accepted_data()
         << QByteArray("ftdi:i:1027:24577:1") << PortMode::Ftdi << QByteArray("i:1027:24577:1");
     QTest::newRow("serial keeps its case and colons")
         << QByteArray("ftdi:s:0x0403:0x6001:Ab:12") << PortMode::Ftdi << QByteArray("s:0x0403:0x6001:Ab:12");
+    QTest::newRow("gpio lines, chip path keeps its case")
+        << QByteArray("Gpio:/dev/GpioChip0:17,18,27,22") << PortMode::Gpio << QByteArray("/dev/GpioChip0:17,18,27,22");
 }
 
 void TestPortChoice::accepted()
@@ -48,6 +50,8 @@ void TestPortChoice::accepted()
     QVERIFY2(choice, qPrintable(why));
     QCOMPARE(choice->mode, mode);
     QCOMPARE(choice->argument, argument);
+    if (mode == PortMode::Gpio)
+        QCOMPARE(choice->gpio.text(), QString::fromLocal8Bit(argument));
 }
 
 void TestPortChoice::refused_data()
@@ -69,6 +73,9 @@ void TestPortChoice::refused_data()
     QTest::newRow("trailing colon after index") << QByteArray("ftdi:i:0x0403:0x6001:1:") << "DEVICE";
     QTest::newRow("serial missing") << QByteArray("ftdi:s:0x0403:0x6001") << "DEVICE";
     QTest::newRow("serial empty") << QByteArray("ftdi:s:0x0403:0x6001:") << "DEVICE";
+    // The line set's own reasons come through, with its form.
+    QTest::newRow("gpio without lines") << QByteArray("gpio") << "no chip named; the form is gpio:CHIP:";
+    QTest::newRow("gpio line twice") << QByteArray("gpio:gpiochip0:4,5,4,6") << "line 4 named twice";
 }
 
 void TestPortChoice::refused()
@@ -82,15 +89,19 @@ void TestPortChoice::refused()
 
 void TestPortChoice::formsListEveryRoute()
 {
-    QCOMPARE(portChoiceForms(), QString("auto, ppdev, direct, virtual, ftdi[:DEVICE]"));
+    QCOMPARE(portChoiceForms(), QString("auto, ppdev, direct, virtual, ftdi[:DEVICE], gpio:CHIP:L0,L1,L2,L3[,L6]"));
     const QStringList help = portChoiceHelp().split('\n');
-    QCOMPARE(help.size(), 5);
-    for (const char *name : {"auto", "ppdev", "direct", "virtual", "ftdi[:DEVICE]"}) {
-        QVERIFY(!help.filter(QRegularExpression(QStringLiteral("^  %1 +\\S")
-                                                    .arg(QRegularExpression::escape(name))))
-                     .isEmpty());
-        QVERIFY(parsePortChoice(QByteArray(name).replace("[:DEVICE]", "")));
+    QCOMPARE(help.size(), 6);
+    for (const char *name : {"auto", "ppdev", "direct", "virtual", "ftdi[:DEVICE]",
+                             "gpio:CHIP:L0,L1,L2,L3[,L6]"}) {
+        QVERIFY2(!help.filter(QRegularExpression(QStringLiteral("^  %1 +\\S")
+                                                     .arg(QRegularExpression::escape(name))))
+                      .isEmpty(),
+                 name);
     }
+    // The forms a refusal shows are the ones the parser takes.
+    for (const char *text : {"auto", "ppdev", "direct", "virtual", "ftdi", "gpio:gpiochip0:17,18,27,22"})
+        QVERIFY2(parsePortChoice(text), text);
 }
 
 QTEST_GUILESS_MAIN(TestPortChoice)
