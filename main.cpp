@@ -1,6 +1,7 @@
 #include "CommandLine.h"
 #include "DriveState.h"
 #include "Form1.h"
+#include "MonotonicClock.h"
 #include "PortAccess.h"
 #include "QtDesktopShell.h"
 #include "QtEventPump.h"
@@ -8,6 +9,7 @@
 #include "QtSystemClock.h"
 #include "QtThreadSleeper.h"
 #include "SignalBridge.h"
+#include "SteadyClock.h"
 #include "frmSplash.h"
 
 #include <QApplication>
@@ -99,13 +101,14 @@ int main(int argc, char *argv[])
 
     DriveState state;
     SystemClock clock;
+    MonotonicClockOf<SteadyClock> stepClock;
     QtEventPump pump;
     ThreadSleeper sleeper;
     DesktopShell shell;
     std::unique_ptr<Form1> form;
 
     const auto showMainWindow = [&] {
-        form = std::make_unique<Form1>(state, *port, pump, process, shell);
+        form = std::make_unique<Form1>(state, *port, pump, stepClock, process, shell);
         QObject::disconnect(endPlainly);
         QObject::connect(&termination, &SignalBridge::terminationRequested, form.get(),
                          &Form1::closeProgram);

@@ -36,7 +36,9 @@ struct Options
 };
 
 static constexpr int kRates[] = {1, 10, 100, 500, 1000, 2000, 5000, 10000, 20000, 32767};
-static constexpr int kReferenceRate = 1000;
+// LoopsPerSec as measured, and as if the processor had since become twice
+// as fast or half as fast: the rates delivered must not move.
+static constexpr double kLoopsFactors[] = {1.0, 0.5, 2.0};
 static constexpr std::size_t kMinSteps = 20;
 static constexpr std::size_t kUnpacedSteps = 300000;
 static constexpr int kNoiseWaits = 20;
@@ -50,17 +52,17 @@ std::size_t stepsFor(int rate, const Options &options)
 
 void printRow(const char *label, const StepTiming &t)
 {
-    std::printf("%-10s %10.1f %8.3f %9.2f %9.2f %9.2f %8.2f %6.0f %7zu\n", label, t.meanRate,
-                t.rateErrorPct, t.medianUs, t.p99Us, t.maxUs, t.outsideShare * 100.0, t.cpuShare * 100.0,
-                t.steps);
+    std::printf("%-10s %10.1f %8.3f %9.2f %9.2f %9.2f %8.1f %8.2f %6.0f %7zu\n", label, t.meanRate,
+                t.rateErrorPct, t.medianUs, t.p99Us, t.maxUs, t.shortestShare * 100.0, t.outsideShare * 100.0,
+                t.cpuShare * 100.0, t.steps);
 }
 
 void printTableHead()
 {
-    std::printf("%-10s %10s %8s %29s %8s %6s %7s\n", "requested", "achieved", "error",
-                "|interval - 1/requested| us", "outside", "cpu", "steps");
-    std::printf("%-10s %10s %8s %9s %9s %9s %8s %6s\n", "steps/s", "steps/s", "%", "median", "p99", "max",
-                "wait %", "%");
+    std::printf("%-10s %10s %8s %29s %8s %8s %6s %7s\n", "requested", "achieved", "error",
+                "|interval - 1/requested| us", "shortest", "outside", "cpu", "steps");
+    std::printf("%-10s %10s %8s %9s %9s %9s %8s %8s %6s\n", "steps/s", "steps/s", "%", "median", "p99", "max",
+                "% period", "wait %", "%");
 }
 
 std::vector<Calibration> calibrate(const Options &options)
@@ -112,7 +114,7 @@ Options parse(int argc, char **argv)
             options = {true, 3, 0.25, 2};
         } else {
             std::fprintf(stderr, "usage: step_timing [--quick]\n"
-                                 "  --quick  3 measurements and quarter-second runs (about 15 s)\n");
+                                 "  --quick  3 measurements and quarter-second runs\n");
             std::exit(std::strcmp(argv[i], "--help") == 0 ? 0 : 2);
         }
     }
@@ -142,18 +144,22 @@ int main(int argc, char **argv)
     report.loadAverage = loadAverage();
     std::printf("Machine: %d CPUs, load average %s (others' work shares them with this run)\n\n",
                 QThread::idealThreadCount(), report.loadAverage.c_str());
-    printTableHead();
-    for (int rate : kRates) {
-        std::fprintf(stderr, "step_timing: %d steps/s\n", rate);
-        const StepTiming timing = bench.runAt(rate, stepsFor(rate, options));
-        char label[16];
-        std::snprintf(label, sizeof label, "%d", rate);
-        printRow(label, timing);
-        report.rows.push_back(timing);
+    for (double factor : kLoopsFactors) {
+        bench.state().LoopsPerSec = calibrations.front().loopsPerSec * factor;
+        std::printf("LoopsPerSec x%g (%.4g iterations/s)\n", factor, bench.state().LoopsPerSec);
+        printTableHead();
+        for (int rate : kRates) {
+            std::fprintf(stderr, "step_timing: x%g, %d steps/s\n", factor, rate);
+            StepTiming timing = bench.runAt(rate, stepsFor(rate, options));
+            timing.loopsFactor = factor;
+            char label[16];
+            std::snprintf(label, sizeof label, "%d", rate);
+            printRow(label, timing);
+            report.rows.push_back(timing);
+        }
+        std::printf("\n");
     }
-    report.deadline = bench.runAgainstDeadlines(kReferenceRate, stepsFor(kReferenceRate, options));
-    printRow("1000 dl", report.deadline);
-    std::printf("(1000 dl: the same loop paced against CLOCK_MONOTONIC deadlines, for reference only)\n\n");
+    bench.state().LoopsPerSec = calibrations.front().loopsPerSec;
 
     report.unpacedIntervalsNs = bench.runUnpaced(kUnpacedSteps);
     report.eventPassNs = eventPassNs(bench.pump());

@@ -1,6 +1,7 @@
 #include "MotorDrive.h"
 
 #include "AddressText.h"
+#include "StepPacer.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -41,9 +42,9 @@ void switchPhaseLinesOff(DriveState &state)
 
 MotorDrive::MotorDrive(DriveState &state, ModeFlags &modes, IPort &port, IEventPump &pump,
                        IRunButtons &buttons, ISpeedDisplay &display, IProcessControl &process,
-                       void (*wait)(double))
+                       IMonotonicClock &clock, void (*wait)(double))
     : m_state(state), m_modes(modes), m_port(port), m_pump(pump), m_buttons(buttons),
-      m_display(display), m_process(process), m_wait(wait)
+      m_display(display), m_process(process), m_clock(clock), m_wait(wait)
 {
 }
 
@@ -87,20 +88,24 @@ void MotorDrive::switchOffStrayPorts()
 // Re-entrant by design: the event pass may stop this run and start a new one
 // inside it. The nested run then owns the motor; when it stops, this one finds
 // "Stop" disabled too and ends as well, switching the lines off once more.
+// Each run keeps its own schedule on its own stack, so a nested run neither
+// shares nor disturbs the outer one's.
 void MotorDrive::RunMotor()
 {
     m_buttons.setStartEnabled(false);
     m_buttons.setStopEnabled(true);
+    StepPacer pacer(m_clock, m_wait, m_state.LoopsPerSec);
     for (;;) {
         m_pump.processPendingEvents();
         if (!m_buttons.isStopEnabled())
             break;
-        // StepSec is 1 or more once InitDrive has run; a run before that must
-        // not divide by zero and spin for ever.
-        m_wait(m_state.LoopsPerSec / std::max<int>(m_state.StepSec, kMinStepSec));
+        // StepSec is 1 or more once InitDrive has run; a run before that
+        // must not wait for ever.
+        pacer.waitForStep(std::max<int>(m_state.StepSec, kMinStepSec));
         ++m_state.StepPhase;
         setPhaseLines(m_state.StepPhase);
         SendPort();
+        pacer.stepMade();
         if (m_state.StepPhase == 3)
             m_state.StepPhase = -1;
     }

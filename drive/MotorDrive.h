@@ -3,20 +3,22 @@
 #include "DriveHost.h"
 #include "DriveState.h"
 #include "EnergizedPorts.h"
+#include "MonotonicClock.h"
 #include "Services.h"
 #include "SpinLoop.h"
 
 // The motor drive's operations, as the main window's handlers call them.
 // Everything it touches outside DriveState arrives through interfaces, so the
-// run loop can be stepped, stopped and closed from tests. The wait between
-// steps is SpinLoop unless a test hands in one that records its size instead
-// of spending it; a plain function pointer, so production pays one call.
+// run loop can be stepped, stopped, closed and timed from tests. Steps are
+// paced against the clock; the busy wait between clock reads is SpinLoop
+// unless a test hands in one that spends virtual time instead; a plain
+// function pointer, so production pays one call.
 class MotorDrive
 {
 public:
     MotorDrive(DriveState &state, ModeFlags &modes, IPort &port, IEventPump &pump,
                IRunButtons &buttons, ISpeedDisplay &display, IProcessControl &process,
-               void (*wait)(double) = SpinLoop);
+               IMonotonicClock &clock, void (*wait)(double) = SpinLoop);
 
     DriveState &state() { return m_state; }
     ModeFlags &modes() { return m_modes; }
@@ -44,6 +46,7 @@ private:
     IRunButtons &m_buttons;
     ISpeedDisplay &m_display;
     IProcessControl &m_process;
+    IMonotonicClock &m_clock;
     void (*m_wait)(double);
     EnergizedPorts m_energized;
 

@@ -15,11 +15,11 @@
 #include <QPushButton>
 #include <QRadioButton>
 
-Form1::Form1(DriveState &state, IPort &port, IEventPump &pump, IProcessControl &process,
-             IShell &shell, QWidget *parent)
+Form1::Form1(DriveState &state, IPort &port, IEventPump &pump, IMonotonicClock &clock,
+             IProcessControl &process, IShell &shell, QWidget *parent)
     : FormWindow(QString::fromLatin1(Form1Layout::Caption), Form1Layout::ClientWidth,
                  Form1Layout::ClientHeight, parent),
-      m_shell(shell), m_drive(state, m_modes, port, pump, *this, *this, process)
+      m_shell(shell), m_drive(state, m_modes, port, pump, *this, *this, process, clock)
 {
     setWindowIcon(WindowIcon::icon());
     // Moves over the bare surface restore the link; without tracking they

@@ -25,8 +25,8 @@ class Form1 : public FormWindow, public IRunButtons, public ISpeedDisplay
     Q_OBJECT
 
 public:
-    Form1(DriveState &state, IPort &port, IEventPump &pump, IProcessControl &process, IShell &shell,
-          QWidget *parent = nullptr);
+    Form1(DriveState &state, IPort &port, IEventPump &pump, IMonotonicClock &clock,
+          IProcessControl &process, IShell &shell, QWidget *parent = nullptr);
     ~Form1() override;
 
     const ModeFlags &modes() const { return m_modes; }

@@ -60,8 +60,12 @@ StepTiming summariseRun(std::span<const std::uint64_t> writeNs,
     timing.rateErrorPct = (timing.meanRate / requested - 1.0) * 100.0;
     const double periodNs = 1e9 / requested;
     std::vector<double> deviationsUs;
-    for (double interval : intervalsNs(writeNs))
+    double shortestNs = INFINITY;
+    for (double interval : intervalsNs(writeNs)) {
         deviationsUs.push_back(std::fabs(interval - periodNs) / 1000.0);
+        shortestNs = std::min(shortestNs, interval);
+    }
+    timing.shortestShare = shortestNs / periodNs;
     timing.medianUs = percentile(deviationsUs, 50);
     timing.p99Us = percentile(deviationsUs, 99);
     timing.maxUs = *std::max_element(deviationsUs.begin(), deviationsUs.end());

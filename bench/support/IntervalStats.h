@@ -15,8 +15,10 @@ struct StepTiming
     double medianUs = 0;       // of |interval - 1/requested|
     double p99Us = 0;
     double maxUs = 0;
+    double shortestShare = 0;  // the shortest interval as a share of the period
     double outsideShare = 0;   // of the period spent outside the wait; NaN without pass stamps
     double cpuShare = 0;       // of the run's wall time this thread was running
+    double loopsFactor = 1;    // the LoopsPerSec the run was given, over the measured one
 };
 
 // Needs at least two writes; fewer give a zero-filled result.

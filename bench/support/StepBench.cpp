@@ -1,6 +1,5 @@
 #include "StepBench.h"
 
-#include "DeadlineWait.h"
 #include "MonotonicNs.h"
 
 #include <QCoreApplication>
@@ -59,7 +58,7 @@ StepBench::StepBench(double loopsPerSec)
       m_shell(std::make_unique<NoShell>())
 {
     m_state.LoopsPerSec = loopsPerSec;
-    m_form = std::make_unique<Form1>(m_state, m_port, m_pump, *m_process, *m_shell);
+    m_form = std::make_unique<Form1>(m_state, m_port, m_pump, m_clock, *m_process, *m_shell);
     m_form->show();
     m_start = m_form->findChild<QPushButton *>(QStringLiteral("Command1"));
     settle();
@@ -92,35 +91,16 @@ StepTiming StepBench::runAt(int stepSec, std::size_t steps)
 std::vector<double> StepBench::runUnpaced(std::size_t steps)
 {
     settle();
-    const double measured = m_state.LoopsPerSec;
-    m_state.LoopsPerSec = 0.5;
     m_state.StepSec = 1;
     m_port.arm(steps, m_form.get());
+    m_clock.setRacing(true);
     m_start->click();
-    m_state.LoopsPerSec = measured;
+    m_clock.setRacing(false);
     return intervalsNs(m_port.stamps());
-}
-
-StepTiming StepBench::runAgainstDeadlines(int stepSec, std::size_t steps)
-{
-    settle();
-    ModeFlags modes;
-    modes.FullStep = -1;
-    const auto paced = driveOn(m_state, modes, m_port, DeadlineWait);
-    m_state.StepSec = static_cast<std::int16_t>(stepSec);
-    m_port.arm(steps, m_form.get());
-    m_pump.record(true);
-    const CpuShare share;
-    StartDeadlines(stepSec);
-    paced->RunMotor();
-    m_pump.record(false);
-    StepTiming timing = summariseRun(m_port.stamps(), m_pump.stamps(), stepSec);
-    timing.cpuShare = share.sinceStart();
-    return timing;
 }
 
 std::unique_ptr<MotorDrive> StepBench::driveOn(DriveState &state, ModeFlags &modes, IPort &port,
                                                void (*wait)(double))
 {
-    return std::make_unique<MotorDrive>(state, modes, port, m_pump, *m_form, *m_form, *m_process, wait);
+    return std::make_unique<MotorDrive>(state, modes, port, m_pump, *m_form, *m_form, *m_process, m_clock, wait);
 }

@@ -3,14 +3,33 @@
 #include "DriveState.h"
 #include "Form1.h"
 #include "IntervalStats.h"
+#include "MonotonicClock.h"
 #include "MotorDrive.h"
 #include "Services.h"
 #include "StampingPort.h"
 #include "StampingPump.h"
+#include "SteadyClock.h"
 
 #include <memory>
 
 class QPushButton;
+
+// The shipped clock; or, for the unpaced run, one that jumps a second at
+// every reading, so each step is due at once and the run shows the loop's
+// own cost.
+class BenchClock final : public IMonotonicClock
+{
+public:
+    std::int64_t nanoseconds() override
+    {
+        return m_racing ? (m_racingNs += 1'000'000'000) : SteadyClock::nanoseconds();
+    }
+    void setRacing(bool racing) { m_racing = racing; }
+
+private:
+    bool m_racing = false;
+    std::int64_t m_racingNs = 0;
+};
 
 // The tool as the user runs it, minus the hardware: the real main window,
 // its "Start" button, the real RunMotor and Qt's event pass, writing to a
@@ -24,12 +43,9 @@ public:
     // Sets the speed, clicks "Start" and returns once `steps` steps are made.
     StepTiming runAt(int stepSec, std::size_t steps);
 
-    // The loop's own speed: a bound below 1, so SpinLoop does not wait at
-    // all. Returns the intervals between writes, in ns.
+    // The loop's own speed: every step due at once, so nothing is waited
+    // for. Returns the intervals between writes, in ns.
     std::vector<double> runUnpaced(std::size_t steps);
-
-    // The same steps through the same loop and window, paced by DeadlineWait.
-    StepTiming runAgainstDeadlines(int stepSec, std::size_t steps);
 
     // A drive of the bench's window on another state or port, or with
     // another wait; the bench must outlive it.
@@ -46,6 +62,7 @@ private:
     void settle();
 
     DriveState m_state;
+    BenchClock m_clock;
     StampingPort m_port;
     StampingPump m_pump;
     std::unique_ptr<IProcessControl> m_process;

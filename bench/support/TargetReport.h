@@ -13,7 +13,6 @@ struct Report
 {
     std::vector<Calibration> calibrations;
     std::vector<StepTiming> rows;
-    StepTiming deadline;
     std::vector<double> unpacedIntervalsNs;
     double eventPassNs = 0;
     double clockReadNs = 0;

@@ -78,24 +78,26 @@ void TestIntervalStats::runSummary_data()
     QTest::addColumn<double>("medianUs");
     QTest::addColumn<double>("p99Us");
     QTest::addColumn<double>("maxUs");
+    QTest::addColumn<double>("shortestShare");
 
     // Stamps in ns, starting far from zero as CLOCK_MONOTONIC does.
     const std::uint64_t t0 = 5'000'000'000;
     QTest::newRow("exact 1 ms") << std::vector<std::uint64_t>{t0, t0 + 1'000'000, t0 + 2'000'000, t0 + 3'000'000}
-                                << 1000.0 << 1000.0 << 0.0 << 0.0 << 0.0 << 0.0;
+                                << 1000.0 << 1000.0 << 0.0 << 0.0 << 0.0 << 0.0 << 1.0;
     QTest::newRow("1 % long period is slow")
         << std::vector<std::uint64_t>{t0, t0 + 1'010'000, t0 + 2'020'000} << 1000.0 << 1000.0 / 1.01
-        << (1 / 1.01 - 1) * 100 << 10.0 << 10.0 << 10.0;
+        << (1 / 1.01 - 1) * 100 << 10.0 << 10.0 << 10.0 << 1.01;
     // A late step and the early one after it: the mean rate is right, the
     // two deviations are not averaged away.
     QTest::newRow("late then early")
         << std::vector<std::uint64_t>{t0, t0 + 1'000'000, t0 + 2'000'000, t0 + 3'500'000, t0 + 4'000'000,
                                       t0 + 5'000'000}
-        << 1000.0 << 1000.0 << 0.0 << 0.0 << 500.0 << 500.0;
+        << 1000.0 << 1000.0 << 0.0 << 0.0 << 500.0 << 500.0 << 0.5;
     QTest::newRow("32767 steps/s")
         << std::vector<std::uint64_t>{t0, t0 + 30'518, t0 + 61'036} << 32767.0 << 2e9 / 61'036
         << (2e9 / 61'036 / 32767 - 1) * 100 << std::fabs(30'518 - 1e9 / 32767) / 1000
-        << std::fabs(30'518 - 1e9 / 32767) / 1000 << std::fabs(30'518 - 1e9 / 32767) / 1000;
+        << std::fabs(30'518 - 1e9 / 32767) / 1000 << std::fabs(30'518 - 1e9 / 32767) / 1000
+        << 30'518 / (1e9 / 32767);
 }
 
 void TestIntervalStats::runSummary()
@@ -107,6 +109,7 @@ void TestIntervalStats::runSummary()
     QFETCH(double, medianUs);
     QFETCH(double, p99Us);
     QFETCH(double, maxUs);
+    QFETCH(double, shortestShare);
 
     const StepTiming t = summariseRun(writes, {}, requested);
     QCOMPARE(t.steps, writes.size());
@@ -115,6 +118,7 @@ void TestIntervalStats::runSummary()
     QVERIFY2(std::fabs(t.medianUs - medianUs) < 1e-9, qPrintable(QString::number(t.medianUs)));
     QVERIFY2(std::fabs(t.p99Us - p99Us) < 1e-9, qPrintable(QString::number(t.p99Us)));
     QVERIFY2(std::fabs(t.maxUs - maxUs) < 1e-9, qPrintable(QString::number(t.maxUs)));
+    QVERIFY2(std::fabs(t.shortestShare - shortestShare) < 1e-9, qPrintable(QString::number(t.shortestShare)));
 }
 
 // Each pass ends 900 us before its write in a 1 ms period: a tenth of every
@@ -171,10 +175,10 @@ void TestIntervalStats::rateTargets_data()
 
     QTest::newRow("1") << 1.0 << 0.5;
     QTest::newRow("1000") << 1000.0 << 0.5;
-    QTest::newRow("2000 has none") << 2000.0 << 0.0;
-    QTest::newRow("5000") << 5000.0 << 1.0;
+    QTest::newRow("5000") << 5000.0 << 0.5;
+    QTest::newRow("10000 has none") << 10000.0 << 0.0;
     QTest::newRow("20000 has none") << 20000.0 << 0.0;
-    QTest::newRow("32767") << 32767.0 << 5.0;
+    QTest::newRow("32767") << 32767.0 << 2.0;
 }
 
 void TestIntervalStats::rateTargets()

@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <QVector>
+#include <cmath>
 #include <functional>
 #include <map>
 
@@ -72,31 +73,93 @@ public:
     [[noreturn]] void endNow() override { throw ProcessEnded{}; }
 };
 
-// Records each wait's size instead of spending it.
-inline QVector<double> g_waits;
-inline void recordWait(double n) { g_waits.append(n); }
+// The machine in virtual time: the loop spends it at the machine's own
+// speed, each clock reading costs a little of it, and the clock shows it
+// unless frozen. No real time passes, so every timing is exact, and a wait
+// that would never end fails the test instead of hanging it.
+struct MachineHung
+{
+};
+
+class VirtualMachine : public IMonotonicClock
+{
+public:
+    static constexpr double StartNs = 1e12;
+
+    std::int64_t nanoseconds() override
+    {
+        if (++reads > kReadLimit)
+            throw MachineHung{};
+        nowNs += readCostNs;
+        return frozen ? frozenAtNs : static_cast<std::int64_t>(nowNs + shownOffsetNs);
+    }
+    void spin(double n)
+    {
+        if (n >= 1.0)
+            nowNs += std::floor(n) / loopsPerNs;
+    }
+    void freeze()
+    {
+        frozenAtNs = static_cast<std::int64_t>(nowNs + shownOffsetNs);
+        frozen = true;
+    }
+
+    double nowNs = StartNs;
+    double loopsPerNs = 3.0; // 3e9 iterations per second
+    double readCostNs = 20.0;
+    double shownOffsetNs = 0; // what the clock shows minus the machine's time
+    bool frozen = false;
+    std::int64_t frozenAtNs = 0;
+    long long reads = 0;
+
+private:
+    static constexpr long long kReadLimit = 50'000'000;
+};
+
+// The run loop's wait slot is a plain function pointer.
+inline VirtualMachine *g_machine = nullptr;
+inline void spinOnMachine(double n) { g_machine->spin(n); }
+
+// Stamps every write with the machine's time.
+class TimedPort : public RecordingPort
+{
+public:
+    explicit TimedPort(const VirtualMachine &machine) : m_machine(machine) {}
+    void Out32(std::int16_t port, std::int16_t value) override
+    {
+        RecordingPort::Out32(port, value);
+        times.append(m_machine.nowNs);
+    }
+    QVector<double> times;
+
+private:
+    const VirtualMachine &m_machine;
+};
 
 // A drive as the main window has it just after loading (InitDrive done, its
-// write cleared from the record), or as the process starts.
+// write cleared from the record), or as the process starts. Its start-up
+// figure matches the machine's loop.
 struct DriveRig
 {
+    VirtualMachine machine;
     DriveState state;
     ModeFlags modes;
-    RecordingPort port;
+    TimedPort port{machine};
     ScriptedPump pump;
     FakeButtons buttons;
     FakeDisplay display;
     ThrowingProcess process;
-    MotorDrive drive{state, modes, port, pump, buttons, display, process, recordWait};
+    MotorDrive drive{state, modes, port, pump, buttons, display, process, machine, spinOnMachine};
 
     explicit DriveRig(bool loaded = true)
     {
-        g_waits.clear();
+        g_machine = &machine;
         if (!loaded)
             return;
         drive.InitDrive(QStringLiteral("&H378"));
         port.writes.clear();
-        state.LoopsPerSec = 1000.0;
+        port.times.clear();
+        state.LoopsPerSec = machine.loopsPerNs * 1e9;
     }
     void stopAtPass(int pass) { pump.script[pass] = [this] { drive.StopMotor(); }; }
 };

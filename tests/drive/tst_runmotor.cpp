@@ -10,7 +10,6 @@ private slots:
     void phaseSequence();
     void startStopStartContinuesPhase();
     void modeChangeAppliesToNextStep();
-    void waitSizedFromCurrentSpeed();
     void closeMidRunWritesPhasesOffAndNothingMore();
     void nestedRunEndsBothLoops();
     void portLeftMidRunSwitchedOffAtEnd_data();
@@ -69,21 +68,6 @@ void TestRunMotor::modeChangeAppliesToNextStep()
     rig.drive.RunMotor();
 
     QCOMPARE(rig.port.values(), (QVector<int>{68, 66, 73, 69, 68, 66, 64}));
-}
-
-// The speed read at each step sizes that step's wait; above LoopsPerSec the
-// wait is below one iteration, so no wait at all.
-void TestRunMotor::waitSizedFromCurrentSpeed()
-{
-    DriveRig rig;
-    rig.state.LoopsPerSec = 1000.0;
-    rig.pump.script[2] = [&] { rig.drive.StepSpeed(1); };
-    rig.pump.script[3] = [&] { rig.state.StepSec = 2000; };
-    rig.stopAtPass(4);
-    rig.drive.RunMotor();
-
-    QCOMPARE(g_waits, (QVector<double>{1000.0, 500.0, 0.5}));
-    QCOMPARE(rig.port.values(), (QVector<int>{68, 66, 72, 64}));
 }
 
 void TestRunMotor::closeMidRunWritesPhasesOffAndNothingMore()

@@ -1,9 +1,11 @@
 #include "DriveState.h"
 #include "Form1.h"
+#include "MonotonicClock.h"
 #include "PortAccess.h"
 #include "QtDesktopShell.h"
 #include "QtEventPump.h"
 #include "QtProcessControl.h"
+#include "SteadyClock.h"
 #include "SignalBridge.h"
 
 #include <QFile>
@@ -36,11 +38,13 @@ namespace {
     process.setShutdownAction([&port] { port.shutdown(); });
 
     DriveState state;
-    state.LoopsPerSec = 2000.0; // at 1 step per second: a very short wait, many steps
+    state.LoopsPerSec = 2000.0; // a poor start-up figure: the clock paces the steps all the same
     QtEventPump pump;
+    MonotonicClockOf<SteadyClock> clock;
     DesktopShell shell;
-    Form1 form(state, port, pump, process, shell);
+    Form1 form(state, port, pump, clock, process, shell);
     QObject::connect(&termination, &SignalBridge::terminationRequested, &form, &Form1::closeProgram);
+    state.StepSec = 32767; // many steps before the signal comes
     form.show();
     QTimer::singleShot(0, form.findChild<QPushButton *>(QStringLiteral("Command1")), &QPushButton::click);
     QCoreApplication::exec();

@@ -15,13 +15,14 @@ struct Rig
     DriveState state;
     RecordingPort port;
     ScriptedPump pump;
+    RacingClock clock;
     ForbiddenProcess process;
     RecordingShell shell;
     std::unique_ptr<Form1> form;
 
     Rig()
     {
-        form = std::make_unique<Form1>(state, port, pump, process, shell);
+        form = std::make_unique<Form1>(state, port, pump, clock, process, shell);
         pump.fallback = [this] { control<QPushButton>("Command3")->click(); };
     }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "MonotonicClock.h"
 #include "Services.h"
 
 #include <QCoreApplication>
@@ -59,6 +60,17 @@ public:
     std::function<void()> fallback;
     std::size_t passes = 0;
     bool overran = false;
+};
+
+// A second passes at every reading: each step is due as soon as the run
+// loop asks, so the window's tests step as fast as their event passes go.
+class RacingClock : public IMonotonicClock
+{
+public:
+    std::int64_t nanoseconds() override { return m_now += 1'000'000'000; }
+
+private:
+    std::int64_t m_now = 0;
 };
 
 class RecordingShell : public IShell

@@ -61,9 +61,10 @@ ChildResult runInChild(const CloseAction &action)
         DriveState state;
         PipePort port(fds[1]);
         ScriptedPump pump;
+        RacingClock clock;
         ExitingProcess process;
         RecordingShell shell;
-        Form1 form(state, port, pump, process, shell);
+        Form1 form(state, port, pump, clock, process, shell);
         form.show();
         action(form, pump);
         _exit(3);

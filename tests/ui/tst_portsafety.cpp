@@ -182,9 +182,10 @@ void TestPortSafety::typingWhileRunning()
     // A short wait between steps: the steps come as fast as the edits do.
     state.LoopsPerSec = 2000;
     ScriptedPump pump;
+    RacingClock clock;
     ForbiddenProcess process;
     RecordingShell shell;
-    auto form = std::make_unique<Form1>(state, port, pump, process, shell);
+    auto form = std::make_unique<Form1>(state, port, pump, clock, process, shell);
     auto *box = form->findChild<QComboBox *>(QStringLiteral("Combo1"));
     auto *stop = form->findChild<QPushButton *>(QStringLiteral("Command3"));
     QVERIFY(box && box->lineEdit() && stop);

@@ -24,9 +24,10 @@ int main(int argc, char **argv)
     DriveState state;
     RecordingPort port;
     ScriptedPump pump;
+    RacingClock stepClock;
     ForbiddenProcess process;
     RecordingShell shell;
-    Form1 main(state, port, pump, process, shell);
+    Form1 main(state, port, pump, stepClock, process, shell);
     main.show();
     Form2 help;
     help.show();

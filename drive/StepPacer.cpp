@@ -1,0 +1,105 @@
+#include "StepPacer.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// Long enough that the clock reads (some 20 ns each) cost nothing worth
+// counting, short enough that a processor slowing down within one chunk
+// cannot carry a step far past its deadline. Near the deadline each chunk
+// covers half of what is left, so a step goes within a few tens of ns.
+constexpr double kMaxChunkNs = 20'000.0;
+
+// The loop's speed is taken only from stretches meant to last this long: in
+// the short chunks near a deadline the clock reads themselves would be most
+// of the time measured, and the speed would come out far too low. The loop
+// count that stands in for a stopped clock would then run the steps fast.
+constexpr double kMeasureNs = 2'000.0;
+
+// What a one-instruction counted loop can run: from a slow emulator up to
+// several iterations per cycle of the fastest processor. A seed outside is a
+// broken measurement; the low bound is the safe side, since a chunk that is
+// too short only costs one more clock read, one that is too long overshoots.
+constexpr double kMinLoopsPerNs = 1e-4;
+constexpr double kMaxLoopsPerNs = 20.0;
+
+double plausible(double loopsPerNs)
+{
+    return std::clamp(loopsPerNs, kMinLoopsPerNs, kMaxLoopsPerNs);
+}
+
+double seed(double loopsPerSec)
+{
+    return std::isfinite(loopsPerSec) && loopsPerSec > 0 ? plausible(loopsPerSec / 1e9) : kMinLoopsPerNs;
+}
+
+} // namespace
+
+StepPacer::StepPacer(IMonotonicClock &clock, Spin spin, double loopsPerSec)
+    : m_clock(clock), m_spin(spin), m_loopsPerNs(seed(loopsPerSec))
+{
+    m_stepAtNs = m_clock.nanoseconds();
+    m_dueNs = static_cast<double>(m_stepAtNs);
+}
+
+void StepPacer::waitForStep(int stepSec)
+{
+    const double periodNs = 1e9 / std::max(stepSec, 1);
+    const std::int64_t now = m_clock.nanoseconds();
+    scheduleNext(periodNs, now);
+    m_blind = false;
+    m_stepAtNs = spinUntilDue(now);
+}
+
+// A clock that went back since the wait ended gives no usable time for this
+// step: the schedule restarts from the next wait's first reading.
+void StepPacer::stepMade()
+{
+    const std::int64_t now = m_clock.nanoseconds();
+    if (now < m_stepAtNs)
+        m_blind = true;
+    m_stepAtNs = now;
+}
+
+// The previous step was due at m_dueNs and went at m_stepAtNs. With the debt
+// carried over capped at a quarter of the new period, the next interval is
+// at least three quarters of it; the bound is taken from the new period so
+// that a faster speed set mid-run cannot let the old debt squeeze it.
+void StepPacer::scheduleNext(double periodNs, std::int64_t now)
+{
+    if (m_blind || now < m_stepAtNs) {
+        m_stepAtNs = now;
+        m_dueNs = static_cast<double>(now);
+    } else if (static_cast<double>(m_stepAtNs) - m_dueNs > periodNs * CatchUpShare) {
+        m_dueNs = static_cast<double>(m_stepAtNs);
+    }
+    m_dueNs += periodNs;
+}
+
+// Each time the clock moves, the loops spun since it last moved give the
+// loop's current speed. While it does not move, those loops are counted as
+// time, and the wait ends once they cover what was left at the last reading.
+// A seed far too low grows a hundredfold or more per chunk, since a chunk is
+// meant to last kMaxChunkNs, and the clock reads cap what it can measure.
+std::int64_t StepPacer::spinUntilDue(std::int64_t now)
+{
+    double spun = 0;
+    while (static_cast<double>(now) < m_dueNs) {
+        const double leftNs = m_dueNs - static_cast<double>(now);
+        const double loops = std::floor(std::max(1.0, std::min(leftNs / 2, kMaxChunkNs) * m_loopsPerNs));
+        m_spin(loops);
+        spun += loops;
+        const std::int64_t after = m_clock.nanoseconds();
+        if (after > now) {
+            if (spun / m_loopsPerNs >= kMeasureNs)
+                m_loopsPerNs = plausible(spun / static_cast<double>(after - now));
+            now = after;
+            spun = 0;
+        } else if (spun / m_loopsPerNs >= leftNs) {
+            m_blind = true;
+            break;
+        }
+    }
+    return now;
+}

@@ -1,0 +1,275 @@
+#include "DriveFakes.h"
+#include "SteadyClock.h"
+#include "StepPacer.h"
+
+#include <QTest>
+#include <limits>
+
+// The run loop's timing, on a machine in virtual time: each step's write is
+// stamped with the machine's clock, so every interval can be checked to the
+// nanosecond.
+
+namespace {
+
+// A step goes at the first clock reading past its deadline; the last chunk
+// of the wait and that reading may carry it this far beyond.
+constexpr double kToleranceNs = 100.0;
+
+struct Run
+{
+    double startNs = 0;        // the reading that starts the schedule
+    QVector<double> stepsNs;   // one per step, without the final switch-off
+};
+
+// Runs `steps` steps (the event pass after the last one stops the run).
+Run runSteps(DriveRig &rig, int stepSec, int steps)
+{
+    rig.state.StepSec = static_cast<std::int16_t>(stepSec);
+    rig.stopAtPass(steps + 1);
+    Run run;
+    run.startNs = rig.machine.nowNs + rig.machine.readCostNs;
+    rig.drive.RunMotor();
+    run.stepsNs = rig.port.times.mid(0, rig.port.times.size() - 1);
+    return run;
+}
+
+// The interval that ends with step k; step 0's starts at the Start click.
+double intervalNs(const Run &run, int k)
+{
+    return run.stepsNs[k] - (k == 0 ? run.startNs : run.stepsNs[k - 1]);
+}
+
+double periodNs(int stepSec)
+{
+    return 1e9 / stepSec;
+}
+
+bool noneBelowFloor(const Run &run, double period)
+{
+    for (int k = 0; k < run.stepsNs.size(); ++k) {
+        if (intervalNs(run, k) < StepPacer::FloorShare * period - 1.0)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+class TestStepPacing : public QObject
+{
+    Q_OBJECT
+private slots:
+    void stepsComeBackToDeadlines_data();
+    void stepsComeBackToDeadlines();
+    void lateStep_data();
+    void lateStep();
+    void speedChangeTakesEffectAtNextStep_data();
+    void speedChangeTakesEffectAtNextStep();
+    void fasterSpeedDoesNotInheritOldDebt();
+    void clockThatMisbehaves_data();
+    void clockThatMisbehaves();
+    void realClockNeverStepsEarly();
+};
+
+// From step `settled` on, every step falls on the grid of deadlines one
+// period apart, with no drift however long the run; before it, no interval
+// is short. A start-up figure that is wrong, or no figure at all, may cost
+// the first steps their timing but never hangs the loop.
+void TestStepPacing::stepsComeBackToDeadlines_data()
+{
+    QTest::addColumn<int>("stepSec");
+    QTest::addColumn<double>("loopsPerSec");
+    QTest::addColumn<int>("settled");
+
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    QTest::newRow("true figure, 1 step/s") << 1 << 3e9 << 0;
+    QTest::newRow("true figure, 1000 steps/s") << 1000 << 3e9 << 0;
+    QTest::newRow("true figure, 32767 steps/s") << 32767 << 3e9 << 0;
+    QTest::newRow("half the loop's speed") << 1000 << 1.5e9 << 0;
+    QTest::newRow("twice the loop's speed") << 32767 << 6e9 << 0;
+    QTest::newRow("0") << 1000 << 0.0 << 2;
+    QTest::newRow("NaN") << 1000 << nan << 2;
+    QTest::newRow("infinity") << 1000 << inf << 2;
+    QTest::newRow("negative") << 1000 << -3e9 << 2;
+    QTest::newRow("1e3, 1000 steps/s") << 1000 << 1e3 << 2;
+    QTest::newRow("1e3, 32767 steps/s") << 32767 << 1e3 << 2;
+    QTest::newRow("1e12, 1 step/s") << 1 << 1e12 << 2;
+    QTest::newRow("1e12, 32767 steps/s") << 32767 << 1e12 << 2;
+}
+
+void TestStepPacing::stepsComeBackToDeadlines()
+{
+    QFETCH(int, stepSec);
+    QFETCH(double, loopsPerSec);
+    QFETCH(int, settled);
+
+    DriveRig rig;
+    rig.state.LoopsPerSec = loopsPerSec;
+    const Run run = runSteps(rig, stepSec, 12);
+
+    QCOMPARE(run.stepsNs.size(), 12);
+    const double period = periodNs(stepSec);
+    QVERIFY(noneBelowFloor(run, period));
+    const double anchor = settled == 0 ? run.startNs : run.stepsNs[settled - 1];
+    for (int k = settled; k < run.stepsNs.size(); ++k) {
+        const double due = anchor + (k - settled + 1) * period;
+        QVERIFY2(std::abs(run.stepsNs[k] - due) <= kToleranceNs,
+                 qPrintable(QStringLiteral("step %1 came %2 ns off its deadline").arg(k).arg(run.stepsNs[k] - due)));
+    }
+}
+
+// A slow handler in the event pass before step 3 makes it late. Late by up
+// to a quarter period, the next step keeps its deadline; later than that,
+// the debt is dropped and the schedule restarts from the late step.
+void TestStepPacing::lateStep_data()
+{
+    QTest::addColumn<double>("handlerPeriods");
+    QTest::addColumn<double>("nextIntervalPeriods");
+
+    QTest::newRow("on time despite a slow handler") << 0.9 << 1.0;
+    QTest::newRow("late within the bound") << 1.2 << 0.8;
+    QTest::newRow("late by just under the bound") << 1.24 << 0.76;
+    QTest::newRow("late beyond the bound") << 1.3 << 1.0;
+    QTest::newRow("a long hold-up, no burst after it") << 40.0 << 1.0;
+}
+
+void TestStepPacing::lateStep()
+{
+    QFETCH(double, handlerPeriods);
+    QFETCH(double, nextIntervalPeriods);
+
+    DriveRig rig;
+    const double period = periodNs(1000);
+    rig.pump.script[4] = [&] { rig.machine.nowNs += handlerPeriods * period; };
+    const Run run = runSteps(rig, 1000, 8);
+
+    const double late = std::max(0.0, handlerPeriods - 1.0) * period;
+    QVERIFY(std::abs(intervalNs(run, 3) - period - late) <= kToleranceNs);
+    QVERIFY2(std::abs(intervalNs(run, 4) - nextIntervalPeriods * period) <= kToleranceNs,
+             qPrintable(QString::number(intervalNs(run, 4))));
+    for (int k = 5; k < run.stepsNs.size(); ++k)
+        QVERIFY(std::abs(intervalNs(run, k) - period) <= kToleranceNs);
+    QVERIFY(noneBelowFloor(run, period));
+}
+
+// The speed set in the event pass before step 3 times step 3 already.
+void TestStepPacing::speedChangeTakesEffectAtNextStep_data()
+{
+    QTest::addColumn<int>("from");
+    QTest::addColumn<int>("to");
+
+    QTest::newRow("faster") << 100 << 1000;
+    QTest::newRow("slower") << 1000 << 100;
+    QTest::newRow("to the top") << 1 << 32767;
+    QTest::newRow("from the top") << 32767 << 1;
+}
+
+void TestStepPacing::speedChangeTakesEffectAtNextStep()
+{
+    QFETCH(int, from);
+    QFETCH(int, to);
+
+    DriveRig rig;
+    rig.pump.script[3] = [&] { rig.state.StepSec = static_cast<std::int16_t>(to); };
+    const Run run = runSteps(rig, from, 6);
+
+    for (int k = 0; k < run.stepsNs.size(); ++k) {
+        const double expected = periodNs(k < 2 ? from : to);
+        QVERIFY2(std::abs(intervalNs(run, k) - expected) <= kToleranceNs,
+                 qPrintable(QStringLiteral("interval %1: %2 ns").arg(k).arg(intervalNs(run, k))));
+    }
+}
+
+// Step 3 is late by a fifth of the slow period, within that period's bound;
+// the speed then goes up tenfold. That debt is two of the new periods: it
+// must be dropped, not paid back by steps closer than the floor.
+void TestStepPacing::fasterSpeedDoesNotInheritOldDebt()
+{
+    DriveRig rig;
+    const double slow = periodNs(100);
+    rig.pump.script[3] = [&] { rig.machine.nowNs += 1.2 * slow; };
+    rig.pump.script[4] = [&] { rig.state.StepSec = 1000; };
+    const Run run = runSteps(rig, 100, 6);
+
+    QVERIFY(std::abs(intervalNs(run, 3) - periodNs(1000)) <= kToleranceNs);
+    QVERIFY(noneBelowFloor(run, periodNs(1000)));
+}
+
+// A clock that stops, or that goes back, must neither hang the loop (the
+// event pass has to keep running so that Stop works) nor let steps come in a
+// burst once it behaves again. While it shows no time passing, the loop's
+// speed as last seen times the steps.
+void TestStepPacing::clockThatMisbehaves_data()
+{
+    QTest::addColumn<double>("loopsPerSec");
+    QTest::addColumn<int>("freezePass");   // 0: before Start
+    QTest::addColumn<int>("thawPass");     // the clock then shows the true time again
+    QTest::addColumn<double>("backNs");    // set back in pass 4
+    QTest::addColumn<bool>("paced");       // intervals stay near the period throughout
+
+    QTest::newRow("frozen from the start") << 3e9 << 0 << 0 << 0.0 << true;
+    QTest::newRow("frozen mid-run") << 3e9 << 4 << 0 << 0.0 << true;
+    QTest::newRow("frozen, then running again") << 3e9 << 3 << 6 << 0.0 << true;
+    QTest::newRow("set back by a minute") << 3e9 << 0 << 0 << -60e9 << true;
+    QTest::newRow("frozen from the start, no start-up figure") << 0.0 << 0 << 0 << 0.0 << false;
+}
+
+void TestStepPacing::clockThatMisbehaves()
+{
+    QFETCH(double, loopsPerSec);
+    QFETCH(int, freezePass);
+    QFETCH(int, thawPass);
+    QFETCH(double, backNs);
+    QFETCH(bool, paced);
+
+    DriveRig rig;
+    rig.state.LoopsPerSec = loopsPerSec;
+    if (freezePass == 0)
+        rig.machine.freeze();
+    else
+        rig.pump.script[freezePass] = [&] { rig.machine.freeze(); };
+    if (thawPass > 0)
+        rig.pump.script[thawPass] = [&] { rig.machine.frozen = false; };
+    if (backNs != 0)
+        rig.pump.script[4] = [&] { rig.machine.shownOffsetNs = backNs; };
+
+    Run run;
+    try {
+        run = runSteps(rig, 1000, 10);
+    } catch (const MachineHung &) {
+        QFAIL("the wait never ended");
+    }
+
+    QCOMPARE(rig.pump.passes, 11);
+    QCOMPARE(run.stepsNs.size(), 10);
+    QCOMPARE(rig.port.values().last(), 64);
+    const double period = periodNs(1000);
+    if (paced) {
+        QVERIFY(noneBelowFloor(run, period));
+        for (int k = 0; k < run.stepsNs.size(); ++k)
+            QVERIFY2(intervalNs(run, k) <= 1.25 * period, qPrintable(QString::number(intervalNs(run, k))));
+    }
+}
+
+// The shipped clock and loop together: however loaded the machine, a step
+// may come late but never before the floor. Only this bound is checked; how
+// late steps come depends on the machine.
+void TestStepPacing::realClockNeverStepsEarly()
+{
+    MonotonicClockOf<SteadyClock> clock;
+    StepPacer pacer(clock, SpinLoop, 1e3);
+    constexpr int kStepSec = 2000;
+    std::int64_t last = clock.nanoseconds();
+    for (int k = 0; k < 40; ++k) {
+        pacer.waitForStep(kStepSec);
+        const std::int64_t now = clock.nanoseconds();
+        pacer.stepMade();
+        QVERIFY2(static_cast<double>(now - last) >= StepPacer::FloorShare * periodNs(kStepSec),
+                 qPrintable(QStringLiteral("interval %1 ns").arg(now - last)));
+        last = now;
+    }
+}
+
+QTEST_GUILESS_MAIN(TestStepPacing)
+#include "tst_steppacing.moc"
