@@ -1,4 +1,5 @@
 #include "Adapters.h"
+#include "CommandLine.h"
 #include "DriveState.h"
 #include "Form1.h"
 #include "MonotonicClock.h"
@@ -47,11 +48,29 @@ int main(int argc, char *argv[])
     const bool userChoseDispatcher = qEnvironmentVariableIsSet("QT_NO_GLIB");
     if (!userChoseDispatcher)
         qputenv("QT_NO_GLIB", "1");
+    QCoreApplication::setApplicationName(QStringLiteral("quarnet"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(QUARNET_VERSION));
+    // Read before the window system is opened: --help and a refused route
+    // work in a terminal without a display, and nothing is shown for them.
+    const QByteArray environmentPort = qgetenv("QUARNET_PORT");
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    CommandLine command = parseCommandLine(arguments, environmentPort);
+    if (!command.unknownOptions) {
+        if (const std::optional<int> status = finishCommandLine(command))
+            return *status;
+    }
     QApplication app(argc, argv);
     // The dispatcher is chosen by now. Programs the tool starts (the link's
     // browser or mail client) get the environment the user started it with.
     if (!userChoseDispatcher)
         qunsetenv("QT_NO_GLIB");
+    if (command.unknownOptions) {
+        command = parseCommandLine(QCoreApplication::arguments(), environmentPort);
+        if (const std::optional<int> status = finishCommandLine(command))
+            return *status;
+    }
     // The start-up window closes just before the main window shows; that
     // moment must not pass for the last window closing. The tool ends only
     // through the main window, which ends the process itself.
@@ -77,7 +96,7 @@ int main(int argc, char *argv[])
     auto endPlainly = QObject::connect(&termination, &SignalBridge::terminationRequested,
                                        [&process] { process.endNow(); });
 
-    std::unique_ptr<PortAccess> port = PortAccess::fromEnvironment();
+    std::unique_ptr<PortAccess> port = PortAccess::forChoice(command.port, command.origin);
     process.setShutdownAction([&port] { port->shutdown(); });
 
     DriveState state;

@@ -5,7 +5,9 @@
 #include <unistd.h>
 
 PortAccess::PortAccess(PortAccessOptions options)
-    : m_selector(options.mode, options.procRoot, options.devRoot, options.calls)
+    : m_selector(options.mode, options.procRoot, options.devRoot, options.calls,
+                 {options.routeArgument, options.ftdiLibrary, options.gpio, options.gpioLibrary},
+                 options.origin)
     , m_report(std::move(options.report))
     , m_virtual(std::make_unique<VirtualPort>())
     , m_routes(std::make_unique<std::array<std::uint8_t, 65536>>())
@@ -31,12 +33,15 @@ PortAccessOptions PortAccess::optionsFromEnvironment(
     PortAccessOptions options;
     options.report = report;
     const QByteArray mode = qgetenv("QUARNET_PORT");
-    if (const std::optional<PortMode> parsed = parsePortMode(mode)) {
-        options.mode = *parsed;
+    QString why;
+    if (const std::optional<PortChoice> parsed = parsePortChoice(mode, &why)) {
+        options.mode = parsed->mode;
+        options.routeArgument = parsed->argument;
+        options.gpio = parsed->gpio;
     } else {
-        PortAccess::tell(report, QStringLiteral("QUARNET_PORT=%1 is not auto, ppdev, direct or "
-                                                "virtual; using auto")
-                                     .arg(QString::fromLocal8Bit(mode)));
+        PortAccess::tell(report, QStringLiteral("QUARNET_PORT=%1 is refused: %2")
+                                     .arg(QString::fromLocal8Bit(mode), why));
+        options.refused = true;
     }
     options.tracePath = qEnvironmentVariable("QUARNET_PORT_TRACE");
     return options;
@@ -45,6 +50,17 @@ PortAccessOptions PortAccess::optionsFromEnvironment(
 std::unique_ptr<PortAccess> PortAccess::fromEnvironment()
 {
     return std::make_unique<PortAccess>(optionsFromEnvironment());
+}
+
+std::unique_ptr<PortAccess> PortAccess::forChoice(const PortChoice &choice, const QString &origin)
+{
+    PortAccessOptions options;
+    options.mode = choice.mode;
+    options.routeArgument = choice.argument;
+    options.gpio = choice.gpio;
+    options.origin = origin;
+    options.tracePath = qEnvironmentVariable("QUARNET_PORT_TRACE");
+    return std::make_unique<PortAccess>(std::move(options));
 }
 
 void PortAccess::Out32(std::int16_t port, std::int16_t value)
@@ -59,6 +75,8 @@ void PortAccess::Out32(std::int16_t port, std::int16_t value)
         m_lastPort = number;
     }
     m_lastBackend->write(number, byte);
+    if (m_lastBackend->gone()) [[unlikely]]
+        abandonGone(number, byte);
     m_trace.record(number, byte);
 }
 
@@ -84,6 +102,8 @@ PortBackend *PortAccess::routeFirstUse(std::uint16_t port)
     m_reasons.insert(port, selection.reason);
     if (selection.refused)
         tell(selection.reason);
+    if (!selection.backend && selection.route != PortRoute::Virtual)
+        return shareDevice(port, selection.route);
     if (!selection.backend) {
         (*m_routes)[port] = VirtualSlot;
         return m_virtual.get();
@@ -93,6 +113,39 @@ PortBackend *PortAccess::routeFirstUse(std::uint16_t port)
     m_realKind[slot] = selection.route;
     (*m_routes)[port] = static_cast<std::uint8_t>(FirstRealSlot + slot);
     return m_real[slot].get();
+}
+
+PortBackend *PortAccess::shareDevice(std::uint16_t port, PortRoute route)
+{
+    for (int slot = 0; slot < m_realCount; ++slot) {
+        if (m_realKind[slot] == route && !m_real[slot]->gone()) {
+            (*m_routes)[port] = static_cast<std::uint8_t>(FirstRealSlot + slot);
+            return m_real[slot].get();
+        }
+    }
+    (*m_routes)[port] = VirtualSlot;
+    return m_virtual.get();
+}
+
+// Cold: runs once per device, when its first write fails. Every port it
+// served goes virtual, so the user is told only once.
+void PortAccess::abandonGone(std::uint16_t port, std::uint8_t value)
+{
+    PortBackend *gone = m_lastBackend;
+    int goneSlot = 0;
+    while (m_real[goneSlot].get() != gone)
+        ++goneSlot;
+    const auto slotValue = static_cast<std::uint8_t>(FirstRealSlot + goneSlot);
+    for (std::uint8_t &route : *m_routes) {
+        if (route == slotValue)
+            route = VirtualSlot;
+    }
+    const QString line = QStringLiteral("port %1: %2; later writes go to a virtual port")
+                             .arg(PortSelector::hex(port), gone->goneReason());
+    m_reasons.insert(port, line);
+    tell(line);
+    m_lastBackend = m_virtual.get();
+    m_lastBackend->write(port, value);
 }
 
 void PortAccess::shutdown() noexcept

@@ -20,17 +20,26 @@ class VirtualPort;
 struct PortAccessOptions
 {
     PortMode mode = PortMode::Auto;
+    GpioLineSpec gpio; // the lines of mode `Gpio`
+    GpioLibraryFactory gpioLibrary = makeLibgpiod1;
     QString procRoot = QStringLiteral("/proc");
     QString devRoot = QStringLiteral("/dev");
     QString tracePath; // empty: no trace
     PortSystemCalls calls = PortSystemCalls::real();
+    QByteArray routeArgument; // what follows the route's colon: the adapter ftdi names
+    QString origin;           // where a forced route was chosen ("--port ftdi")
+    FtdiPort::LibraryFactory ftdiLibrary = FtdiLibrary::real;
     // Receives each line meant for the user; standard error when unset.
     std::function<void(const QString &)> report;
+    // QUARNET_PORT names no route, or a route it cannot be (a gpio form that
+    // is no line set): the caller must not start.
+    bool refused = false;
 };
 
-// The production port: routes each port number to ppdev, direct I/O or
-// the virtual port the first time it is used, then keeps that route for the
-// life of the process.
+// The production port: routes each port number to ppdev, direct I/O, the
+// USB adapter, the GPIO lines or the virtual port the first time it is used,
+// then keeps that route for the life of the process, or until its device
+// goes away.
 class PortAccess final
 {
 public:
@@ -39,12 +48,16 @@ public:
     PortAccess(const PortAccess &) = delete;
     PortAccess &operator=(const PortAccess &) = delete;
 
-    // Reads QUARNET_PORT (auto, ppdev, direct, virtual) and QUARNET_PORT_TRACE
-    // (a file to append the trace to); an unknown mode is reported and
-    // replaced by auto.
+    // Reads QUARNET_PORT (any form parsePortChoice takes) and
+    // QUARNET_PORT_TRACE (a file to append the trace to); a value it refuses
+    // is reported and marks the options refused. The tool itself refuses
+    // such a value before it gets here.
     static PortAccessOptions optionsFromEnvironment(
         const std::function<void(const QString &)> &report = {});
     static std::unique_ptr<PortAccess> fromEnvironment();
+    // The route already chosen (the tool's command line), and the trace
+    // from QUARNET_PORT_TRACE.
+    static std::unique_ptr<PortAccess> forChoice(const PortChoice &choice, const QString &origin);
 
     // Once per motor step. After a port's first use this touches only memory
     // and the route's one system call (plus the trace's write).
@@ -71,6 +84,8 @@ private:
 
     PortBackend *backendFor(std::uint16_t port);
     PortBackend *routeFirstUse(std::uint16_t port);
+    PortBackend *shareDevice(std::uint16_t port, PortRoute route);
+    void abandonGone(std::uint16_t port, std::uint8_t value);
     void tell(const QString &line) const;
     static void tell(const std::function<void(const QString &)> &report, const QString &line);
 

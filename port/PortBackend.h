@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QString>
 #include <cstdint>
 
 // The one private interface behind `PortAccess`. A real backend serves the
@@ -17,6 +18,16 @@ public:
     // _exit, possibly from a signal's context: only async-signal-safe calls,
     // and a second call must do nothing.
     virtual void release() noexcept {}
+
+    // A device that can vanish (a USB adapter pulled out) marks itself gone
+    // after the write that failed; the caller then sends that write and all
+    // later ones to the virtual port. A plain load, checked at every step.
+    bool gone() const noexcept { return m_gone; }
+    // What went wrong, for the one line the user is told.
+    virtual QString goneReason() const { return {}; }
+
+protected:
+    bool m_gone = false;
 };
 
 #include "PortFault.h"

@@ -1,6 +1,7 @@
 #include "PortSelector.h"
 
 #include "DirectPort.h"
+#include "GpioPort.h"
 #include "PpdevPort.h"
 
 #include <cstring>
@@ -16,11 +17,13 @@ QString faultText(const PortOpening &opening)
 } // namespace
 
 PortSelector::PortSelector(PortMode mode, QString procRoot, QString devRoot,
-                           const PortSystemCalls &calls)
+                           const PortSystemCalls &calls, SharedDevices devices, QString origin)
     : m_mode(mode)
     , m_kernel(std::move(procRoot))
     , m_devRoot(std::move(devRoot))
     , m_calls(calls)
+    , m_devices(std::move(devices))
+    , m_origin(std::move(origin))
 {
 }
 
@@ -43,10 +46,12 @@ QString PortSelector::forcedNote() const
 {
     if (m_mode == PortMode::Auto)
         return {};
+    if (!m_origin.isEmpty())
+        return QStringLiteral(" (%1)").arg(m_origin);
     return QStringLiteral(" (QUARNET_PORT=%1)").arg(QLatin1String(portModeName(m_mode)));
 }
 
-PortSelection PortSelector::select(std::uint16_t port) const
+PortSelection PortSelector::select(std::uint16_t port)
 {
     const QString name = QStringLiteral("port ") + hex(port);
     if (m_mode == PortMode::Virtual)
@@ -59,6 +64,9 @@ PortSelection PortSelector::select(std::uint16_t port) const
                     + QStringLiteral("; writes to it go to a virtual port"),
                 true};
     }
+
+    if (m_mode == PortMode::Ftdi || m_mode == PortMode::Gpio)
+        return selectShared(name);
 
     QStringList tried;
     if (allows(PortMode::Ppdev)) {
@@ -89,6 +97,55 @@ PortSelection PortSelector::select(std::uint16_t port) const
             name + QStringLiteral(": ") + tried.join(QStringLiteral("; "))
                 + QStringLiteral("; using a virtual port instead") + forcedNote(),
             true};
+}
+
+// The adapter or the lines stand in at every base, so they are opened, or
+// refused and told, only once.
+PortSelection PortSelector::selectShared(const QString &name)
+{
+    const PortRoute route = m_mode == PortMode::Ftdi ? PortRoute::Ftdi : PortRoute::Gpio;
+    if (m_shared == Tried::Opened)
+        return {nullptr, route, name + QStringLiteral(": ") + m_sharedName + forcedNote(), false};
+    if (m_shared == Tried::Refused) {
+        return {nullptr, PortRoute::Virtual,
+                name + QStringLiteral(": virtual port, as %1 could not be used").arg(m_sharedName)
+                    + forcedNote(),
+                false};
+    }
+    return route == PortRoute::Ftdi ? openFtdi(name) : openGpio();
+}
+
+PortSelection PortSelector::openFtdi(const QString &name)
+{
+    FtdiPort::Opening opening = FtdiPort::open(m_devices.ftdiDevice, m_devices.ftdiLibrary);
+    if (!opening.backend) {
+        m_shared = Tried::Refused;
+        m_sharedName = QStringLiteral("the USB adapter");
+        return {nullptr, PortRoute::Virtual,
+                name + QStringLiteral(": ") + opening.text
+                    + QStringLiteral("; using a virtual port instead") + forcedNote(),
+                true};
+    }
+    m_shared = Tried::Opened;
+    m_sharedName = opening.text;
+    return {std::move(opening.backend), PortRoute::Ftdi,
+            name + QStringLiteral(": ") + m_sharedName + forcedNote(), false};
+}
+
+// The lines' own text names the route, so its lines carry no port or origin.
+PortSelection PortSelector::openGpio()
+{
+    m_sharedName = QStringLiteral("GPIO lines ") + m_devices.gpio.text();
+    GpioOpening opening = GpioPort::open(m_devices.gpio, m_devices.gpioLibrary());
+    if (!opening.backend) {
+        m_shared = Tried::Refused;
+        return {nullptr, PortRoute::Virtual,
+                m_sharedName + QStringLiteral(": ") + opening.problem
+                    + QStringLiteral("; using a virtual port instead"),
+                true};
+    }
+    m_shared = Tried::Opened;
+    return {std::move(opening.backend), PortRoute::Gpio, m_sharedName, false};
 }
 
 PortOpening PortSelector::tryPpdev(std::uint16_t port, const QList<KernelParport> &listed,

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the .deb from a configured build tree and checks what it holds:
-# every file a desktop install needs, in its standard place, and the run-time
-# dependencies that the shared-library scan cannot see.
+# every file a desktop install needs, in its standard place, the libraries
+# the shared-library scan must find (Qt, libftdi1, libgpiod) and the run-time
+# dependencies that it cannot see.
 set -euo pipefail
 build=${1:-build}
 (cd "$build" && cpack -G DEB >/dev/null)
@@ -14,14 +15,15 @@ for path in \
     ./usr/share/metainfo/org.example.Quarnet.metainfo.xml \
     ./usr/share/icons/hicolor/32x32/apps/quarnet.png \
     ./usr/share/icons/hicolor/128x128/apps/quarnet.png \
-    ./usr/lib/udev/rules.d/60-quarnet-parport.rules; do
+    ./usr/lib/udev/rules.d/60-quarnet-parport.rules \
+    ./usr/lib/udev/rules.d/60-quarnet-ftdi.rules; do
     if ! grep -qx "$path" <<<"$listing"; then
         echo "package check: $path missing from $deb" >&2
         status=1
     fi
 done
 depends=$(dpkg-deb -f "$deb" Depends)
-for dep in libqt6widgets6 libqt6gui6 libqt6core6 qt6-qpa-plugins fonts-liberation2; do
+for dep in libqt6widgets6 libqt6gui6 libqt6core6 libftdi1-2 libgpiod2 qt6-qpa-plugins fonts-liberation2; do
     if ! grep -q "$dep" <<<"$depends"; then
         echo "package check: Depends lacks $dep ($depends)" >&2
         status=1

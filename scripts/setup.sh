@@ -2,7 +2,7 @@
 # Shared by ./run and ./test: make sure the Debian build packages are present,
 # then configure and build the given tree. Sourced, not executed.
 
-QUARNET_PACKAGES=(cmake ninja-build g++ clang libclang-rt-14-dev qt6-base-dev libgl-dev fonts-liberation2 dpkg-dev desktop-file-utils appstream libx11-dev xvfb xdotool)
+QUARNET_PACKAGES=(cmake ninja-build g++ clang libclang-rt-14-dev qt6-base-dev libftdi1-dev libgpiod-dev pkgconf libgl-dev fonts-liberation2 dpkg-dev desktop-file-utils appstream libx11-dev xvfb xdotool)
 
 quarnet_missing_packages() {
     local pkg missing=()

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "GpioLibrary.h"
+#include "GpioLineSpec.h"
+#include "PortBackend.h"
+
+#include <QString>
+#include <memory>
+
+struct GpioOpening
+{
+    std::unique_ptr<PortBackend> backend;
+    QString problem; // what the device said, and what to do, when no backend
+};
+
+// Data bits 0-3 (and 6, when a fifth line is named) on GPIO lines of one
+// chip, held under the consumer name "quarnet" for as long as the tool runs.
+// It stands in for every parallel-port base, so the port number is ignored.
+class GpioPort final : public PortBackend
+{
+public:
+    // Never takes over a line someone else holds: a held line is reported
+    // with its holder and nothing is requested.
+    static GpioOpening open(const GpioLineSpec &spec, std::unique_ptr<GpioLibrary> library);
+
+    ~GpioPort() override;
+    void write(std::uint16_t port, std::uint8_t value) override;
+    // Switches every line off; see the definition for what is safe where.
+    void release() noexcept override;
+
+private:
+    GpioPort(const GpioLineSpec &spec, std::unique_ptr<GpioLibrary> library);
+
+    static constexpr int DataBits[GpioLineSpec::MaxLines] = {0, 1, 2, 3, 6};
+
+    std::unique_ptr<GpioLibrary> m_library;
+    int m_count;
+    bool m_switchedOff = false;
+};

@@ -1,0 +1,113 @@
+#include "CommandLine.h"
+
+#include <QtTest>
+
+Q_DECLARE_METATYPE(CommandLine::Action)
+Q_DECLARE_METATYPE(PortMode)
+
+// The tool's command line, parsed before any window system is opened.
+class TestCommandLine : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void parses_data();
+    void parses();
+    void helpListsEveryRoute();
+    void refusalNamesTheAcceptedForms();
+};
+
+void TestCommandLine::initTestCase()
+{
+    QCoreApplication::setApplicationName("quarnet");
+    QCoreApplication::setApplicationVersion("9.8");
+}
+
+void TestCommandLine::parses_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QByteArray>("environment");
+    QTest::addColumn<CommandLine::Action>("action");
+    QTest::addColumn<PortMode>("mode");
+    QTest::addColumn<QByteArray>("argument");
+    QTest::addColumn<QString>("origin");
+    QTest::addColumn<bool>("unknown");
+
+    using A = CommandLine::Action;
+    const QStringList exe{"quarnet"};
+    QTest::newRow("nothing: auto") << exe << QByteArray() << A::Run << PortMode::Auto << QByteArray() << "" << false;
+    QTest::newRow("environment only") << exe << QByteArray("ppdev") << A::Run << PortMode::Ppdev
+                                      << QByteArray() << "QUARNET_PORT=ppdev" << false;
+    QTest::newRow("--port ftdi") << exe + QStringList{"--port", "ftdi"} << QByteArray() << A::Run
+                                 << PortMode::Ftdi << QByteArray() << "--port ftdi" << false;
+    QTest::newRow("--port=ftdi:DEVICE") << exe + QStringList{"--port=ftdi:i:0x0403:0x6014"} << QByteArray()
+                                        << A::Run << PortMode::Ftdi << QByteArray("i:0x0403:0x6014")
+                                        << "--port ftdi:i:0x0403:0x6014" << false;
+    QTest::newRow("--port gpio") << exe + QStringList{"--port", "gpio:gpiochip0:17,18,27,22"} << QByteArray()
+                                 << A::Run << PortMode::Gpio << QByteArray("gpiochip0:17,18,27,22")
+                                 << "--port gpio:gpiochip0:17,18,27,22" << false;
+    QTest::newRow("--port wins over a bad environment")
+        << exe + QStringList{"--port", "virtual"} << QByteArray("lpt1") << A::Run << PortMode::Virtual
+        << QByteArray() << "--port virtual" << false;
+    QTest::newRow("bad --port") << exe + QStringList{"--port", "ftdi:0403:6001"} << QByteArray() << A::Refuse
+                                << PortMode::Auto << QByteArray() << "" << false;
+    QTest::newRow("bad environment") << exe << QByteArray("inpout32") << A::Refuse << PortMode::Auto
+                                     << QByteArray() << "" << false;
+    QTest::newRow("--port without a value") << exe + QStringList{"--port"} << QByteArray() << A::Refuse
+                                            << PortMode::Auto << QByteArray() << "" << false;
+    QTest::newRow("--port twice") << exe + QStringList{"--port", "ftdi", "--port", "ppdev"} << QByteArray()
+                                  << A::Refuse << PortMode::Auto << QByteArray() << "" << false;
+    QTest::newRow("a stray word") << exe + QStringList{"ftdi"} << QByteArray() << A::Refuse
+                                  << PortMode::Auto << QByteArray() << "" << false;
+    QTest::newRow("window-system option: looked at again later")
+        << exe + QStringList{"-platform", "offscreen"} << QByteArray() << A::Refuse << PortMode::Auto
+        << QByteArray() << "" << true;
+    QTest::newRow("--help") << exe + QStringList{"--help", "--port", "nonsense"} << QByteArray() << A::Help
+                            << PortMode::Auto << QByteArray() << "" << false;
+    QTest::newRow("--version") << exe + QStringList{"--version"} << QByteArray() << A::Version
+                               << PortMode::Auto << QByteArray() << "" << false;
+}
+
+void TestCommandLine::parses()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QByteArray, environment);
+    QFETCH(CommandLine::Action, action);
+    QFETCH(PortMode, mode);
+    QFETCH(QByteArray, argument);
+    QFETCH(QString, origin);
+    QFETCH(bool, unknown);
+    const CommandLine command = parseCommandLine(arguments, environment);
+    QCOMPARE(command.action, action);
+    QCOMPARE(command.port.mode, mode);
+    QCOMPARE(command.port.argument, argument);
+    QCOMPARE(command.origin, origin);
+    QCOMPARE(command.unknownOptions, unknown);
+    if (action == CommandLine::Action::Version)
+        QCOMPARE(command.text, QString("quarnet 9.8\n"));
+}
+
+void TestCommandLine::helpListsEveryRoute()
+{
+    const QString help = parseCommandLine({"quarnet", "-h"}, {}).text;
+    for (const char *form : {"--port <ROUTE>", "--version", "QUARNET_PORT", "  auto ", "  ppdev ",
+                             "  direct ", "  virtual ", "  ftdi[:DEVICE] ", "s:VID:PID:SERIAL",
+                             "  gpio:CHIP:L0,L1,L2,L3[,L6] ", "gpio:gpiochip0:17,18,27,22"})
+        QVERIFY2(help.contains(QLatin1String(form)), form);
+}
+
+void TestCommandLine::refusalNamesTheAcceptedForms()
+{
+    const QString fromOption = parseCommandLine({"quarnet", "--port", "ftdi:s:1:2"}, {}).text;
+    QCOMPARE(fromOption.split('\n').size(), 2);
+    QVERIFY2(fromOption.startsWith("quarnet: --port ftdi:s:1:2 is refused: "), qPrintable(fromOption));
+    QVERIFY2(fromOption.endsWith("quarnet: accepted forms: auto, ppdev, direct, virtual, ftdi[:DEVICE], gpio:CHIP:L0,L1,L2,L3[,L6]"),
+             qPrintable(fromOption));
+    const QString fromEnvironment = parseCommandLine({"quarnet"}, "lpt1").text;
+    QVERIFY2(fromEnvironment.startsWith("quarnet: QUARNET_PORT=lpt1 is refused: no route is called \"lpt1\""),
+             qPrintable(fromEnvironment));
+}
+
+QTEST_GUILESS_MAIN(TestCommandLine)
+#include "tst_commandline.moc"

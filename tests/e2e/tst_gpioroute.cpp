@@ -1,0 +1,110 @@
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+#include <sys/types.h>
+
+// The executable measures for a few seconds before its main window loads
+// and writes the first byte, which is when the lines are asked for.
+constexpr int HandOverTimeoutMs = 60000;
+
+class tst_GpioRoute : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void malformedFormRefusedBeforeAnyWindow_data();
+    void malformedFormRefusedBeforeAnyWindow();
+    void missingChipToldOnceThenVirtual();
+
+private:
+    void start(QProcess &process, const QByteArray &route, const QString &tracePath);
+
+    QTemporaryDir m_dir;
+};
+
+void tst_GpioRoute::start(QProcess &process, const QByteArray &route, const QString &tracePath)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("QUARNET_PORT", QString::fromLocal8Bit(route));
+    env.insert("QUARNET_PORT_TRACE", tracePath);
+    process.setProcessEnvironment(env);
+    process.start(QUARNET_EXECUTABLE, {});
+    QVERIFY2(process.waitForStarted(), qPrintable(process.errorString()));
+}
+
+void tst_GpioRoute::malformedFormRefusedBeforeAnyWindow_data()
+{
+    QTest::addColumn<QByteArray>("route");
+    QTest::addColumn<QString>("why");
+    QTest::newRow("line twice") << QByteArray("gpio:gpiochip0:17,18,18,22") << "line 18 named twice";
+    QTest::newRow("three lines") << QByteArray("gpio:gpiochip0:17,18,27") << "3 lines";
+    QTest::newRow("six lines") << QByteArray("gpio:gpiochip0:17,18,27,22,23,24") << "6 lines";
+    QTest::newRow("not a number") << QByteArray("gpio:gpiochip0:17,18,x,22") << "\"x\" is not";
+    QTest::newRow("no chip") << QByteArray("gpio:17,18,27,22") << "no chip";
+}
+
+// Exit status 2 within moments, long before the start-up window's tick,
+// the reason with the line set's form, then the accepted forms, and nothing
+// written.
+void tst_GpioRoute::malformedFormRefusedBeforeAnyWindow()
+{
+    QFETCH(QByteArray, route);
+    QFETCH(QString, why);
+    const QString tracePath = m_dir.filePath("malformed");
+    QProcess process;
+    start(process, route, tracePath);
+    QVERIFY(process.waitForFinished(1500));
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), 2);
+    const QStringList lines = QString::fromLocal8Bit(process.readAllStandardError())
+                                  .split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 2);
+    QVERIFY2(lines.first().startsWith("quarnet: QUARNET_PORT=" + route + " is refused: "),
+             qPrintable(lines.first()));
+    QVERIFY2(lines.first().contains(why), qPrintable(lines.first()));
+    QVERIFY2(lines.first().contains("the form is gpio:CHIP:L0,L1,L2,L3[,L6]"), qPrintable(lines.first()));
+    QVERIFY2(lines.last().startsWith("quarnet: accepted forms: ")
+                 && lines.last().endsWith("gpio:CHIP:L0,L1,L2,L3[,L6]"),
+             qPrintable(lines.last()));
+    QVERIFY(!QFile::exists(tracePath) || QFile(tracePath).size() == 0);
+}
+
+// The real libgpiod on a machine with no GPIO chip: one line saying so when
+// the main window writes its first byte, then the tool runs on.
+void tst_GpioRoute::missingChipToldOnceThenVirtual()
+{
+    if (QFile::exists("/dev/gpiochip9"))
+        QSKIP("this machine has a /dev/gpiochip9, the chip this test expects to be missing");
+    const QString tracePath = m_dir.filePath("missing");
+    QProcess process;
+    start(process, "gpio:gpiochip9:17,18,27,22", tracePath);
+    QTRY_VERIFY_WITH_TIMEOUT(QFile(tracePath).size() > 0, HandOverTimeoutMs);
+    QCOMPARE(process.state(), QProcess::Running);
+    QCOMPARE(::kill(pid_t(process.processId()), SIGTERM), 0);
+    QVERIFY(process.waitForFinished(10000));
+    QCOMPARE(process.exitCode(), 0);
+
+    // Qt may add its own warnings (no XDG_RUNTIME_DIR); only the tool's lines count.
+    const QStringList lines = QString::fromLocal8Bit(process.readAllStandardError())
+                                  .split('\n', Qt::SkipEmptyParts)
+                                  .filter(QRegularExpression("^quarnet: "));
+    QCOMPARE(lines.size(), 1);
+    QVERIFY2(lines.first().startsWith("quarnet: GPIO lines gpiochip9:17,18,27,22: no GPIO chip "
+                                      "gpiochip9"),
+             qPrintable(lines.first()));
+    QVERIFY2(lines.first().endsWith("using a virtual port instead"), qPrintable(lines.first()));
+    QFile trace(tracePath);
+    QVERIFY(trace.open(QIODevice::ReadOnly));
+    const QList<QByteArray> writes = trace.readAll().trimmed().split('\n');
+    QVERIFY(writes.size() >= 2);
+    for (const QByteArray &write : writes)
+        QVERIFY2(write.endsWith(" 0x378 64"), write.constData());
+}
+
+QTEST_GUILESS_MAIN(tst_GpioRoute)
+#include "tst_gpioroute.moc"

@@ -1,0 +1,300 @@
+#include "FakeGpioChip.h"
+#include "FakePortSystem.h"
+#include "PortAccess.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+#include <cerrno>
+
+Q_DECLARE_METATYPE(PortRoute)
+
+class TestGpioPort : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void routeTextParsing_data();
+    void routeTextParsing();
+    void routeFromEnvironment_data();
+    void routeFromEnvironment();
+    void linesFollowEachByte_data();
+    void linesFollowEachByte();
+    void requestedOnceForEveryParallelBase();
+    void switchedOffThenReleased();
+    void deviceRefusals_data();
+    void deviceRefusals();
+    void realChip();
+
+private:
+    PortAccessOptions gpioOptions(const QString &lines);
+
+    QTemporaryDir m_dir;
+    FakeGpioChip m_chip;
+    QStringList m_told;
+};
+
+void TestGpioPort::init()
+{
+    QVERIFY(m_dir.isValid());
+    QDir(m_dir.path()).removeRecursively();
+    QDir().mkpath(m_dir.path());
+    FakePortSystem::reset(m_dir.path());
+    m_chip = FakeGpioChip{};
+    m_told.clear();
+}
+
+PortAccessOptions TestGpioPort::gpioOptions(const QString &lines)
+{
+    PortAccessOptions options;
+    const std::optional<PortChoice> choice = parsePortChoice(("gpio:" + lines).toLocal8Bit());
+    if (choice)
+        options.gpio = choice->gpio;
+    options.mode = PortMode::Gpio;
+    options.procRoot = m_dir.path() + "/proc";
+    options.devRoot = m_dir.path() + "/dev";
+    options.calls = FakePortSystem::calls();
+    options.gpioLibrary = m_chip.factory();
+    options.report = [this](const QString &line) { m_told << line; };
+    return options;
+}
+
+void TestGpioPort::routeTextParsing_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QString>("chip");     // empty: refused
+    QTest::addColumn<QString>("lines");    // the offsets, or the words the refusal holds
+    QTest::newRow("four lines") << QByteArray("gpio:gpiochip0:17,18,27,22") << "gpiochip0" << "17,18,27,22";
+    QTest::newRow("fifth line for bit 6") << QByteArray("gpio:gpiochip0:17,18,27,22,23") << "gpiochip0" << "17,18,27,22,23";
+    QTest::newRow("device path, any case of gpio") << QByteArray(" GPIO:/dev/gpiochip1:0,1,2,3 ") << "/dev/gpiochip1" << "0,1,2,3";
+    QTest::newRow("line 0 and spaces") << QByteArray("gpio:gpiochip0: 0, 5 ,6,13") << "gpiochip0" << "0,5,6,13";
+    QTest::newRow("chip name keeps its case") << QByteArray("gpio:Pinctrl-BCM2835:1,2,3,4") << "Pinctrl-BCM2835" << "1,2,3,4";
+    QTest::newRow("line named twice") << QByteArray("gpio:gpiochip0:17,18,17,22") << "" << "line 17 named twice";
+    QTest::newRow("fifth repeats a phase") << QByteArray("gpio:gpiochip0:17,18,27,22,22") << "" << "line 22 named twice";
+    QTest::newRow("three lines") << QByteArray("gpio:gpiochip0:17,18,27") << "" << "3 lines";
+    QTest::newRow("six lines") << QByteArray("gpio:gpiochip0:1,2,3,4,5,6") << "" << "6 lines";
+    QTest::newRow("word for a line") << QByteArray("gpio:gpiochip0:17,18,GPIO27,22") << "" << "\"GPIO27\" is not";
+    QTest::newRow("negative") << QByteArray("gpio:gpiochip0:17,-18,27,22") << "" << "\"-18\" is not";
+    QTest::newRow("hex") << QByteArray("gpio:gpiochip0:0x11,18,27,22") << "" << "\"0x11\" is not";
+    QTest::newRow("empty item") << QByteArray("gpio:gpiochip0:17,,27,22") << "" << "\"\" is not";
+    QTest::newRow("offset beyond reason") << QByteArray("gpio:gpiochip0:17,18,27,9999999") << "" << "\"9999999\" is not";
+    QTest::newRow("no chip") << QByteArray("gpio:17,18,27,22") << "" << "no chip";
+    QTest::newRow("empty chip") << QByteArray("gpio::17,18,27,22") << "" << "no chip";
+    QTest::newRow("bare gpio") << QByteArray("gpio") << "" << "no chip";
+    QTest::newRow("gpio and colon only") << QByteArray("gpio:") << "" << "no chip";
+    QTest::newRow("no lines") << QByteArray("gpio:gpiochip0") << "" << "no lines";
+    QTest::newRow("two chips") << QByteArray("gpio:gpiochip0:gpiochip1:1,2,3,4") << "" << "one chip";
+}
+
+// Through the one route parser that QUARNET_PORT (and the command line) use.
+void TestGpioPort::routeTextParsing()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(QString, chip);
+    QFETCH(QString, lines);
+    QString error;
+    const std::optional<PortChoice> choice = parsePortChoice(text, &error);
+    if (chip.isEmpty()) {
+        QVERIFY(!choice);
+        QVERIFY2(error.contains(lines), qPrintable(error));
+        QVERIFY2(error.contains("the form is gpio:CHIP:L0,L1,L2,L3[,L6]"), qPrintable(error));
+        return;
+    }
+    QVERIFY2(choice, qPrintable(error));
+    QVERIFY(error.isEmpty());
+    QCOMPARE(choice->mode, PortMode::Gpio);
+    QCOMPARE(choice->gpio.chip, chip);
+    QCOMPARE(choice->gpio.text(), chip + ":" + lines);
+    QCOMPARE(choice->gpio.hasBit6Line(), lines.count(',') == 4);
+}
+
+void TestGpioPort::routeFromEnvironment_data()
+{
+    QTest::addColumn<QByteArray>("value");
+    QTest::addColumn<bool>("refused");
+    QTest::addColumn<QString>("told"); // empty: silent
+    QTest::newRow("well formed") << QByteArray("gpio:gpiochip0:17,18,27,22") << false << "";
+    QTest::newRow("line twice") << QByteArray("gpio:gpiochip0:17,17,27,22")
+                                << true << "quarnet: QUARNET_PORT=gpio:gpiochip0:17,17,27,22 is refused: line 17";
+    QTest::newRow("no chip") << QByteArray("gpio:17,18,27,22") << true << "no chip";
+    QTest::newRow("unknown word refused") << QByteArray("gpiochip0") << true << "no route is called \"gpiochip0\"";
+}
+
+void TestGpioPort::routeFromEnvironment()
+{
+    QFETCH(QByteArray, value);
+    QFETCH(bool, refused);
+    QFETCH(QString, told);
+    const QByteArray saved = qgetenv("QUARNET_PORT");
+    qputenv("QUARNET_PORT", value);
+    const PortAccessOptions options = PortAccess::optionsFromEnvironment(
+        [this](const QString &line) { m_told << line; });
+    qputenv("QUARNET_PORT", saved);
+
+    QCOMPARE(options.refused, refused);
+    QCOMPARE(m_told.size(), told.isEmpty() ? 0 : 1);
+    if (!told.isEmpty())
+        QVERIFY2(m_told.first().contains(told), qPrintable(m_told.first()));
+    if (!refused && told.isEmpty()) {
+        QCOMPARE(options.mode, PortMode::Gpio);
+        QCOMPARE(options.gpio.text(), QString("gpiochip0:17,18,27,22"));
+    }
+}
+
+void TestGpioPort::linesFollowEachByte_data()
+{
+    QTest::addColumn<QString>("lines");
+    QTest::addColumn<int>("byte");
+    QTest::addColumn<QString>("set"); // values of L0..L3[,L6]
+    const int bytes[] = {64, 65, 68, 66, 72, 69, 70, 74, 73};
+    const char *phases[] = {"0 0 0 0", "1 0 0 0", "0 0 1 0", "0 1 0 0", "0 0 0 1",
+                            "1 0 1 0", "0 1 1 0", "0 1 0 1", "1 0 0 1"};
+    for (int index = 0; index < 9; ++index) {
+        const QString phase = QString::fromLatin1(phases[index]);
+        QTest::addRow("four lines, %d", bytes[index]) << "17,18,27,22" << bytes[index] << phase;
+        QTest::addRow("five lines, %d", bytes[index]) << "17,18,27,22,23" << bytes[index] << phase + " 1";
+    }
+    // Bits 4, 5 and 7 have no line; bit 6 off reaches the fifth line too.
+    QTest::newRow("bits without a line") << "17,18,27,22,23" << 0xB5 << "1 0 1 0 0";
+}
+
+void TestGpioPort::linesFollowEachByte()
+{
+    QFETCH(QString, lines);
+    QFETCH(int, byte);
+    QFETCH(QString, set);
+    PortAccess access(gpioOptions("gpiochip0:" + lines));
+    access.Out32(0x378, static_cast<std::int16_t>(byte));
+    QCOMPARE(m_chip.log.last(), "set " + set);
+    QCOMPARE(m_chip.log.filter("set ").size(), 1);
+    QVERIFY(m_told.isEmpty());
+}
+
+// The lines stand in for the port at every base a parallel port can have;
+// an address that is no base stays virtual, as with the other routes.
+void TestGpioPort::requestedOnceForEveryParallelBase()
+{
+    QVERIFY(FakePortSystem::layOutTree(m_dir.path(), {"53264\t53256"}, {}));
+    PortAccess access(gpioOptions("/dev/gpiochip0:17,18,27,22,23"));
+    const int writes[][2] = {{0x378, 64}, {0x278, 65}, {0x3BC, 68}, {0xD010, 66}, {0x3, 72}, {0x378, 72}};
+    for (const auto &write : writes)
+        access.Out32(static_cast<std::int16_t>(write[0]), static_cast<std::int16_t>(write[1]));
+
+    QCOMPARE(m_chip.log, (QStringList{"open /dev/gpiochip0", "request 17,18,27,22,23 as quarnet",
+                                      "set 0 0 0 0 1", "set 1 0 0 0 1", "set 0 0 1 0 1",
+                                      "set 0 1 0 0 1", "set 0 0 0 1 1"}));
+    for (std::uint16_t base : {0x378, 0x278, 0x3BC, 0xD010})
+        QCOMPARE(access.routeOf(base), PortRoute::Gpio);
+    QVERIFY(access.routeReason(0x278).contains("GPIO lines /dev/gpiochip0:17,18,27,22,23"));
+    QCOMPARE(access.routeOf(0x3), PortRoute::Virtual);
+    QCOMPARE(access.virtualByte(0x3), std::optional<std::uint8_t>(72));
+    QCOMPARE(m_told.size(), 1);
+    QVERIFY2(m_told.first().contains("port 0x003 "), qPrintable(m_told.first()));
+}
+
+// Whatever the last byte, the lines end low, bit 6's too, before they are
+// handed back; nothing reaches them once the process is on its way out.
+void TestGpioPort::switchedOffThenReleased()
+{
+    auto access = std::make_unique<PortAccess>(gpioOptions("gpiochip0:17,18,27,22,23"));
+    access->Out32(0x378, 74);
+    m_chip.log.clear();
+
+    access->shutdown();
+    QCOMPARE(m_chip.log, QStringList{"set 0 0 0 0 0"});
+    access->shutdown();
+    access->Out32(0x378, 68);
+    access->Out32(0x278, 68);
+    access.reset();
+    QCOMPARE(m_chip.log, (QStringList{"set 0 0 0 0 0", "release"}));
+}
+
+void TestGpioPort::deviceRefusals_data()
+{
+    QTest::addColumn<QString>("lines");
+    QTest::addColumn<int>("openErrno");
+    QTest::addColumn<int>("requestErrno");
+    QTest::addColumn<QString>("holder"); // of line 27; "-": free
+    QTest::addColumn<QStringList>("calls");
+    QTest::addColumn<QStringList>("told");
+
+    const QStringList opened{"open gpiochip0", "release"};
+    QTest::newRow("no such chip")
+        << "gpiochip7:17,18,27,22" << 0 << 0 << "-" << QStringList{"open gpiochip7"}
+        << QStringList{"GPIO lines gpiochip7:17,18,27,22: no GPIO chip gpiochip7", "ls /dev/gpiochip*"};
+    QTest::newRow("permission denied")
+        << "gpiochip0:17,18,27,22" << EACCES << 0 << "-" << QStringList{"open gpiochip0"}
+        << QStringList{"permission denied", "group gpio", "udev"};
+    QTest::newRow("not a chip")
+        << "gpiochip0:17,18,27,22" << ENOTTY << 0 << "-" << QStringList{"open gpiochip0"}
+        << QStringList{"gpiochip0 is not a GPIO chip"};
+    QTest::newRow("offset the chip lacks")
+        << "gpiochip0:17,18,54,22" << 0 << 0 << "-" << opened
+        << QStringList{"gpiochip0 has no line 54 (its lines are 0 to 53)"};
+    QTest::newRow("line held by a named consumer")
+        << "gpiochip0:17,18,27,22" << 0 << 0 << "spi0 CS0" << opened
+        << QStringList{"line 27 of gpiochip0 is held by \"spi0 CS0\"", "not taken over"};
+    QTest::newRow("line held with no name")
+        << "gpiochip0:17,18,27,22" << 0 << 0 << "" << opened
+        << QStringList{"line 27 ", "gives no name"};
+    QTest::newRow("taken between look and request")
+        << "gpiochip0:17,18,27,22" << 0 << EBUSY << "-"
+        << QStringList{"open gpiochip0", "request 17,18,27,22 as quarnet", "release"}
+        << QStringList{"held by another program or driver"};
+    QTest::newRow("other errno")
+        << "gpiochip0:17,18,27,22" << EIO << 0 << "-" << QStringList{"open gpiochip0"}
+        << QStringList{"gpiochip0: " + QString::fromLocal8Bit(std::strerror(EIO))};
+}
+
+// Each refusal is one line, said once however many bases are written, and
+// every byte goes to the virtual port instead; nothing is set on the chip.
+void TestGpioPort::deviceRefusals()
+{
+    QFETCH(QString, lines);
+    QFETCH(int, openErrno);
+    QFETCH(int, requestErrno);
+    QFETCH(QString, holder);
+    QFETCH(QStringList, calls);
+    QFETCH(QStringList, told);
+    m_chip.openErrno = openErrno;
+    m_chip.requestErrno = requestErrno;
+    if (holder != "-")
+        m_chip.holders.insert(27, holder);
+
+    auto access = std::make_unique<PortAccess>(gpioOptions(lines));
+    access->Out32(0x378, 64);
+    access->Out32(0x278, 65);
+    access->Out32(0x378, 68);
+    access->shutdown();
+    access.reset();
+
+    QCOMPARE(m_chip.log, calls);
+    QCOMPARE(m_told.size(), 1);
+    QVERIFY2(m_told.first().startsWith("quarnet: GPIO lines ") && !m_told.first().contains('\n'),
+             qPrintable(m_told.first()));
+    QVERIFY2(m_told.first().endsWith("; using a virtual port instead"), qPrintable(m_told.first()));
+    for (const QString &word : told)
+        QVERIFY2(m_told.first().contains(word), qPrintable(m_told.first()));
+}
+
+void TestGpioPort::realChip()
+{
+    const QByteArray lines = qgetenv("QUARNET_HW_GPIO");
+    if (lines.isEmpty())
+        QSKIP("set QUARNET_HW_GPIO to CHIP:L0,L1,L2,L3[,L6] (e.g. gpiochip0:17,18,27,22) to step "
+              "those lines through 64, 65, 68, 66, 72, 64");
+    const std::optional<PortChoice> choice = parsePortChoice("gpio:" + lines);
+    QVERIFY(choice);
+    PortAccessOptions options;
+    options.mode = PortMode::Gpio;
+    options.gpio = choice->gpio;
+    options.report = [this](const QString &line) { m_told << line; };
+    PortAccess access(options);
+    for (std::int16_t value : {64, 65, 68, 66, 72, 64})
+        access.Out32(0x378, value);
+    QVERIFY2(m_told.isEmpty(), qPrintable(m_told.join('\n')));
+    QCOMPARE(access.routeOf(0x378), PortRoute::Gpio);
+}
+
+QTEST_GUILESS_MAIN(TestGpioPort)
+#include "tst_gpioport.moc"

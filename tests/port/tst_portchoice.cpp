@@ -1,0 +1,108 @@
+#include "PortMode.h"
+
+#include <QtTest>
+
+Q_DECLARE_METATYPE(PortMode)
+
+// The one parser behind --port and QUARNET_PORT.
+class TestPortChoice : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void accepted_data();
+    void accepted();
+    void refused_data();
+    void refused();
+    void formsListEveryRoute();
+};
+
+void TestPortChoice::accepted_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<PortMode>("mode");
+    QTest::addColumn<QByteArray>("argument");
+
+    QTest::newRow("empty is auto") << QByteArray("  ") << PortMode::Auto << QByteArray();
+    QTest::newRow("auto") << QByteArray("auto") << PortMode::Auto << QByteArray();
+    QTest::newRow("ppdev") << QByteArray("ppdev") << PortMode::Ppdev << QByteArray();
+    QTest::newRow("direct, any case") << QByteArray(" DIRECT ") << PortMode::Direct << QByteArray();
+    QTest::newRow("virtual") << QByteArray("virtual") << PortMode::Virtual << QByteArray();
+    QTest::newRow("ftdi, first found") << QByteArray("ftdi") << PortMode::Ftdi << QByteArray();
+    QTest::newRow("bus/device") << QByteArray("ftdi:d:001/004") << PortMode::Ftdi << QByteArray("d:001/004");
+    QTest::newRow("vendor:product hex") << QByteArray("FTDI:i:0x0403:0x6014") << PortMode::Ftdi
+                                        << QByteArray("i:0x0403:0x6014");
+    QTest::newRow("vendor:product decimal, index")
+        << QByteArray("ftdi:i:1027:24577:1") << PortMode::Ftdi << QByteArray("i:1027:24577:1");
+    QTest::newRow("serial keeps its case and colons")
+        << QByteArray("ftdi:s:0x0403:0x6001:Ab:12") << PortMode::Ftdi << QByteArray("s:0x0403:0x6001:Ab:12");
+    QTest::newRow("gpio lines, chip path keeps its case")
+        << QByteArray("Gpio:/dev/GpioChip0:17,18,27,22") << PortMode::Gpio << QByteArray("/dev/GpioChip0:17,18,27,22");
+}
+
+void TestPortChoice::accepted()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(PortMode, mode);
+    QFETCH(QByteArray, argument);
+    QString why;
+    const std::optional<PortChoice> choice = parsePortChoice(text, &why);
+    QVERIFY2(choice, qPrintable(why));
+    QCOMPARE(choice->mode, mode);
+    QCOMPARE(choice->argument, argument);
+    if (mode == PortMode::Gpio)
+        QCOMPARE(choice->gpio.text(), QString::fromLocal8Bit(argument));
+}
+
+void TestPortChoice::refused_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QString>("why"); // words the reason holds
+
+    QTest::newRow("unknown route") << QByteArray("inpout") << "\"inpout\"";
+    QTest::newRow("usb is no route") << QByteArray("usb:i:0x0403:0x6001") << "\"usb\"";
+    QTest::newRow("argument on a plain route") << QByteArray("ppdev:0") << "nothing after";
+    QTest::newRow("ftdi with empty device") << QByteArray("ftdi:") << "DEVICE";
+    QTest::newRow("device without its kind") << QByteArray("ftdi:0x0403:0x6001") << "DEVICE";
+    QTest::newRow("unknown device kind") << QByteArray("ftdi:x:1/2") << "\"x:1/2\"";
+    QTest::newRow("bus without device") << QByteArray("ftdi:d:001") << "DEVICE";
+    QTest::newRow("bus/device not decimal") << QByteArray("ftdi:d:0x1/2") << "DEVICE";
+    QTest::newRow("vendor only") << QByteArray("ftdi:i:0x0403") << "DEVICE";
+    QTest::newRow("product not a number") << QByteArray("ftdi:i:0x0403:ft232") << "DEVICE";
+    QTest::newRow("vendor beyond 16 bits") << QByteArray("ftdi:i:0x10403:0x6001") << "DEVICE";
+    QTest::newRow("trailing colon after index") << QByteArray("ftdi:i:0x0403:0x6001:1:") << "DEVICE";
+    QTest::newRow("serial missing") << QByteArray("ftdi:s:0x0403:0x6001") << "DEVICE";
+    QTest::newRow("serial empty") << QByteArray("ftdi:s:0x0403:0x6001:") << "DEVICE";
+    // The line set's own reasons come through, with its form.
+    QTest::newRow("gpio without lines") << QByteArray("gpio") << "no chip named; the form is gpio:CHIP:";
+    QTest::newRow("gpio line twice") << QByteArray("gpio:gpiochip0:4,5,4,6") << "line 4 named twice";
+}
+
+void TestPortChoice::refused()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(QString, why);
+    QString reason;
+    QVERIFY(!parsePortChoice(text, &reason));
+    QVERIFY2(reason.contains(why), qPrintable(reason));
+}
+
+void TestPortChoice::formsListEveryRoute()
+{
+    QCOMPARE(portChoiceForms(), QString("auto, ppdev, direct, virtual, ftdi[:DEVICE], gpio:CHIP:L0,L1,L2,L3[,L6]"));
+    const QStringList help = portChoiceHelp().split('\n');
+    QCOMPARE(help.size(), 6);
+    for (const char *name : {"auto", "ppdev", "direct", "virtual", "ftdi[:DEVICE]",
+                             "gpio:CHIP:L0,L1,L2,L3[,L6]"}) {
+        QVERIFY2(!help.filter(QRegularExpression(QStringLiteral("^  %1 +\\S")
+                                                     .arg(QRegularExpression::escape(name))))
+                      .isEmpty(),
+                 name);
+    }
+    // The forms a refusal shows are the ones the parser takes.
+    for (const char *text : {"auto", "ppdev", "direct", "virtual", "ftdi", "gpio:gpiochip0:17,18,27,22"})
+        QVERIFY2(parsePortChoice(text), text);
+}
+
+QTEST_GUILESS_MAIN(TestPortChoice)
+#include "tst_portchoice.moc"
