@@ -45,43 +45,43 @@ QString heldLine(unsigned offset, const QString &chip, const QString &holder)
 }
 
 // Everything the device can refuse, asked in the order a user would fix it.
-QString takeLines(const GpioLineSpec &spec, GpioLibrary &library)
+QString takeLines(const GpioLineSet &lineSet, GpioLibrary &library)
 {
-    if (const int error = library.openChip(spec.chip.toLocal8Bit()))
-        return adviceFor(error, spec.chip);
+    if (const int error = library.openChip(lineSet.chip.toLocal8Bit()))
+        return adviceFor(error, lineSet.chip);
     const unsigned available = library.lineCount();
-    for (unsigned offset : spec.lines()) {
+    for (unsigned offset : lineSet.lines()) {
         if (offset >= available) {
             return QStringLiteral("%1 has no line %2 (its lines are 0 to %3)")
-                .arg(spec.chip)
+                .arg(lineSet.chip)
                 .arg(offset)
                 .arg(int(available) - 1);
         }
     }
-    for (unsigned offset : spec.lines()) {
+    for (unsigned offset : lineSet.lines()) {
         if (const std::optional<QString> holder = library.holderOf(offset))
-            return heldLine(offset, spec.chip, *holder);
+            return heldLine(offset, lineSet.chip, *holder);
     }
-    if (const int error = library.requestOutputs(spec.lines(), Consumer))
-        return adviceFor(error, spec.chip);
+    if (const int error = library.requestOutputs(lineSet.lines(), Consumer))
+        return adviceFor(error, lineSet.chip);
     return {};
 }
 
 } // namespace
 
-GpioOpening GpioPort::open(const GpioLineSpec &spec, std::unique_ptr<GpioLibrary> library)
+GpioOpening GpioPort::open(const GpioLineSet &lineSet, std::unique_ptr<GpioLibrary> library)
 {
-    const QString problem = takeLines(spec, *library);
+    const QString problem = takeLines(lineSet, *library);
     if (!problem.isEmpty()) {
         library->release();
         return {nullptr, problem};
     }
-    return {std::unique_ptr<PortBackend>(new GpioPort(spec, std::move(library))), {}};
+    return {std::unique_ptr<PortBackend>(new GpioPort(lineSet, std::move(library))), {}};
 }
 
-GpioPort::GpioPort(const GpioLineSpec &spec, std::unique_ptr<GpioLibrary> library)
+GpioPort::GpioPort(const GpioLineSet &lineSet, std::unique_ptr<GpioLibrary> library)
     : m_library(std::move(library))
-    , m_count(spec.count)
+    , m_count(lineSet.count)
 {
 }
 
@@ -95,7 +95,7 @@ void GpioPort::write(std::uint16_t, std::uint8_t value)
 {
     if (m_switchedOff)
         return;
-    int values[GpioLineSpec::MaxLines];
+    int values[GpioLineSet::MaxLines];
     for (int line = 0; line < m_count; ++line)
         values[line] = (value >> DataBits[line]) & 1;
     m_library->setValues({values, std::size_t(m_count)});
@@ -112,6 +112,6 @@ void GpioPort::release() noexcept
     if (m_switchedOff)
         return;
     m_switchedOff = true;
-    const int off[GpioLineSpec::MaxLines] = {};
+    const int off[GpioLineSet::MaxLines] = {};
     m_library->setValues({off, std::size_t(m_count)});
 }

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "GpioLibrary.h"
-#include "GpioLineSpec.h"
+#include "GpioLineSet.h"
 #include "PortBackend.h"
 
 #include <QString>
@@ -21,7 +21,7 @@ class GpioPort final : public PortBackend
 public:
     // Never takes over a line someone else holds: a held line is reported
     // with its holder and nothing is requested.
-    static GpioOpening open(const GpioLineSpec &spec, std::unique_ptr<GpioLibrary> library);
+    static GpioOpening open(const GpioLineSet &lineSet, std::unique_ptr<GpioLibrary> library);
 
     ~GpioPort() override;
     void write(std::uint16_t port, std::uint8_t value) override;
@@ -29,9 +29,9 @@ public:
     void release() noexcept override;
 
 private:
-    GpioPort(const GpioLineSpec &spec, std::unique_ptr<GpioLibrary> library);
+    GpioPort(const GpioLineSet &lineSet, std::unique_ptr<GpioLibrary> library);
 
-    static constexpr int DataBits[GpioLineSpec::MaxLines] = {0, 1, 2, 3, 6};
+    static constexpr int DataBits[GpioLineSet::MaxLines] = {0, 1, 2, 3, 6};
 
     std::unique_ptr<GpioLibrary> m_library;
     int m_count;

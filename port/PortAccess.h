@@ -20,7 +20,7 @@ class VirtualPort;
 struct PortAccessOptions
 {
     PortMode mode = PortMode::Auto;
-    GpioLineSpec gpio; // the lines of mode `Gpio`
+    GpioLineSet gpio; // the lines of mode `Gpio`
     GpioLibraryFactory gpioLibrary = makeLibgpiod1;
     QString procRoot = QStringLiteral("/proc");
     QString devRoot = QStringLiteral("/dev");

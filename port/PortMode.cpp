@@ -1,7 +1,7 @@
 #include "PortMode.h"
 
 #include "FtdiPort.h"
-#include "GpioLineSpec.h"
+#include "GpioLineSet.h"
 
 #include <QStringList>
 #include <array>
@@ -24,12 +24,12 @@ bool acceptsFtdiDevice(QByteArrayView argument, PortChoice &, QString *)
 // The chip's path keeps its case; the line set says itself what is wrong.
 bool acceptsGpioLines(QByteArrayView argument, PortChoice &choice, QString *why)
 {
-    const GpioLineSpecParse parsed = parseGpioLineSpec(QString::fromLocal8Bit(argument));
-    if (!parsed.spec) {
+    const GpioLineSetParse parsed = parseGpioLineSet(QString::fromLocal8Bit(argument));
+    if (!parsed.lineSet) {
         say(why, parsed.error);
         return false;
     }
-    choice.gpio = *parsed.spec;
+    choice.gpio = *parsed.lineSet;
     return true;
 }
 
@@ -57,8 +57,8 @@ constexpr std::array<RouteForm, 6> RouteForms{{
     {PortMode::Ftdi, "ftdi", Argument::Optional, "DEVICE", acceptsFtdiDevice,
      "an FT232R/FT232H USB adapter in bit-bang mode, the first found or DEVICE in libftdi's "
      "forms d:BUS/DEV, i:VID:PID[:INDEX], s:VID:PID:SERIAL"},
-    {PortMode::Gpio, "gpio", Argument::Required, GpioLineSpec::Form, acceptsGpioLines,
-     GpioLineSpec::Help},
+    {PortMode::Gpio, "gpio", Argument::Required, GpioLineSet::Form, acceptsGpioLines,
+     GpioLineSet::Help},
 }};
 
 QString formOf(const RouteForm &route)

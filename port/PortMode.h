@@ -1,6 +1,6 @@
 #pragma once
 
-#include "GpioLineSpec.h"
+#include "GpioLineSet.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -21,7 +21,7 @@ struct PortChoice
 {
     PortMode mode = PortMode::Auto;
     QByteArray argument;
-    GpioLineSpec gpio; // the lines the argument names, for `Gpio`
+    GpioLineSet gpio; // the lines the argument names, for `Gpio`
 };
 
 // Parses the value of --port or QUARNET_PORT. Empty means `Auto`. A value

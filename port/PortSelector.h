@@ -2,7 +2,7 @@
 
 #include "FtdiPort.h"
 #include "GpioLibrary.h"
-#include "GpioLineSpec.h"
+#include "GpioLineSet.h"
 #include "PortKernelList.h"
 #include "PortMode.h"
 #include "PortSelection.h"
@@ -19,7 +19,7 @@ struct SharedDevices
 {
     QByteArray ftdiDevice; // libftdi's device string; empty: the first found
     FtdiPort::LibraryFactory ftdiLibrary = FtdiLibrary::real;
-    GpioLineSpec gpio;
+    GpioLineSet gpio;
     GpioLibraryFactory gpioLibrary = makeLibgpiod1;
 };
 

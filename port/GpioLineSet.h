@@ -8,7 +8,7 @@
 
 // The GPIO lines that stand in for the parallel port's data bits: four line
 // offsets for bits 0-3 and, optionally, a fifth for bit 6, all on one chip.
-struct GpioLineSpec
+struct GpioLineSet
 {
     static constexpr int PhaseLines = 4;
     static constexpr int MaxLines = 5;
@@ -28,16 +28,16 @@ struct GpioLineSpec
     // "gpiochip0:17,18,27,22", the way the user wrote it.
     QString text() const;
 
-    friend bool operator==(const GpioLineSpec &, const GpioLineSpec &) = default;
+    friend bool operator==(const GpioLineSet &, const GpioLineSet &) = default;
 };
 
-struct GpioLineSpecParse
+struct GpioLineSetParse
 {
-    std::optional<GpioLineSpec> spec;
+    std::optional<GpioLineSet> lineSet;
     QString error; // why the text is no line set, and the accepted form
 };
 
 // Parses "CHIP:L0,L1,L2,L3[,L6]", the part after "gpio:". Only what the text
 // itself shows is checked here; whether the chip and lines exist is for the
 // device to say.
-GpioLineSpecParse parseGpioLineSpec(QStringView text);
+GpioLineSetParse parseGpioLineSet(QStringView text);

@@ -1,4 +1,4 @@
-#include "GpioLineSpec.h"
+#include "GpioLineSet.h"
 
 #include <QStringList>
 #include <algorithm>
@@ -10,11 +10,11 @@ namespace {
 constexpr qsizetype MaxOffsetDigits = 6;
 
 // The caller names the text it parsed; this says only what is wrong with it.
-GpioLineSpecParse refuse(const QString &why)
+GpioLineSetParse refuse(const QString &why)
 {
     return {std::nullopt,
             QStringLiteral("%1; the form is gpio:%2 (for example gpio:gpiochip0:17,18,27,22)")
-                .arg(why, QLatin1String(GpioLineSpec::Form))};
+                .arg(why, QLatin1String(GpioLineSet::Form))};
 }
 
 std::optional<unsigned> parseOffset(QStringView item)
@@ -29,7 +29,7 @@ std::optional<unsigned> parseOffset(QStringView item)
 
 } // namespace
 
-QString GpioLineSpec::text() const
+QString GpioLineSet::text() const
 {
     QStringList numbers;
     for (unsigned offset : lines())
@@ -37,7 +37,7 @@ QString GpioLineSpec::text() const
     return chip + QLatin1Char(':') + numbers.join(QLatin1Char(','));
 }
 
-GpioLineSpecParse parseGpioLineSpec(QStringView text)
+GpioLineSetParse parseGpioLineSet(QStringView text)
 {
     if (text.trimmed().isEmpty())
         return refuse(QStringLiteral("no chip named"));
@@ -53,21 +53,21 @@ GpioLineSpecParse parseGpioLineSpec(QStringView text)
         return refuse(QStringLiteral("one chip, then one list of lines"));
 
     const QList<QStringView> items = text.mid(colon + 1).split(QLatin1Char(','));
-    if (items.size() < GpioLineSpec::PhaseLines || items.size() > GpioLineSpec::MaxLines) {
+    if (items.size() < GpioLineSet::PhaseLines || items.size() > GpioLineSet::MaxLines) {
         return refuse(QStringLiteral("%1 lines named; four are needed for bits 0-3, "
                                      "and a fifth may carry bit 6")
                           .arg(items.size()));
     }
-    GpioLineSpec spec;
-    spec.chip = chip.toString();
+    GpioLineSet lineSet;
+    lineSet.chip = chip.toString();
     for (QStringView item : items) {
         const std::optional<unsigned> offset = parseOffset(item);
         if (!offset)
             return refuse(QStringLiteral("\"%1\" is not a line number").arg(item));
-        if (std::find(spec.offsets.begin(), spec.offsets.begin() + spec.count, *offset)
-            != spec.offsets.begin() + spec.count)
+        if (std::find(lineSet.offsets.begin(), lineSet.offsets.begin() + lineSet.count, *offset)
+            != lineSet.offsets.begin() + lineSet.count)
             return refuse(QStringLiteral("line %1 named twice").arg(*offset));
-        spec.offsets[spec.count++] = *offset;
+        lineSet.offsets[lineSet.count++] = *offset;
     }
-    return {spec, {}};
+    return {lineSet, {}};
 }
