@@ -2,6 +2,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <cstdio>
 
 namespace {
@@ -45,8 +46,12 @@ CommandLine parseCommandLine(const QStringList &arguments, QByteArrayView enviro
         refused.unknownOptions = !parser.unknownOptionNames().isEmpty();
         return refused;
     }
-    if (parser.isSet(help))
-        return {CommandLine::Action::Help, parser.helpText(), {}, {}};
+    if (parser.isSet(help)) {
+        // With no application object yet, Qt cannot name the program itself.
+        QString text = parser.helpText();
+        text.replace(QLatin1String("<executable_name>"), QFileInfo(arguments.first()).fileName());
+        return {CommandLine::Action::Help, text, {}, {}};
+    }
     if (parser.isSet(version)) {
         return {CommandLine::Action::Version,
                 QCoreApplication::applicationName() + QLatin1Char(' ')
