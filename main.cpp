@@ -2,10 +2,10 @@
 #include "CommandLine.h"
 #include "DriveState.h"
 #include "Form1.h"
-#include "MonotonicClock.h"
-#include "SteadyClock.h"
 #include "frmSplash.h"
+#include "IMonotonicClock.h"
 #include "SignalBridge.h"
+#include "SteadyClock.h"
 
 #include <QApplication>
 #include <csignal>

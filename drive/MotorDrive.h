@@ -1,12 +1,13 @@
 #pragma once
 
-#include "DriveHost.h"
 #include "DriveState.h"
 #include "EnergizedPorts.h"
 #include "IEventPump.h"
+#include "IMonotonicClock.h"
 #include "IPort.h"
 #include "IProcessControl.h"
-#include "MonotonicClock.h"
+#include "IRunButtons.h"
+#include "ISpeedDisplay.h"
 #include "SpinLoop.h"
 
 // The motor drive's operations, as the main window's handlers call them.

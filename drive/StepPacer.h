@@ -1,6 +1,6 @@
 #pragma once
 
-#include "MonotonicClock.h"
+#include "IMonotonicClock.h"
 
 #include <cstdint>
 

@@ -1,10 +1,11 @@
 #pragma once
 
-#include "DriveHost.h"
 #include "DriveState.h"
 #include "FormControls.h"
 #include "FormWindow.h"
+#include "IRunButtons.h"
 #include "IShell.h"
+#include "ISpeedDisplay.h"
 #include "MotorDrive.h"
 
 #include <QPointer>

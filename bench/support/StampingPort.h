@@ -1,7 +1,7 @@
 #pragma once
 
-#include "DriveHost.h"
 #include "IPort.h"
+#include "IRunButtons.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,10 +1,10 @@
 #include "Adapters.h"
 #include "DriveState.h"
 #include "Form1.h"
+#include "IMonotonicClock.h"
 #include "PortTraceReader.h"
-#include "MonotonicClock.h"
-#include "SteadyClock.h"
 #include "SignalBridge.h"
+#include "SteadyClock.h"
 
 #include <QFile>
 #include <QScopeGuard>

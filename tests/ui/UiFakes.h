@@ -1,8 +1,8 @@
 #pragma once
 
+#include "IMonotonicClock.h"
 #include "IProcessControl.h"
 #include "IShell.h"
-#include "MonotonicClock.h"
 #include "RecordingPort.h"
 #include "ScriptedPump.h"
 
