@@ -91,7 +91,7 @@ WriteCosts measureWriteCosts(StepBench &bench)
     Adapters::Port virtualPort(virtualAccess);
     DriveState state;
     ModeFlags modes;
-    const auto drive = bench.driveOn(state, modes, virtualPort, SpinLoop);
+    const auto drive = bench.driveOn(state, modes, virtualPort, spinLoopWait());
     drive->InitDrive(QStringLiteral("&H378"));
     // Armed for no steps: the stamping port's cost here is its idle store,
     // its stamped cost is the clock read on top of that.

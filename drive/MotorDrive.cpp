@@ -42,7 +42,7 @@ void switchPhaseLinesOff(DriveState &state)
 
 MotorDrive::MotorDrive(DriveState &state, ModeFlags &modes, IPort &port, IEventPump &pump,
                        IRunButtons &buttons, ISpeedDisplay &display, IProcessControl &process,
-                       IMonotonicClock &clock, void (*wait)(double))
+                       IMonotonicClock &clock, IBusyWait &wait)
     : m_state(state), m_modes(modes), m_port(port), m_pump(pump), m_buttons(buttons),
       m_display(display), m_process(process), m_clock(clock), m_wait(wait)
 {

@@ -14,14 +14,13 @@
 // Everything it touches outside DriveState arrives through interfaces, so the
 // run loop can be stepped, stopped, closed and timed from tests. Steps are
 // paced against the clock; the busy wait between clock reads is SpinLoop
-// unless a test hands in one that spends virtual time instead; a plain
-// function pointer, so production pays one call.
+// unless a test hands in one that spends virtual time instead.
 class MotorDrive
 {
 public:
     MotorDrive(DriveState &state, ModeFlags &modes, IPort &port, IEventPump &pump,
                IRunButtons &buttons, ISpeedDisplay &display, IProcessControl &process,
-               IMonotonicClock &clock, void (*wait)(double) = SpinLoop);
+               IMonotonicClock &clock, IBusyWait &wait = spinLoopWait());
 
     DriveState &state() { return m_state; }
     ModeFlags &modes() { return m_modes; }
@@ -50,7 +49,7 @@ private:
     ISpeedDisplay &m_display;
     IProcessControl &m_process;
     IMonotonicClock &m_clock;
-    void (*m_wait)(double);
+    IBusyWait &m_wait;
     EnergizedPorts m_energized;
 
     void setPhaseLines(int phase);

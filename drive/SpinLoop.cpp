@@ -2,6 +2,22 @@
 
 #include <cstdint>
 
+namespace {
+
+class SpinLoopWait final : public IBusyWait
+{
+public:
+    void spin(double loops) override { SpinLoop(loops); }
+};
+
+} // namespace
+
+IBusyWait &spinLoopWait()
+{
+    static SpinLoopWait wait;
+    return wait;
+}
+
 // The wait between steps and the start-up measurement both run this routine,
 // so the measured rate holds for the wait only while every iteration costs
 // the same and really runs. The empty asm tells the compiler the counter may

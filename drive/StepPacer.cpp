@@ -36,8 +36,8 @@ double seed(double loopsPerSec)
 
 } // namespace
 
-StepPacer::StepPacer(IMonotonicClock &clock, Spin spin, double loopsPerSec)
-    : m_clock(clock), m_spin(spin), m_loopsPerNs(seed(loopsPerSec))
+StepPacer::StepPacer(IMonotonicClock &clock, IBusyWait &wait, double loopsPerSec)
+    : m_clock(clock), m_wait(wait), m_loopsPerNs(seed(loopsPerSec))
 {
     m_stepAtNs = m_clock.nanoseconds();
     m_dueNs = static_cast<double>(m_stepAtNs);
@@ -88,7 +88,7 @@ std::int64_t StepPacer::spinUntilDue(std::int64_t now)
     while (static_cast<double>(now) < m_dueNs) {
         const double leftNs = m_dueNs - static_cast<double>(now);
         const double loops = std::floor(std::max(1.0, std::min(leftNs / 2, kMaxChunkNs) * m_loopsPerNs));
-        m_spin(loops);
+        m_wait.spin(loops);
         spun += loops;
         const std::int64_t after = m_clock.nanoseconds();
         if (after > now) {

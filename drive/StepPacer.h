@@ -1,5 +1,6 @@
 #pragma once
 
+#include "IBusyWait.h"
 #include "IMonotonicClock.h"
 
 #include <cstdint>
@@ -26,15 +27,13 @@
 class StepPacer
 {
 public:
-    using Spin = void (*)(double);
-
     static constexpr double CatchUpShare = 0.25;
     static constexpr double FloorShare = 1.0 - CatchUpShare;
 
     // The first step falls due one period after this. `loopsPerSec` seeds
     // the speed estimate; one that is no number, not positive or far outside
     // what a counted loop can run is replaced by a safe bound.
-    StepPacer(IMonotonicClock &clock, Spin spin, double loopsPerSec);
+    StepPacer(IMonotonicClock &clock, IBusyWait &wait, double loopsPerSec);
 
     // Returns when the next step at `stepSec` steps per second is due.
     void waitForStep(int stepSec);
@@ -52,7 +51,7 @@ private:
     std::int64_t spinUntilDue(std::int64_t now);
 
     IMonotonicClock &m_clock;
-    Spin m_spin;
+    IBusyWait &m_wait;
     double m_loopsPerNs;
     double m_dueNs;          // a double: a rounded period would drift by up to 0.5 ns a step
     std::int64_t m_stepAtNs; // the reading just after the last step's write

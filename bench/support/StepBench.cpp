@@ -100,7 +100,7 @@ std::vector<double> StepBench::runUnpaced(std::size_t steps)
 }
 
 std::unique_ptr<MotorDrive> StepBench::driveOn(DriveState &state, ModeFlags &modes, IPort &port,
-                                               void (*wait)(double))
+                                               IBusyWait &wait)
 {
     return std::make_unique<MotorDrive>(state, modes, port, m_pump, *m_form, *m_form, *m_process, m_clock, wait);
 }

@@ -52,7 +52,7 @@ public:
     // A drive of the bench's window on another state or port, or with
     // another wait; the bench must outlive it.
     std::unique_ptr<MotorDrive> driveOn(DriveState &state, ModeFlags &modes, IPort &port,
-                                        void (*wait)(double));
+                                        IBusyWait &wait);
 
     DriveState &state() { return m_state; }
     StampingPump &pump() { return m_pump; }

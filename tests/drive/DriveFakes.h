@@ -47,7 +47,7 @@ struct MachineHung
 {
 };
 
-class VirtualMachine : public IMonotonicClock
+class VirtualMachine : public IMonotonicClock, public IBusyWait
 {
 public:
     static constexpr double StartNs = 1e12;
@@ -59,7 +59,7 @@ public:
         nowNs += readCostNs;
         return frozen ? frozenAtNs : static_cast<std::int64_t>(nowNs + shownOffsetNs);
     }
-    void spin(double n)
+    void spin(double n) override
     {
         if (n >= 1.0)
             nowNs += std::floor(n) / loopsPerNs;
@@ -82,9 +82,6 @@ private:
     static constexpr long long kReadLimit = 50'000'000;
 };
 
-// The run loop's wait slot is a plain function pointer.
-inline VirtualMachine *g_machine = nullptr;
-inline void spinOnMachine(double n) { g_machine->spin(n); }
 
 // Stamps every write with the machine's time.
 class TimedPort : public RecordingPort
@@ -115,11 +112,10 @@ struct DriveRig
     FakeButtons buttons;
     FakeDisplay display;
     ThrowingProcess process;
-    MotorDrive drive{state, modes, port, pump, buttons, display, process, machine, spinOnMachine};
+    MotorDrive drive{state, modes, port, pump, buttons, display, process, machine, machine};
 
     explicit DriveRig(bool loaded = true)
     {
-        g_machine = &machine;
         if (!loaded)
             return;
         drive.InitDrive(QStringLiteral("&H378"));
