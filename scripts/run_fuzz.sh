@@ -9,11 +9,11 @@ if [ ! -f "$build/build.ninja" ]; then
     cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
         -DCMAKE_CXX_COMPILER=clang++ -DQUARNET_FUZZ=ON >/dev/null
 fi
-cmake --build "$build" --parallel "$(nproc)" --target fuzz_address fuzz_propertybag fuzz_readproperties
+cmake --build "$build" --parallel "$(nproc)" --target fuzz_address fuzz_propertybag fuzz_readproperties fuzz_portchoice
 
 export QT_QPA_PLATFORM=offscreen
 status=0
-for target in fuzz_address fuzz_propertybag fuzz_readproperties; do
+for target in fuzz_address fuzz_propertybag fuzz_readproperties fuzz_portchoice; do
     work=$(mktemp -d)
     mkdir -p "$work/corpus"
     regressions=fuzz/regressions/$target
