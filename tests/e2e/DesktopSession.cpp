@@ -1,5 +1,7 @@
 #include "DesktopSession.h"
 
+#include <QStandardPaths>
+
 namespace {
 
 // Anchored: xdotool takes the name as a regular expression.
@@ -119,4 +121,13 @@ QString DesktopSession::closeFrame(const QString &helper)
 void DesktopSession::endDisplay()
 {
     m_display.terminate();
+}
+
+QString DesktopSession::missingTools()
+{
+    for (const char *tool : {"Xvfb", "xdotool"}) {
+        if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty())
+            return QStringLiteral("%1 is missing: run ./test, which installs it").arg(QString::fromLatin1(tool));
+    }
+    return {};
 }

@@ -19,6 +19,9 @@ public:
     DesktopSession &operator=(const DesktopSession &) = delete;
     ~DesktopSession();
 
+    // Empty when Xvfb and xdotool are installed, otherwise what to do.
+    static QString missingTools();
+
     // Each returns an empty string on success, otherwise what went wrong.
     QString startDisplay();
     // `extra` is added to the environment the tool starts with.

@@ -178,10 +178,8 @@ QString tst_DesktopExit::verify(DesktopSession &session, const Row &row, const Q
 // run one at a time, each ended before the next starts.
 void tst_DesktopExit::everyEndingSwitchesOff()
 {
-    for (const char *tool : {"Xvfb", "xdotool"})
-        QVERIFY2(!QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty(),
-                 qPrintable(QStringLiteral("%1 is missing: run ./test, which installs it")
-                                .arg(QString::fromLatin1(tool))));
+    const QString missing = DesktopSession::missingTools();
+    QVERIFY2(missing.isEmpty(), qPrintable(missing));
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     std::unique_ptr<DesktopSession> sessions[RowCount];
