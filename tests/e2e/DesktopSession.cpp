@@ -1,5 +1,7 @@
 #include "DesktopSession.h"
 
+#include "ChildProcess.h"
+
 #include <QStandardPaths>
 
 namespace {
@@ -47,7 +49,7 @@ QString DesktopSession::startDisplay()
 
 QProcessEnvironment DesktopSession::environment() const
 {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    QProcessEnvironment env = ChildProcess::environment();
     env.insert(QStringLiteral("DISPLAY"), m_name);
     env.remove(QStringLiteral("WAYLAND_DISPLAY"));
     env.remove(QStringLiteral("XAUTHORITY"));

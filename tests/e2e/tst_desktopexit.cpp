@@ -1,3 +1,4 @@
+#include "ChildProcess.h"
 #include "DesktopSession.h"
 #include "PortTraceReader.h"
 
@@ -134,8 +135,8 @@ QString tst_DesktopExit::drive(DesktopSession &session, const Row &row, const QS
     case Ending::FrameClose:
         return session.closeFrame(QStringLiteral(QUARNET_XDELETEWINDOW));
     case Ending::Signal:
-        if (::kill(pid_t(session.tool().processId()), row.signo) != 0)
-            return QStringLiteral("kill failed");
+        if (!ChildProcess::signal(session.tool(), row.signo))
+            return QStringLiteral("the signal could not be sent: ") + ChildProcess::failure(session.tool());
         return {};
     case Ending::DisplayGone:
         session.endDisplay();

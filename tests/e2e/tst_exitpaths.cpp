@@ -1,3 +1,4 @@
+#include "ChildProcess.h"
 #include "PortTraceReader.h"
 
 #include <QFile>
@@ -33,7 +34,7 @@ private slots:
     void signalBeforeTheHandOverWritesNothing();
 
 private:
-    void start(QProcess &process, const QString &tracePath);
+    [[nodiscard]] bool start(QProcess &process, const QString &tracePath);
     static QList<Write> trace(const QString &path);
 
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -45,16 +46,20 @@ void tst_ExitPaths::init()
     QVERIFY(m_dir->isValid());
 }
 
-void tst_ExitPaths::start(QProcess &process, const QString &tracePath)
+// False, with the test failed and told why, when the child did not start.
+bool tst_ExitPaths::start(QProcess &process, const QString &tracePath)
 {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    QProcessEnvironment env = ChildProcess::environment();
     env.insert("QT_QPA_PLATFORM", "offscreen");
     env.insert("QUARNET_PORT", "virtual");
     env.insert("QUARNET_PORT_TRACE", tracePath);
     process.setProcessEnvironment(env);
     process.setProcessChannelMode(QProcess::ForwardedChannels);
     process.start(QUARNET_EXECUTABLE, {});
-    QVERIFY2(process.waitForStarted(), qPrintable(process.errorString()));
+    if (process.waitForStarted())
+        return true;
+    QTest::qFail(qPrintable("quarnet did not start: " + ChildProcess::failure(process)), __FILE__, __LINE__);
+    return false;
 }
 
 QList<Write> tst_ExitPaths::trace(const QString &path)
@@ -86,11 +91,13 @@ void tst_ExitPaths::signalAfterTheHandOverSwitchesOff()
     QString traces[Count];
     for (std::size_t i = 0; i < Count; ++i) {
         traces[i] = m_dir->filePath(QString::fromLatin1(Endings[i].name));
-        start(processes[i], traces[i]);
+        if (!start(processes[i], traces[i]))
+            return;
     }
     for (std::size_t i = 0; i < Count; ++i) {
         QTRY_VERIFY_WITH_TIMEOUT(!trace(traces[i]).isEmpty(), HandOverTimeoutMs);
-        QCOMPARE(::kill(pid_t(processes[i].processId()), Endings[i].signo), 0);
+        QVERIFY2(ChildProcess::signal(processes[i], Endings[i].signo),
+                 qPrintable(QString::fromLatin1(Endings[i].name) + ": " + ChildProcess::failure(processes[i])));
     }
     for (std::size_t i = 0; i < Count; ++i) {
         const QByteArray which = Endings[i].name;
@@ -130,11 +137,12 @@ void tst_ExitPaths::signalBeforeTheHandOverWritesNothing()
     QFETCH(int, delayMs);
     const QString tracePath = m_dir->filePath("trace");
     QProcess process;
-    start(process, tracePath);
+    if (!start(process, tracePath))
+        return;
     QTest::qWait(delayMs);
     QVERIFY(trace(tracePath).isEmpty());
 
-    QCOMPARE(::kill(pid_t(process.processId()), SIGTERM), 0);
+    QVERIFY2(ChildProcess::signal(process, SIGTERM), qPrintable(ChildProcess::failure(process)));
     QVERIFY(process.waitForFinished(10000));
     QCOMPARE(process.exitStatus(), QProcess::NormalExit);
     QCOMPARE(process.exitCode(), 0);

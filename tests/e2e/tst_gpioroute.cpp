@@ -1,3 +1,5 @@
+#include "ChildProcess.h"
+
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
@@ -21,20 +23,24 @@ private slots:
     void missingChipToldOnceThenVirtual();
 
 private:
-    void start(QProcess &process, const QByteArray &route, const QString &tracePath);
+    [[nodiscard]] bool start(QProcess &process, const QByteArray &route, const QString &tracePath);
 
     QTemporaryDir m_dir;
 };
 
-void tst_GpioRoute::start(QProcess &process, const QByteArray &route, const QString &tracePath)
+// False, with the test failed and told why, when the child did not start.
+bool tst_GpioRoute::start(QProcess &process, const QByteArray &route, const QString &tracePath)
 {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    QProcessEnvironment env = ChildProcess::environment();
     env.insert("QT_QPA_PLATFORM", "offscreen");
     env.insert("QUARNET_PORT", QString::fromLocal8Bit(route));
     env.insert("QUARNET_PORT_TRACE", tracePath);
     process.setProcessEnvironment(env);
     process.start(QUARNET_EXECUTABLE, {});
-    QVERIFY2(process.waitForStarted(), qPrintable(process.errorString()));
+    if (process.waitForStarted())
+        return true;
+    QTest::qFail(qPrintable("quarnet did not start: " + ChildProcess::failure(process)), __FILE__, __LINE__);
+    return false;
 }
 
 void tst_GpioRoute::malformedFormRefusedBeforeAnyWindow_data()
@@ -57,7 +63,8 @@ void tst_GpioRoute::malformedFormRefusedBeforeAnyWindow()
     QFETCH(QString, why);
     const QString tracePath = m_dir.filePath("malformed");
     QProcess process;
-    start(process, route, tracePath);
+    if (!start(process, route, tracePath))
+        return;
     QVERIFY(process.waitForFinished(1500));
     QCOMPARE(process.exitStatus(), QProcess::NormalExit);
     QCOMPARE(process.exitCode(), 2);
@@ -82,10 +89,11 @@ void tst_GpioRoute::missingChipToldOnceThenVirtual()
         QSKIP("this machine has a /dev/gpiochip9, the chip this test expects to be missing");
     const QString tracePath = m_dir.filePath("missing");
     QProcess process;
-    start(process, "gpio:gpiochip9:17,18,27,22", tracePath);
+    if (!start(process, "gpio:gpiochip9:17,18,27,22", tracePath))
+        return;
     QTRY_VERIFY_WITH_TIMEOUT(QFile(tracePath).size() > 0, HandOverTimeoutMs);
     QCOMPARE(process.state(), QProcess::Running);
-    QCOMPARE(::kill(pid_t(process.processId()), SIGTERM), 0);
+    QVERIFY2(ChildProcess::signal(process, SIGTERM), qPrintable(ChildProcess::failure(process)));
     QVERIFY(process.waitForFinished(10000));
     QCOMPARE(process.exitCode(), 0);
 

@@ -1,3 +1,4 @@
+#include "ChildProcess.h"
 #include "FormBuilder.h"
 #include "FormWindow.h"
 
@@ -84,7 +85,7 @@ void TestFormBuilder::brokenLayoutStopsLoudly()
 {
     QFETCH(QString, message);
     QProcess child;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    QProcessEnvironment env = ChildProcess::environment();
     env.insert(QStringLiteral("FORMBUILDER_CHILD"), QString::fromLatin1(QTest::currentDataTag()));
     child.setProcessEnvironment(env);
     child.start(QCoreApplication::applicationFilePath(), {});

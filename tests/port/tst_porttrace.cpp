@@ -1,3 +1,4 @@
+#include "ChildProcess.h"
 #include "PortAccess.h"
 #include "PortTraceReader.h"
 
@@ -204,7 +205,7 @@ void TestPortTrace::completeAfterProcessEnds()
     QFETCH(int, count);
     const QString path = m_dir.filePath("child-" + ending);
     QProcess child;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    QProcessEnvironment environment = ChildProcess::environment();
     environment.insert("QUARNET_PORT", "virtual");
     environment.insert("QUARNET_PORT_TRACE", path);
     child.setProcessEnvironment(environment);
@@ -261,7 +262,7 @@ void TestPortTrace::strayAddressesToldOnceOnStderr()
     QFETCH(QString, mode);
     QFETCH(QStringList, told);
     QProcess child;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    QProcessEnvironment environment = ChildProcess::environment();
     environment.insert("QUARNET_PORT", mode);
     environment.remove("QUARNET_PORT_TRACE");
     child.setProcessEnvironment(environment);
