@@ -1,15 +1,17 @@
 #!/usr/bin/env bash
-# Installs the built .deb into a fresh, minimal Debian 12 tree and starts it
-# there: proof that the package names every run-time dependency. Needs root
-# and the Debian mirror; takes several minutes, so ./test does not run it.
+# Installs the built .deb into a fresh, minimal tree of the Debian release
+# that built it (12 or 13) and starts it there: proof that the package names
+# every run-time dependency. Needs root and the Debian mirror; takes several
+# minutes, so ./test does not run it.
 #   scripts/check_clean_install.sh [build dir] [scratch dir]
 set -euo pipefail
 build=${1:-build}
-root=${2:-/tmp/quarnet-clean-bookworm}
-deb=$(ls "$build"/quarnet_*_amd64.deb)
+codename=$(. /etc/os-release && echo "$VERSION_CODENAME")
+root=${2:-/tmp/quarnet-clean-$codename}
+deb=$(ls "$build"/quarnet_*_"$(dpkg --print-architecture)".deb)
 command -v debootstrap >/dev/null || apt-get install -y -qq debootstrap
 if [ ! -x "$root/bin/bash" ]; then
-    debootstrap --variant=minbase bookworm "$root" http://deb.debian.org/debian
+    debootstrap --variant=minbase "$codename" "$root"
 fi
 cp /etc/resolv.conf "$root/etc/"
 cp "$deb" "$root/tmp/quarnet.deb"
@@ -26,4 +28,4 @@ chroot "$root" /bin/bash -c '
     last=$(tail -n1 /tmp/quarnet.trace | cut -d" " -f2-)
     [ "$first" = "0x378 64" ] && [ "$last" = "0x378 64" ]
 '
-echo "clean install: quarnet installed and ran on a fresh Debian 12"
+echo "clean install: quarnet installed and ran on a fresh Debian $codename tree"

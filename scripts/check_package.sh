@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # Builds the .deb from a configured build tree and checks what it holds:
-# every file a desktop install needs, in its standard place, the libraries
-# the shared-library scan must find (Qt, libftdi1, libgpiod) and the run-time
-# dependencies that it cannot see.
+# every file a desktop install needs, in its standard place, a dependency on
+# the package of every library the executable links (whatever this system
+# calls them: libgpiod2 on Debian 12, libgpiod3 on 13), and the run-time
+# dependencies that the shared-library scan cannot see.
 set -euo pipefail
 build=${1:-build}
+arch=$(dpkg --print-architecture)
 (cd "$build" && cpack -G DEB >/dev/null)
-deb=$(ls "$build"/quarnet_*_amd64.deb)
+deb=$(ls "$build"/quarnet_*_"$arch".deb)
 listing=$(dpkg-deb -c "$deb" | awk '{print $6}')
 status=0
 for path in \
@@ -22,9 +24,41 @@ for path in \
         status=1
     fi
 done
+if [ "$(dpkg-deb -f "$deb" Architecture)" != "$arch" ]; then
+    echo "package check: $deb is for $(dpkg-deb -f "$deb" Architecture), not $arch" >&2
+    status=1
+fi
+
+# The package that owns a library file; dpkg knows some by their /usr path
+# and some by the /lib one, whichever the package shipped.
+owner_of() {
+    local path=$1 candidate owner
+    for candidate in "$path" "/usr${path#/usr}" "${path#/usr}" "$(readlink -f "$path")"; do
+        owner=$(dpkg-query -S "$candidate" 2>/dev/null | head -n1 | cut -d: -f1)
+        [ -n "$owner" ] && { echo "$owner"; return 0; }
+    done
+    return 1
+}
+
 depends=$(dpkg-deb -f "$deb" Depends)
-for dep in libqt6widgets6 libqt6gui6 libqt6core6 libftdi1-2 libgpiod2 qt6-qpa-plugins fonts-liberation2; do
-    if ! grep -q "$dep" <<<"$depends"; then
+# Names alone: "libgpiod3 (>= 2.1)" and "libgpiod3" are both the package.
+depends_names=" $(sed -E 's/\([^)]*\)//g; s/[|,]/ /g' <<<"$depends" | tr -s ' ') "
+# The libraries the executable names itself (not what they pull in), each
+# with the file the loader resolves it to.
+resolved=$(ldd "$build/quarnet" | awk '$2 == "=>" && $3 ~ /^\// {print $1 " " $3}')
+needed=$(objdump -p "$build/quarnet" | awk '$1 == "NEEDED" {print $2}' |
+    while read -r soname; do grep -m1 "^$soname " <<<"$resolved" || echo "$soname unresolved"; done)
+[ -n "$needed" ] || { echo "package check: ldd found no libraries in $build/quarnet" >&2; status=1; }
+while read -r soname path; do
+    [ -n "$soname" ] || continue
+    package=$(owner_of "$path") || { echo "package check: no package owns $path ($soname)" >&2; status=1; continue; }
+    if [[ $depends_names != *" $package "* ]]; then
+        echo "package check: quarnet links $soname from $package, which Depends lacks ($depends)" >&2
+        status=1
+    fi
+done <<<"$needed"
+for dep in qt6-qpa-plugins fonts-liberation2; do
+    if [[ $depends_names != *" $dep "* ]]; then
         echo "package check: Depends lacks $dep ($depends)" >&2
         status=1
     fi

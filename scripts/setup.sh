@@ -1,35 +1,67 @@
 #!/usr/bin/env bash
-# Shared by ./run and ./test: make sure the Debian build packages are present,
-# then configure and build the given tree. Sourced, not executed.
+# Shared by ./run and ./test: make sure the Debian packages are present, then
+# configure and build the given tree. Sourced, not executed. Every name here
+# exists on Debian 12 and 13, amd64 and arm64 alike.
 
-QUARNET_PACKAGES=(cmake ninja-build g++ clang libclang-rt-14-dev qt6-base-dev libftdi1-dev libgpiod-dev pkgconf libgl-dev fonts-liberation2 dpkg-dev desktop-file-utils appstream libx11-dev xvfb xdotool)
+# What building and running need (./run).
+QUARNET_RUN_PACKAGES=(cmake ninja-build g++ pkgconf qt6-base-dev qt6-qpa-plugins libftdi1-dev libgpiod-dev
+                      libgl-dev fonts-liberation2)
+# What ./test adds: clang and its sanitizer and fuzzer runtimes, the private
+# display the desktop tests drive, the package stage's tools, the private
+# message bus of the scheduling test, and a compiler cache, since every stage
+# builds the whole tree again.
+QUARNET_TEST_PACKAGES=(clang libclang-rt-dev libx11-dev xvfb xdotool dpkg-dev file desktop-file-utils appstream
+                       dbus-daemon ccache)
+# What the Debian 13 and arm64 stages add to this machine to make their trees.
+QUARNET_STAGE_PACKAGES=(debootstrap rsync)
 
+# quarnet_missing_packages <package...>
 quarnet_missing_packages() {
     local pkg missing=()
-    for pkg in "${QUARNET_PACKAGES[@]}"; do
+    for pkg in "$@"; do
         dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed' || missing+=("$pkg")
     done
     echo "${missing[@]}"
 }
 
-quarnet_install_packages() {
+# quarnet_apt_install <package...>: installs those not yet installed, as
+# root or through sudo when it needs no password; otherwise says what to run.
+quarnet_apt_install() {
     local missing
-    missing=$(quarnet_missing_packages)
+    missing=$(quarnet_missing_packages "$@")
     [ -z "$missing" ] && return 0
-    local apt=(env DEBIAN_FRONTEND=noninteractive apt-get)
+    local apt=(env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600)
     if [ "$(id -u)" -eq 0 ]; then
         :
     elif command -v sudo >/dev/null 2>&1 && sudo -n true 2>/dev/null; then
-        apt=(sudo env DEBIAN_FRONTEND=noninteractive apt-get)
+        apt=(sudo "${apt[@]}")
     else
-        echo "Missing build packages: $missing" >&2
+        echo "Missing packages: $missing" >&2
         echo "Install them with:  sudo apt-get install -y $missing" >&2
         return 1
     fi
-    echo "Installing build packages: $missing"
+    echo "Installing packages: $missing"
     "${apt[@]}" update -qq || return 1
     # shellcheck disable=SC2086
     "${apt[@]}" install -y -qq $missing || return 1
+}
+
+# quarnet_install_packages [run|test]
+quarnet_install_packages() {
+    case ${1:-run} in
+        run) quarnet_apt_install "${QUARNET_RUN_PACKAGES[@]}" ;;
+        test) quarnet_apt_install "${QUARNET_RUN_PACKAGES[@]}" "${QUARNET_TEST_PACKAGES[@]}" ;;
+        stages) quarnet_apt_install "${QUARNET_STAGE_PACKAGES[@]}" ;;
+        *) echo "quarnet_install_packages: run or test, not $1" >&2; return 1 ;;
+    esac
+}
+
+# quarnet_use_compiler_cache: every build configured after this compiles
+# through ccache, its cache outside the clone and shared by every clone.
+quarnet_use_compiler_cache() {
+    command -v ccache >/dev/null 2>&1 || return 0
+    export CMAKE_CXX_COMPILER_LAUNCHER=ccache CMAKE_C_COMPILER_LAUNCHER=ccache
+    export CCACHE_BASEDIR=$PWD
 }
 
 # quarnet_build <build dir> [extra cmake arguments...]
