@@ -45,6 +45,8 @@ private slots:
     void stalledWriteHoldsNoLongerThanTheTimeout();
     void stalledLastWriteStillReleases();
     void releaseInsideAWriteLeavesLibusbAlone();
+    void refusalsOutsideAnOpenDevice_data();
+    void refusalsOutsideAnOpenDevice();
     void realAdapter();
 
 private:
@@ -400,6 +402,34 @@ void TestFtdiPort::releaseInsideAWriteLeavesLibusbAlone()
     port->Out32(0x378, 65);
     QVERIFY(!m_bus.log.contains("close"));
     QVERIFY(!m_bus.log.contains("free"));
+}
+
+void TestFtdiPort::refusalsOutsideAnOpenDevice_data()
+{
+    QTest::addColumn<bool>("real");
+    QTest::newRow("fake") << false;
+    QTest::newRow("libftdi") << true;
+}
+
+// What libftdi answers on a context with no device open, before opening and
+// after closing: the fake must answer the same, and so must the real
+// library where this machine lets libusb start.
+void TestFtdiPort::refusalsOutsideAnOpenDevice()
+{
+    QFETCH(bool, real);
+    std::unique_ptr<FtdiLibrary> library = real ? FtdiLibrary::real() : m_bus.factory()();
+    if (!library->create(FtdiPort::WriteTimeoutMs))
+        QSKIP("libusb does not start on this machine (no /dev/bus/usb): only the fake is checked");
+    const unsigned char byte = 0;
+    for (int round = 0; round < 2; ++round) {
+        QCOMPARE(library->setBitmode(0xEA, 1), -2);
+        QCOMPARE(QByteArray(library->errorString()), QByteArray("USB device unavailable"));
+        QCOMPARE(library->writeData(&byte, 1), -666);
+        QCOMPARE(QByteArray(library->errorString()), QByteArray("USB device unavailable"));
+        QCOMPARE(library->close(), 0);
+    }
+    library->free();
+    QCOMPARE(library->close(), -3);
 }
 
 void TestFtdiPort::realAdapter()
