@@ -1,5 +1,7 @@
 #include "FakeFtdiLibrary.h"
 
+#include "FakePortSystem.h"
+
 #include <QThread>
 #include <utility>
 
@@ -56,6 +58,25 @@ FtdiPort::LibraryFactory FakeFtdiBus::factory()
 {
     // A test keeps its bus alive longer than the port access using it.
     return [this] { return std::make_unique<FakeFtdiLibrary>(*this); };
+}
+
+std::unique_ptr<PortAccess> FakeFtdiBus::access(const QString &root, const QByteArray &device,
+                                                QStringList &told, const QString &tracePath)
+{
+    FakePortSystem::reset(root);
+    if (!FakePortSystem::layOutTree(root, {"53264\t53256"}, {"parport0"}))
+        return nullptr;
+    PortAccessOptions options;
+    options.mode = PortMode::Ftdi;
+    options.routeArgument = device;
+    options.origin = QStringLiteral("--port ftdi");
+    options.procRoot = root + "/proc";
+    options.devRoot = root + "/dev";
+    options.calls = FakePortSystem::calls();
+    options.ftdiLibrary = factory();
+    options.tracePath = tracePath;
+    options.report = [&told](const QString &line) { told << line; };
+    return std::make_unique<PortAccess>(options);
 }
 
 FakeFtdiLibrary::FakeFtdiLibrary(FakeFtdiBus &bus)

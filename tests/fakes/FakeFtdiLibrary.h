@@ -1,6 +1,7 @@
 #pragma once
 
 #include "FtdiPort.h"
+#include "PortAccess.h"
 
 #include <QByteArray>
 #include <QList>
@@ -43,6 +44,11 @@ struct FakeFtdiBus
     QStringList log;
 
     FtdiPort::LibraryFactory factory();
+    // A port access forced to the adapter route ("--port ftdi") over this
+    // bus and a fake kernel tree under `root` that lists one PCI card at
+    // 0xd010; each line for the user goes to `told`.
+    std::unique_ptr<PortAccess> access(const QString &root, const QByteArray &device, QStringList &told,
+                                       const QString &tracePath = {});
 };
 
 class FakeFtdiLibrary final : public FtdiLibrary
