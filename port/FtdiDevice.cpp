@@ -40,7 +40,9 @@ QString hex4(unsigned value)
 
 QString place(const FtdiUsbDevice &device)
 {
-    return QStringLiteral("%1/%2").arg(device.bus, 3, 10, QLatin1Char('0')).arg(device.address, 3, 10, QLatin1Char('0'));
+    return QStringLiteral("%1/%2")
+        .arg(device.bus, 3, 10, QLatin1Char('0'))
+        .arg(device.address, 3, 10, QLatin1Char('0'));
 }
 
 // "046d:c52b, release 12.03": all a descriptor says without opening the device.
@@ -90,7 +92,8 @@ QString othersOfFtdi(const QList<FtdiUsbDevice> &devices)
 
 FtdiPick notFound(const QList<FtdiUsbDevice> &devices, const QString &more = {})
 {
-    return refused(FtdiFault::NoAdapter, ftdiFaultAdvice(FtdiFault::NoAdapter) + more + othersOfFtdi(devices));
+    return refused(FtdiFault::NoAdapter,
+                   ftdiFaultAdvice(FtdiFault::NoAdapter) + more + othersOfFtdi(devices));
 }
 
 FtdiPick stringsFailed(FtdiLibrary &library, int code, const FtdiUsbDevice &device)
@@ -112,9 +115,11 @@ FtdiPick several(FtdiLibrary &library, const QList<FtdiUsbDevice> &devices, cons
         QByteArray description;
         QByteArray serial;
         const QString strings = library.readStrings(index, description, serial) == 0
-            ? QStringLiteral("serial \"%1\", \"%2\"").arg(QString::fromLatin1(serial), QString::fromLatin1(description))
+            ? QStringLiteral("serial \"%1\", \"%2\"")
+                  .arg(QString::fromLatin1(serial), QString::fromLatin1(description))
             : QStringLiteral("serial unreadable");
-        listed << QStringLiteral("%1 %2, %3 (ftdi:d:%1)").arg(place(device), QLatin1String(ftdiChipOf(device)->name), strings);
+        listed << QStringLiteral("%1 %2, %3 (ftdi:d:%1)")
+                      .arg(place(device), QLatin1String(ftdiChipOf(device)->name), strings);
     }
     return refused(FtdiFault::Several,
                    QStringLiteral("%1 adapters are plugged in and none was named: %2; name one as "
@@ -159,12 +164,14 @@ FtdiPick pickByIds(const QList<FtdiUsbDevice> &devices, const FtdiDeviceString &
             return ftdiChipOf(devices[i]) ? chosen(i, devices[i]) : notOurs(devices[i]);
     }
     return notFound(devices, QStringLiteral(" (%1 with ids %2:%3)")
-                                 .arg(seen == 0 ? QStringLiteral("none") : QStringLiteral("only %1").arg(seen),
+                                 .arg(seen == 0 ? QStringLiteral("none")
+                                                : QStringLiteral("only %1").arg(seen),
                                       hex4(wanted.vendor), hex4(wanted.product)));
 }
 
 // Reading a serial opens the device, so only the two chips are asked.
-FtdiPick pickBySerial(FtdiLibrary &library, const QList<FtdiUsbDevice> &devices, const FtdiDeviceString &wanted)
+FtdiPick pickBySerial(FtdiLibrary &library, const QList<FtdiUsbDevice> &devices,
+                      const FtdiDeviceString &wanted)
 {
     QStringList serials;
     const FtdiUsbDevice *leftAlone = nullptr;
@@ -186,9 +193,10 @@ FtdiPick pickBySerial(FtdiLibrary &library, const QList<FtdiUsbDevice> &devices,
     }
     if (leftAlone && serials.isEmpty())
         return notOurs(*leftAlone);
-    return notFound(devices, serials.isEmpty()
-                                 ? QString()
-                                 : QStringLiteral(" (serials there: %1)").arg(serials.join(QStringLiteral(", "))));
+    const QString there = serials.isEmpty()
+        ? QString()
+        : QStringLiteral(" (serials there: %1)").arg(serials.join(QStringLiteral(", ")));
+    return notFound(devices, there);
 }
 
 } // namespace

@@ -32,7 +32,8 @@ FtdiPort::Opening FtdiPort::open(const QByteArray &device, const LibraryFactory 
     QString name = tried;
     const auto refuse = [&](FtdiStep step, int code) -> Opening {
         const FtdiFault fault = ftdiFaultFrom(step, code);
-        Opening refused{nullptr, fault, name + QStringLiteral(": ") + describe(fault, library->errorString())};
+        Opening refused{nullptr, fault,
+                        name + QStringLiteral(": ") + describe(fault, library->errorString())};
         if (step == FtdiStep::Setup)
             library->close();
         library->free();

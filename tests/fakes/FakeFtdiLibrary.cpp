@@ -93,7 +93,9 @@ int FakeFtdiLibrary::fail(int code, const char *text)
 QString FakeFtdiLibrary::place(int index) const
 {
     const FtdiUsbDevice &usb = m_bus.devices[index].usb;
-    return QStringLiteral("%1/%2").arg(usb.bus, 3, 10, QLatin1Char('0')).arg(usb.address, 3, 10, QLatin1Char('0'));
+    return QStringLiteral("%1/%2")
+        .arg(usb.bus, 3, 10, QLatin1Char('0'))
+        .arg(usb.address, 3, 10, QLatin1Char('0'));
 }
 
 bool FakeFtdiLibrary::create(int writeTimeoutMs)
