@@ -1,43 +1,64 @@
 #pragma once
 
+#include "FtdiDevice.h"
+#include "FtdiFault.h"
 #include "FtdiLibrary.h"
 #include "PortBackend.h"
 
 #include <QByteArray>
-#include <QByteArrayView>
 #include <QString>
+#include <array>
 #include <csignal>
+#include <cstdint>
 #include <functional>
 
-// Why the USB adapter could not be used; each carries advice a user can act on.
-enum class FtdiFault {
-    None,
-    NoUsb,         // libusb could not start: no USB access at all here
-    NoAdapter,     // nothing with the ids, or nothing at the named place
-    AccessDenied,  // the device node refused us: udev rule and group
-    DriverHeld,    // ftdi_sio or another program keeps the interface
-    Unplugged,     // a write failed after opening: the adapter went away
-    Other,         // libftdi's own text says it
+// Where each bit of the byte the drive writes goes on the adapter, in
+// bit-bang mode: pin n is Dn (FT232R) or ADn (FT232H). The four phase bits
+// go to the pins that are inputs while the chip is in serial mode (RXD,
+// CTS#, DSR#, RI#), so that no winding is powered from plug-in until the
+// route opens the chip, nor after a reset or a replug; bit 6 goes to DCD#,
+// an input too. TXD (D0), RTS# (D2) and DTR# (D4), outputs in serial mode,
+// stay inputs here as well.
+struct FtdiPin
+{
+    std::uint8_t bit; // of the drive's byte
+    std::uint8_t pin; // Dn
 };
 
-// The step at which libftdi answered; the same code means different things
-// at different steps.
-enum class FtdiStep { Open, Setup };
+inline constexpr std::array<FtdiPin, 5> FtdiPins{{{0, 1}, {1, 3}, {2, 5}, {3, 7}, {6, 6}}};
 
-FtdiFault ftdiFaultFrom(FtdiStep step, int code, const char *libraryText);
-QString ftdiFaultAdvice(FtdiFault fault);
+// The pins bit-bang mode makes outputs (ftdi_set_bitmode's mask): exactly
+// those a bit goes to.
+constexpr std::uint8_t ftdiOutputPins()
+{
+    std::uint8_t mask = 0;
+    for (const FtdiPin &pin : FtdiPins)
+        mask = static_cast<std::uint8_t>(mask | (1u << pin.pin));
+    return mask;
+}
 
-// True for libftdi's device strings: d:BUS/DEV, i:VID:PID, i:VID:PID:INDEX,
-// s:VID:PID:SERIAL, numbers in C notation (decimal, 0x hex, 0 octal).
-bool isFtdiDeviceString(QByteArrayView text);
+// The pins' byte for the drive's byte; bits 4, 5 and 7 have no pin.
+constexpr std::uint8_t ftdiPinsOf(std::uint8_t driveByte)
+{
+    std::uint8_t pins = 0;
+    for (const FtdiPin &pin : FtdiPins) {
+        if (driveByte & (1u << pin.bit))
+            pins = static_cast<std::uint8_t>(pins | (1u << pin.pin));
+    }
+    return pins;
+}
 
-// An FT232R or FT232H in asynchronous bit-bang mode: the byte written is
-// the eight pins D0..D7, bit n on pin Dn, exactly like the data register of
-// a parallel port. One adapter stands in for every parallel-port base.
+// An FT232R or FT232H in asynchronous bit-bang mode standing in for the
+// parallel port's data register, through the pin table above. One adapter
+// stands in for every parallel-port base.
 class FtdiPort final : public PortBackend
 {
 public:
     using LibraryFactory = std::function<std::unique_ptr<FtdiLibrary>()>;
+
+    // How long libftdi waits for any transfer: a stalled adapter holds the
+    // window's thread no longer than this, in a step or on the way out.
+    static constexpr int WriteTimeoutMs = 100;
 
     struct Opening
     {
@@ -46,11 +67,11 @@ public:
         QString text; // what was tried and what to do, for the user
     };
 
-    // `device` empty: the first FT232R, else the first FT232H.
+    // `device` empty: the one FT232R or FT232H plugged in.
     static Opening open(const QByteArray &device, const LibraryFactory &factory);
 
     ~FtdiPort() override;
-    // A failed transfer marks the adapter gone; nothing is retried.
+    // A failed or timed-out transfer marks the adapter gone; nothing is retried.
     void write(std::uint16_t port, std::uint8_t value) override;
     // Writes 0 and gives the adapter back. libusb takes locks and frees
     // memory, so unlike the other routes this is not async-signal-safe: it

@@ -1,6 +1,6 @@
 #include "PortMode.h"
 
-#include "FtdiPort.h"
+#include "FtdiDevice.h"
 #include "GpioLineSet.h"
 
 #include <QStringList>
@@ -55,8 +55,8 @@ constexpr std::array<RouteForm, 6> RouteForms{{
     {PortMode::Virtual, "virtual", Argument::None, "", nullptr,
      "no hardware: the bytes stay in memory"},
     {PortMode::Ftdi, "ftdi", Argument::Optional, "DEVICE", acceptsFtdiDevice,
-     "an FT232R/FT232H USB adapter in bit-bang mode, the first found or DEVICE in libftdi's "
-     "forms d:BUS/DEV, i:VID:PID[:INDEX], s:VID:PID:SERIAL"},
+     "an FT232R/FT232H USB adapter in bit-bang mode, the only one plugged in or DEVICE in "
+     "libftdi's forms d:BUS/DEV, i:VID:PID[:INDEX], s:VID:PID:SERIAL"},
     {PortMode::Gpio, "gpio", Argument::Required, GpioLineSet::Form, acceptsGpioLines,
      GpioLineSet::Help},
 }};

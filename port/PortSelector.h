@@ -17,7 +17,7 @@ using GpioLibraryFactory = std::function<std::unique_ptr<GpioLibrary>()>;
 // that open them: which USB adapter, and which GPIO lines.
 struct SharedDevices
 {
-    QByteArray ftdiDevice; // libftdi's device string; empty: the first found
+    QByteArray ftdiDevice; // libftdi's device string; empty: the one plugged in
     FtdiPort::LibraryFactory ftdiLibrary = FtdiLibrary::real;
     GpioLineSet gpio;
     GpioLibraryFactory gpioLibrary = makeLibgpiod1;

@@ -1,11 +1,20 @@
 #include "FakeFtdiLibrary.h"
-#include "FakePortSystem.h"
 #include "PortAccess.h"
+#include "PortTraceReader.h"
 
+#include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QtTest>
 
 Q_DECLARE_METATYPE(PortRoute)
+
+namespace {
+
+// The drive's bytes for a "Full" run and the pins they must light: bit 0
+// on D1, bit 1 on D3, bit 2 on D5, bit 3 on D7, bit 6 on D6.
+const QStringList RunWire{"write 0x40", "write 0x42", "write 0x60", "write 0x48", "write 0xc0", "write 0x40"};
+
+} // namespace
 
 // The USB bit-bang route through PortAccess, over a fake libftdi and a fake
 // kernel tree that lists one PCI card at 0xd010.
@@ -15,18 +24,23 @@ class TestFtdiPort : public QObject
 
 private slots:
     void init();
-    void setsUpBitBangAndWritesEachByte_data();
-    void setsUpBitBangAndWritesEachByte();
+    void noSerialModeOutputEverDriven();
+    void traceKeepsTheDriveByte();
     void oneAdapterStandsInAtEveryBase();
     void releasesInOrderOnce();
     void failureToldOnceThenVirtual_data();
     void failureToldOnceThenVirtual();
     void unpluggedMidRunGoesVirtual();
+    void stalledWriteHoldsNoLongerThanTheTimeout();
+    void stalledLastWriteStillReleases();
     void releaseInsideAWriteLeavesLibusbAlone();
+    void refusalsOutsideAnOpenDevice_data();
+    void refusalsOutsideAnOpenDevice();
     void realAdapter();
 
 private:
-    std::unique_ptr<PortAccess> access(const QByteArray &device = {});
+    std::unique_ptr<PortAccess> access(const QByteArray &device = {}, const QString &trace = {});
+    void runFull(PortAccess &port);
 
     QTemporaryDir m_dir;
     FakeFtdiBus m_bus;
@@ -36,65 +50,47 @@ private:
 void TestFtdiPort::init()
 {
     QVERIFY(m_dir.isValid());
-    FakePortSystem::reset(m_dir.path());
-    QVERIFY(FakePortSystem::layOutTree(m_dir.path(), {"53264\t53256"}, {"parport0"}));
     m_bus = FakeFtdiBus{};
     m_told.clear();
 }
 
-std::unique_ptr<PortAccess> TestFtdiPort::access(const QByteArray &device)
+std::unique_ptr<PortAccess> TestFtdiPort::access(const QByteArray &device, const QString &trace)
 {
-    PortAccessOptions options;
-    options.mode = PortMode::Ftdi;
-    options.routeArgument = device;
-    options.origin = QStringLiteral("--port ftdi");
-    options.procRoot = m_dir.path() + "/proc";
-    options.devRoot = m_dir.path() + "/dev";
-    options.calls = FakePortSystem::calls();
-    options.ftdiLibrary = m_bus.factory();
-    options.report = [this](const QString &line) { m_told << line; };
-    return std::make_unique<PortAccess>(options);
+    return m_bus.access(m_dir.path(), device, m_told, trace);
 }
 
-void TestFtdiPort::setsUpBitBangAndWritesEachByte_data()
+void TestFtdiPort::runFull(PortAccess &port)
 {
-    QTest::addColumn<QList<int>>("products");
-    QTest::addColumn<QByteArray>("device");
-    QTest::addColumn<QStringList>("opening");
-    QTest::addColumn<QString>("named");
-
-    QTest::newRow("first FT232R") << QList<int>{0x6001, 0x6014} << QByteArray()
-                                  << QStringList{"new", "open 0403:6001"} << "FT232R";
-    QTest::newRow("FT232H when no FT232R") << QList<int>{0x6014} << QByteArray()
-                                           << QStringList{"new", "open 0403:6001", "open 0403:6014"}
-                                           << "FT232H";
-    QTest::newRow("named by serial, case kept")
-        << QList<int>{0x6014} << QByteArray("s:0x0403:0x6014:FTa1B2")
-        << QStringList{"new", "open s:0x0403:0x6014:FTa1B2"} << "ftdi:s:0x0403:0x6014:FTa1B2";
-    QTest::newRow("named by bus and device") << QList<int>{0x6001} << QByteArray("d:001/004")
-                                             << QStringList{"new", "open d:001/004"} << "d:001/004";
-}
-
-// All eight pins become outputs and go low before the drive's first byte;
-// then every Out32 is one write of exactly its byte, bit n on pin Dn.
-void TestFtdiPort::setsUpBitBangAndWritesEachByte()
-{
-    QFETCH(QList<int>, products);
-    QFETCH(QByteArray, device);
-    QFETCH(QStringList, opening);
-    QFETCH(QString, named);
-    m_bus.products = products;
-    auto port = access(device);
     for (std::int16_t value : {64, 65, 68, 66, 72, 64})
-        port->Out32(0x378, value);
+        port.Out32(0x378, value);
+}
 
-    const QStringList written{"bitmode ff 1", "write 0",  "write 64", "write 65",
-                              "write 68",     "write 66", "write 72", "write 64"};
-    QCOMPARE(m_bus.log, opening + written);
-    QCOMPARE(port->routeOf(0x378), PortRoute::Ftdi);
-    QVERIFY2(port->routeReason(0x378).contains(named), qPrintable(port->routeReason(0x378)));
-    QVERIFY(m_told.isEmpty());
-    QCOMPARE(port->virtualByte(0x378), std::nullopt);
+// TXD, RTS# and DTR# (D0, D2, D4) drive the other end in serial mode; no
+// byte the drive can write reaches them, and no bit reaches a pin that is
+// not an output.
+void TestFtdiPort::noSerialModeOutputEverDriven()
+{
+    auto port = access();
+    for (int value = 0; value < 256; ++value)
+        port->Out32(0x378, static_cast<std::int16_t>(value));
+    const QStringList writes = m_bus.log.filter("write ");
+    QCOMPARE(writes.size(), 257);
+    for (const QString &write : writes) {
+        const uint pins = write.mid(6).toUInt(nullptr, 16);
+        QVERIFY2((pins & ~0xEAu) == 0, qPrintable(write));
+    }
+    QCOMPARE(writes.last(), QString("write 0xea")); // 255: every pin the table names
+}
+
+// The trace is the drive's byte, as on every route; only the wire differs.
+void TestFtdiPort::traceKeepsTheDriveByte()
+{
+    const QString trace = m_dir.filePath("trace");
+    auto port = access({}, trace);
+    runFull(*port);
+    port->shutdown();
+    QCOMPARE(PortTraceReader::readFile(trace).values(), (QList<int>{64, 65, 68, 66, 72, 64}));
+    QCOMPARE(m_bus.log.filter("write 0x").mid(1, 6), RunWire);
 }
 
 // The address box keeps working: every parallel-port base reaches the one
@@ -107,9 +103,9 @@ void TestFtdiPort::oneAdapterStandsInAtEveryBase()
     for (const auto &write : writes)
         port->Out32(static_cast<std::int16_t>(write[0]), static_cast<std::int16_t>(write[1]));
 
-    QCOMPARE(m_bus.log.count("open 0403:6001"), 1);
-    QCOMPARE(m_bus.log.filter(QRegularExpression("^write [1-9]")),
-             (QStringList{"write 64", "write 66", "write 68", "write 72", "write 64"}));
+    QCOMPARE(m_bus.log.count("open 001/004"), 1);
+    QCOMPARE(m_bus.log.filter(QRegularExpression("^write 0x[1-9a-f]")),
+             (QStringList{"write 0x40", "write 0x48", "write 0x60", "write 0xc0", "write 0x40"}));
     for (int base : {0x378, 0x278, 0x3BC, 0xD010})
         QCOMPARE(port->routeOf(static_cast<std::uint16_t>(base)), PortRoute::Ftdi);
     for (int stray : {0x3, 0x37, 0xFFFF})
@@ -118,8 +114,7 @@ void TestFtdiPort::oneAdapterStandsInAtEveryBase()
     QCOMPARE(m_told.size(), 3); // one line per address that is no base, as on any route
 }
 
-// Off first, then the device is given back. The chip stays in bit-bang mode
-// with all pins low: back in serial mode D0 and D2 would idle high.
+// Off first, then the device is given back, once.
 void TestFtdiPort::releasesInOrderOnce()
 {
     auto port = access();
@@ -127,7 +122,7 @@ void TestFtdiPort::releasesInOrderOnce()
     port->Out32(0x278, 64);
     m_bus.log.clear();
     port->shutdown();
-    QCOMPARE(m_bus.log, (QStringList{"write 0", "close", "free"}));
+    QCOMPARE(m_bus.log, (QStringList{"write 0x00", "close", "free"}));
     port->shutdown();
     port->Out32(0x378, 65);
     port.reset();
@@ -136,59 +131,57 @@ void TestFtdiPort::releasesInOrderOnce()
 
 void TestFtdiPort::failureToldOnceThenVirtual_data()
 {
-    QTest::addColumn<QList<int>>("products");
+    QTest::addColumn<QByteArray>("device");
     QTest::addColumn<bool>("usb");
+    QTest::addColumn<int>("stringsCode");
     QTest::addColumn<int>("openCode");
-    QTest::addColumn<QByteArray>("openText");
     QTest::addColumn<int>("bitmodeCode");
     QTest::addColumn<QStringList>("told");    // words the one line holds
     QTest::addColumn<QString>("lastCalls");   // what the failed opening ends with
 
-    QTest::newRow("no adapter") << QList<int>{} << true << 0 << QByteArray() << 0
-                                << QStringList{"FT232R", "FT232H", "not found", "lsusb"} << "open 0403:6014 free";
-    QTest::newRow("no USB at all") << QList<int>{0x6001} << false << 0 << QByteArray() << 0
-                                   << QStringList{"libusb could not start"} << "new";
-    QTest::newRow("permission denied")
-        << QList<int>{0x6001} << true << -4 << QByteArray("usb_open() failed") << 0
-        << QStringList{"FT232R", "permission denied", "60-quarnet-ftdi.rules", "plugdev"}
-        << "open 0403:6001 free";
-    QTest::newRow("detach refused: inappropriate permissions")
-        << QList<int>{0x6001} << true << -8 << QByteArray("inappropriate permissions on device!") << 0
-        << QStringList{"permission denied"} << "open 0403:6001 free";
-    QTest::newRow("serial driver keeps the interface")
-        << QList<int>{0x6001} << true << -5
-        << QByteArray("unable to claim usb device. Make sure the default FTDI driver is not in use")
-        << 0 << QStringList{"kernel's serial driver", "rmmod ftdi_sio"} << "open 0403:6001 free";
-    QTest::newRow("serial driver keeps the configuration")
-        << QList<int>{0x6001} << true << -3
-        << QByteArray("unable to set usb configuration. Make sure the default FTDI driver is not in use")
-        << 0 << QStringList{"kernel's serial driver"} << "open 0403:6001 free";
-    QTest::newRow("detach failed") << QList<int>{0x6001} << true << -11
-                                   << QByteArray("libusb_detach_kernel_driver() failed") << 0
-                                   << QStringList{"could not be detached"} << "open 0403:6001 free";
-    QTest::newRow("bit-bang refused") << QList<int>{0x6001} << true << 0 << QByteArray() << -1
-                                      << QStringList{"can't enable bitbang mode"} << "bitmode ff 1 close free";
+    QTest::newRow("no USB at all") << QByteArray() << false << 0 << 0 << 0
+                                   << QStringList{"FT232R", "FT232H", "libusb could not start"} << "new";
+    QTest::newRow("node refused") << QByteArray() << true << 0 << -4 << 0
+                                  << QStringList{"FT232R (0403:6001) at 001/004", "permission", "60-quarnet-ftdi.rules", "plugdev"}
+                                  << "open 001/004 free";
+    QTest::newRow("detach refused, claim failed") << QByteArray() << true << 0 << -8 << 0
+                                                  << QStringList{"permission"} << "open 001/004 free";
+    QTest::newRow("claimed by another libusb program") << QByteArray() << true << 0 << -5 << 0
+                                                       << QStringList{"another program holds it through libusb"}
+                                                       << "open 001/004 free";
+    QTest::newRow("configuration held") << QByteArray() << true << 0 << -3 << 0
+                                        << QStringList{"another program"} << "open 001/004 free";
+    QTest::newRow("reset not answered") << QByteArray() << true << 0 << -6 << 0
+                                        << QStringList{"stopped answering"} << "open 001/004 free";
+    QTest::newRow("descriptor unreadable: libftdi's text") << QByteArray() << true << 0 << -10 << 0
+                                                           << QStringList{"libusb_get_config_descriptor() failed"}
+                                                           << "open 001/004 free";
+    QTest::newRow("serial unreadable") << QByteArray("s:0x0403:0x6001:A50285BI") << true << -4 << 0 << 0
+                                       << QStringList{"its serial could not be read at 001/004 (libusb_open() failed)",
+                                                      "permission"}
+                                       << "strings 001/004 free";
+    QTest::newRow("bit-bang not answered") << QByteArray() << true << 0 << 0 << -1
+                                           << QStringList{"stopped answering"} << "bitmode ea 1 close free";
 }
 
-// Each failure is one line on stderr saying what was tried and what to do,
-// whatever base is written later; the run goes on virtually and nothing of
-// the adapter is left held.
+// Each failure is one line saying what was tried and what to do, whatever
+// base is written later; the run goes on virtually and nothing of the
+// adapter is left held.
 void TestFtdiPort::failureToldOnceThenVirtual()
 {
-    QFETCH(QList<int>, products);
+    QFETCH(QByteArray, device);
     QFETCH(bool, usb);
+    QFETCH(int, stringsCode);
     QFETCH(int, openCode);
-    QFETCH(QByteArray, openText);
     QFETCH(int, bitmodeCode);
     QFETCH(QStringList, told);
     QFETCH(QString, lastCalls);
-    m_bus.products = products;
     m_bus.usb = usb;
+    m_bus.stringsCode = stringsCode;
     m_bus.openCode = openCode;
-    m_bus.openText = openText;
     m_bus.bitmodeCode = bitmodeCode;
 
-    auto port = access();
+    auto port = access(device);
     for (int base : {0x378, 0x278, 0x378, 0x3BC})
         port->Out32(static_cast<std::int16_t>(base), 65);
 
@@ -209,25 +202,59 @@ void TestFtdiPort::failureToldOnceThenVirtual()
 // closes what is left without writing to a device that is gone.
 void TestFtdiPort::unpluggedMidRunGoesVirtual()
 {
-    m_bus.writesBeforeUnplug = 3; // the set-up's 0, then 64 and 65
+    m_bus.writesBeforeFault = 3; // the set-up's 0, then 64 and 65
     auto port = access();
-    port->Out32(0x378, 64);
-    port->Out32(0x378, 65);
-    port->Out32(0x378, 68);
-    port->Out32(0x378, 66);
+    runFull(*port);
     port->Out32(0x278, 72);
-    QCOMPARE(m_bus.log.filter("write"), (QStringList{"write 0", "write 64", "write 65"}));
+    QCOMPARE(m_bus.log.filter("write"), (QStringList{"write 0x00", "write 0x40", "write 0x42"}));
     QCOMPARE(m_told.size(), 1);
-    QVERIFY2(m_told.first().contains("port 0x378: USB adapter FT232R"), qPrintable(m_told.first()));
-    QVERIFY2(m_told.first().contains("usb bulk write failed"), qPrintable(m_told.first()));
-    QVERIFY2(m_told.first().contains("unplugged"), qPrintable(m_told.first()));
-    QCOMPARE(port->routeOf(0x378), PortRoute::Virtual);
+    for (const char *part : {"port 0x378: USB adapter FT232R (0403:6001) at 001/004: write failed",
+                             "(usb bulk write failed)", "unplugged", "later writes go to a virtual port"})
+        QVERIFY2(m_told.first().contains(QLatin1String(part)), qPrintable(m_told.first()));
     QCOMPARE(port->routeOf(0x278), PortRoute::Virtual);
-    QCOMPARE(port->virtualByte(0x378), std::optional<std::uint8_t>(66));
+    QCOMPARE(port->virtualByte(0x378), std::optional<std::uint8_t>(64));
     QCOMPARE(port->virtualByte(0x278), std::optional<std::uint8_t>(72));
 
     m_bus.log.clear();
     port->shutdown();
+    QCOMPARE(m_bus.log, (QStringList{"close", "free"}));
+}
+
+// A chip that takes nothing holds a step only until libusb's timeout, which
+// the route sets short; the window then answers again at once.
+void TestFtdiPort::stalledWriteHoldsNoLongerThanTheTimeout()
+{
+    m_bus.writesBeforeFault = 2;
+    m_bus.writeFault = FakeFtdiBus::WriteFault::Stall;
+    auto port = access();
+    port->Out32(0x378, 65);
+    QElapsedTimer held;
+    held.start();
+    port->Out32(0x378, 68);
+    QVERIFY2(held.elapsed() < 1000, qPrintable(QString::number(held.elapsed())));
+    held.restart();
+    port->Out32(0x378, 66);
+    port->shutdown();
+    QVERIFY(held.elapsed() < 50);
+    QCOMPARE(m_told.size(), 1);
+    QVERIFY2(m_told.first().contains("write failed or took longer than 100 ms"), qPrintable(m_told.first()));
+    QCOMPARE(port->virtualByte(0x378), std::optional<std::uint8_t>(66));
+    QVERIFY(m_bus.log.endsWith("free"));
+}
+
+// The exit's byte 0 is bounded the same way, and the device still goes back.
+void TestFtdiPort::stalledLastWriteStillReleases()
+{
+    m_bus.writesBeforeFault = 3;
+    m_bus.writeFault = FakeFtdiBus::WriteFault::Stall;
+    auto port = access();
+    port->Out32(0x378, 65);
+    port->Out32(0x378, 64);
+    m_bus.log.clear();
+    QElapsedTimer held;
+    held.start();
+    port->shutdown();
+    QVERIFY2(held.elapsed() < 1000, qPrintable(QString::number(held.elapsed())));
     QCOMPARE(m_bus.log, (QStringList{"close", "free"}));
 }
 
@@ -244,15 +271,43 @@ void TestFtdiPort::releaseInsideAWriteLeavesLibusbAlone()
     QVERIFY(!m_bus.log.contains("free"));
 }
 
+void TestFtdiPort::refusalsOutsideAnOpenDevice_data()
+{
+    QTest::addColumn<bool>("real");
+    QTest::newRow("fake") << false;
+    QTest::newRow("libftdi") << true;
+}
+
+// What libftdi answers on a context with no device open, before opening and
+// after closing: the fake must answer the same, and so must the real
+// library where this machine lets libusb start.
+void TestFtdiPort::refusalsOutsideAnOpenDevice()
+{
+    QFETCH(bool, real);
+    std::unique_ptr<FtdiLibrary> library = real ? FtdiLibrary::real() : m_bus.factory()();
+    if (!library->create(FtdiPort::WriteTimeoutMs))
+        QSKIP("libusb does not start on this machine (no /dev/bus/usb): only the fake is checked");
+    const unsigned char byte = 0;
+    for (int round = 0; round < 2; ++round) {
+        QCOMPARE(library->setBitmode(0xEA, 1), -2);
+        QCOMPARE(QByteArray(library->errorString()), QByteArray("USB device unavailable"));
+        QCOMPARE(library->writeData(&byte, 1), -666);
+        QCOMPARE(QByteArray(library->errorString()), QByteArray("USB device unavailable"));
+        QCOMPARE(library->close(), 0);
+    }
+    library->free();
+    QCOMPARE(library->close(), -3);
+}
+
 void TestFtdiPort::realAdapter()
 {
     const QByteArray device = qgetenv("QUARNET_HW_FTDI");
     if (device.isEmpty())
-        QSKIP("set QUARNET_HW_FTDI to \"first\" or a libftdi device string (i:0x0403:0x6001) to "
-              "write 64, 65, 64 and 0 to a real FT232R/FT232H");
+        QSKIP("set QUARNET_HW_FTDI to \"only\" or a libftdi device string (d:001/004) to write 64, "
+              "65, 64 and 0 to a real FT232R/FT232H (pins D1 and D6)");
     PortAccessOptions options;
     options.mode = PortMode::Ftdi;
-    options.routeArgument = device == "first" ? QByteArray() : device;
+    options.routeArgument = device == "only" ? QByteArray() : device;
     options.report = [this](const QString &line) { m_told << line; };
     PortAccess port(options);
     for (std::int16_t value : {64, 65, 64})

@@ -28,7 +28,7 @@ void TestPortChoice::accepted_data()
     QTest::newRow("ppdev") << QByteArray("ppdev") << PortMode::Ppdev << QByteArray();
     QTest::newRow("direct, any case") << QByteArray(" DIRECT ") << PortMode::Direct << QByteArray();
     QTest::newRow("virtual") << QByteArray("virtual") << PortMode::Virtual << QByteArray();
-    QTest::newRow("ftdi, first found") << QByteArray("ftdi") << PortMode::Ftdi << QByteArray();
+    QTest::newRow("ftdi, the one plugged in") << QByteArray("ftdi") << PortMode::Ftdi << QByteArray();
     QTest::newRow("bus/device") << QByteArray("ftdi:d:001/004") << PortMode::Ftdi << QByteArray("d:001/004");
     QTest::newRow("vendor:product hex") << QByteArray("FTDI:i:0x0403:0x6014") << PortMode::Ftdi
                                         << QByteArray("i:0x0403:0x6014");
