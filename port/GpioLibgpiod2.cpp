@@ -73,6 +73,15 @@ public:
             return EBUSY;
         if (offsets.empty() || offsets.size() > MaxRequestLines)
             return EINVAL;
+        // libgpiod 1 refuses an offset beyond the chip before the kernel is
+        // asked; libgpiod 2 leaves it to the kernel. Both refuse it here.
+        GpioChipInfo chip;
+        if (const int error = chipInfo(chip))
+            return error;
+        for (unsigned offset : offsets) {
+            if (offset >= chip.lineCount)
+                return EINVAL;
+        }
         errno = 0;
         const Owned<gpiod_line_settings, gpiod_line_settings_free> settings{gpiod_line_settings_new()};
         const Owned<gpiod_line_config, gpiod_line_config_free> lines{gpiod_line_config_new()};
