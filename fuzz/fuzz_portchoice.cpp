@@ -20,10 +20,17 @@ void require(bool condition)
 void checkLineSet(const GpioLineSet &lines)
 {
     require(lines.count >= GpioLineSet::PhaseLines && lines.count <= GpioLineSet::MaxLines);
-    require(!lines.chip.isEmpty());
-    const auto taken = lines.lines();
-    for (std::size_t i = 0; i < taken.size(); ++i)
-        require(std::count(taken.begin(), taken.end(), taken[i]) == 1);
+    if (lines.byName()) {
+        const auto names = lines.lineNames();
+        for (const QString &name : names) {
+            require(!name.isEmpty() && name.toUtf8().size() <= GpioLineSet::MaxNameBytes);
+            require(std::count(names.begin(), names.end(), name) == 1);
+        }
+    } else {
+        const auto taken = lines.lines();
+        for (std::size_t i = 0; i < taken.size(); ++i)
+            require(std::count(taken.begin(), taken.end(), taken[i]) == 1);
+    }
     const auto again = parsePortChoice(QByteArrayLiteral("gpio:") + lines.text().toUtf8());
     require(again && again->mode == PortMode::Gpio && again->gpio == lines);
 }

@@ -1,5 +1,7 @@
 #include "GpioPort.h"
 
+#include "GpioChipFinder.h"
+
 #include <array>
 #include <cerrno>
 #include <cstring>
@@ -14,14 +16,18 @@ struct ErrnoAdvice
     const char *advice; // %1: the chip as the user named it
 };
 
+// What opening a chip or requesting its lines can answer, from the kernel
+// (open(2) and the GPIO ioctls) or from libgpiod's own checks: ENOTTY for
+// a file that is no character device (both majors) or, in libgpiod 1, a
+// character device of another kind, which libgpiod 2 answers with ENODEV.
 constexpr std::array<ErrnoAdvice, 6> ChipAdvice{{
     {ENOENT, "no GPIO chip %1 on this machine (ls /dev/gpiochip* lists those there are)"},
-    {ENODEV, "no GPIO chip %1 on this machine (ls /dev/gpiochip* lists those there are)"},
+    {ENODEV, "%1 is not a GPIO chip (ls /dev/gpiochip* lists those there are)"},
+    {ENOTTY, "%1 is not a GPIO chip (ls /dev/gpiochip* lists those there are)"},
     {EACCES, "permission denied on %1: add yourself to group gpio (sudo usermod -aG gpio "
              "$USER) and log in again, or install a udev rule for /dev/gpiochip*"},
     {EPERM, "permission denied on %1: add yourself to group gpio (sudo usermod -aG gpio "
             "$USER) and log in again, or install a udev rule for /dev/gpiochip*"},
-    {ENOTTY, "%1 is not a GPIO chip"},
     {EBUSY, "a line on %1 is held by another program or driver"},
 }};
 
@@ -34,53 +40,96 @@ QString adviceFor(int error, const QString &chip)
     return chip + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(error));
 }
 
-QString heldLine(unsigned offset, const QString &chip, const QString &holder)
+// The chip and offsets the lines turned out to be, and how to name a line.
+struct Target
 {
-    const QString who = holder.isEmpty() ? QStringLiteral("a driver or program that gives no name")
-                                         : QLatin1Char('"') + holder + QLatin1Char('"');
+    QString chip;
+    std::array<unsigned, GpioLineSet::MaxLines> offsets{};
+    const GpioLineSet &lineSet;
+
+    std::span<const unsigned> lines() const { return {offsets.data(), std::size_t(lineSet.count)}; }
+    QString line(int index) const
+    {
+        return lineSet.byName() ? lineSet.names[index] : QString::number(offsets[index]);
+    }
+};
+
+QString heldLine(const Target &target, int index, const QByteArray &consumer)
+{
+    const QString who = consumer.isEmpty()
+        ? QStringLiteral("a driver or program that gives no name")
+        : QLatin1Char('"') + QString::fromUtf8(consumer) + QLatin1Char('"');
     return QStringLiteral("line %1 of %2 is held by %3; it is not taken over "
                           "(gpioinfo %2 shows every holder)")
-        .arg(offset)
-        .arg(chip, who);
+        .arg(target.line(index), target.chip, who);
 }
 
 // Everything the device can refuse, asked in the order a user would fix it.
-QString takeLines(const GpioLineSet &lineSet, GpioLibrary &library)
+QString checkAndRequest(const Target &target, GpioLibrary &library)
 {
-    if (const int error = library.openChip(lineSet.chip.toLocal8Bit()))
-        return adviceFor(error, lineSet.chip);
-    const unsigned available = library.lineCount();
-    for (unsigned offset : lineSet.lines()) {
-        if (offset >= available) {
+    GpioChipInfo chip;
+    if (const int error = library.chipInfo(chip))
+        return adviceFor(error, target.chip);
+    for (unsigned offset : target.lines()) {
+        if (offset >= chip.lineCount) {
             return QStringLiteral("%1 has no line %2 (its lines are 0 to %3)")
-                .arg(lineSet.chip)
+                .arg(target.chip)
                 .arg(offset)
-                .arg(int(available) - 1);
+                .arg(int(chip.lineCount) - 1);
         }
     }
-    for (unsigned offset : lineSet.lines()) {
-        if (const std::optional<QString> holder = library.holderOf(offset))
-            return heldLine(offset, lineSet.chip, *holder);
+    for (int index = 0; index < target.lineSet.count; ++index) {
+        GpioLineInfo line;
+        if (const int error = library.lineInfo(target.offsets[index], line))
+            return adviceFor(error, target.chip);
+        if (line.used)
+            return heldLine(target, index, line.consumer);
     }
-    if (const int error = library.requestOutputs(lineSet.lines(), Consumer))
-        return adviceFor(error, lineSet.chip);
+    if (const int error = library.requestOutputs(target.lines(), Consumer))
+        return adviceFor(error, target.chip);
     return {};
+}
+
+QString takeLines(const GpioLineSet &lineSet, GpioLibrary &library, const QString &devRoot,
+                  QString &found)
+{
+    GpioChipFinder finder(library, devRoot);
+    Target target{lineSet.chip, lineSet.offsets, lineSet};
+    if (lineSet.byName()) {
+        const GpioChipFinder::Found named = finder.findNamed(lineSet.lineNames());
+        if (!named.problem.isEmpty())
+            return named.problem;
+        target.chip = named.chip;
+        target.offsets = named.offsets;
+        QStringList offsets;
+        for (unsigned offset : target.lines())
+            offsets << QString::number(offset);
+        found = named.chip + QLatin1Char(':') + offsets.join(QLatin1Char(','));
+        if (const int error = library.openChip(named.path))
+            return adviceFor(error, target.chip);
+    } else if (const int error = finder.open(lineSet.chip)) {
+        return adviceFor(error, lineSet.chip);
+    }
+    return checkAndRequest(target, library);
 }
 
 } // namespace
 
-GpioOpening GpioPort::open(const GpioLineSet &lineSet, std::unique_ptr<GpioLibrary> library)
+GpioOpening GpioPort::open(const GpioLineSet &lineSet, std::unique_ptr<GpioLibrary> library,
+                           const QString &devRoot)
 {
-    const QString problem = takeLines(lineSet, *library);
+    QString found;
+    const QString problem = takeLines(lineSet, *library, devRoot, found);
     if (!problem.isEmpty()) {
         library->release();
-        return {nullptr, problem};
+        return {nullptr, problem, found};
     }
-    return {std::unique_ptr<PortBackend>(new GpioPort(lineSet, std::move(library))), {}};
+    return {std::unique_ptr<PortBackend>(new GpioPort(lineSet, std::move(library))), {}, found};
 }
 
 GpioPort::GpioPort(const GpioLineSet &lineSet, std::unique_ptr<GpioLibrary> library)
     : m_library(std::move(library))
+    , m_name(QStringLiteral("GPIO lines ") + lineSet.text())
     , m_count(lineSet.count)
 {
 }
@@ -93,12 +142,15 @@ GpioPort::~GpioPort()
 
 void GpioPort::write(std::uint16_t, std::uint8_t value)
 {
-    if (m_switchedOff)
+    if (m_switchedOff || m_gone)
         return;
     int values[GpioLineSet::MaxLines];
     for (int line = 0; line < m_count; ++line)
         values[line] = (value >> DataBits[line]) & 1;
-    m_library->setValues({values, std::size_t(m_count)});
+    if (const int error = m_library->setValues({values, std::size_t(m_count)})) [[unlikely]] {
+        m_failure = error;
+        m_gone = true;
+    }
 }
 
 void GpioPort::release() noexcept
@@ -108,10 +160,22 @@ void GpioPort::release() noexcept
     // safe here, as this may run on the way to _exit from a signal's
     // context. Handing the lines back frees libgpiod's memory, so it waits
     // for the destructor; when the process ends through _exit instead, the
-    // kernel hands them back as it closes the descriptors.
+    // kernel hands them back as it closes the descriptors. Lines that
+    // failed to be set are not tried again.
     if (m_switchedOff)
         return;
     m_switchedOff = true;
+    if (m_gone)
+        return;
     const int off[GpioLineSet::MaxLines] = {};
     m_library->setValues({off, std::size_t(m_count)});
+}
+
+QString GpioPort::goneReason() const
+{
+    QString reason = m_name + QStringLiteral(": setting the lines failed (")
+        + QString::fromLocal8Bit(std::strerror(m_failure)) + QLatin1Char(')');
+    if (m_failure == ENODEV)
+        reason += QStringLiteral(": the chip has gone (a USB GPIO chip unplugged?); restart Quarnet once it is back");
+    return reason;
 }

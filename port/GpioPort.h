@@ -11,6 +11,7 @@ struct GpioOpening
 {
     std::unique_ptr<PortBackend> backend;
     QString problem; // what the device said, and what to do, when no backend
+    QString found;   // for lines by name: the chip and offsets, "gpiochip0:17,18,27,22"
 };
 
 // Data bits 0-3 (and 6, when a fifth line is named) on GPIO lines of one
@@ -20,13 +21,18 @@ class GpioPort final : public PortBackend
 {
 public:
     // Never takes over a line someone else holds: a held line is reported
-    // with its holder and nothing is requested.
-    static GpioOpening open(const GpioLineSet &lineSet, std::unique_ptr<GpioLibrary> library);
+    // with its holder and nothing is requested. Chips are the gpiochip*
+    // nodes in `devRoot`.
+    static GpioOpening open(const GpioLineSet &lineSet, std::unique_ptr<GpioLibrary> library,
+                            const QString &devRoot = QStringLiteral("/dev"));
 
     ~GpioPort() override;
+    // A failed set marks the lines gone: a USB GPIO chip pulled out fails
+    // with ENODEV, and the run must not go on as if the motor turned.
     void write(std::uint16_t port, std::uint8_t value) override;
     // Switches every line off; see the definition for what is safe where.
     void release() noexcept override;
+    QString goneReason() const override;
 
 private:
     GpioPort(const GpioLineSet &lineSet, std::unique_ptr<GpioLibrary> library);
@@ -34,6 +40,8 @@ private:
     static constexpr int DataBits[GpioLineSet::MaxLines] = {0, 1, 2, 3, 6};
 
     std::unique_ptr<GpioLibrary> m_library;
+    QString m_name;
     int m_count;
+    int m_failure = 0;
     bool m_switchedOff = false;
 };

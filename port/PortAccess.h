@@ -21,7 +21,7 @@ struct PortAccessOptions
 {
     PortMode mode = PortMode::Auto;
     GpioLineSet gpio; // the lines of mode `Gpio`
-    GpioLibraryFactory gpioLibrary = makeLibgpiod1;
+    GpioLibraryFactory gpioLibrary = makeLibgpiod;
     QString procRoot = QStringLiteral("/proc");
     QString devRoot = QStringLiteral("/dev");
     QString tracePath; // empty: no trace

@@ -31,7 +31,7 @@ struct PortChoice
 // path have case).
 std::optional<PortChoice> parsePortChoice(QByteArrayView text, QString *why = nullptr);
 
-// "auto, ppdev, direct, virtual, ftdi[:DEVICE], gpio:CHIP:L0,L1,L2,L3[,L6]":
+// "auto, ppdev, direct, virtual, ftdi[:DEVICE], gpio:[CHIP:]L0,L1,L2,L3[,L6]":
 // what a refusal lists.
 QString portChoiceForms();
 // One line per route, its form and what it does: for --help.

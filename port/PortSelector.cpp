@@ -136,7 +136,9 @@ PortSelection PortSelector::openFtdi(const QString &name)
 PortSelection PortSelector::openGpio()
 {
     m_sharedName = QStringLiteral("GPIO lines ") + m_devices.gpio.text();
-    GpioOpening opening = GpioPort::open(m_devices.gpio, m_devices.gpioLibrary());
+    GpioOpening opening = GpioPort::open(m_devices.gpio, m_devices.gpioLibrary(), m_devRoot);
+    if (!opening.found.isEmpty())
+        m_sharedName += QStringLiteral(" (%1)").arg(opening.found);
     if (!opening.backend) {
         m_shared = Tried::Refused;
         return {nullptr, PortRoute::Virtual,

@@ -20,7 +20,7 @@ struct SharedDevices
     QByteArray ftdiDevice; // libftdi's device string; empty: the one plugged in
     FtdiPort::LibraryFactory ftdiLibrary = FtdiLibrary::real;
     GpioLineSet gpio;
-    GpioLibraryFactory gpioLibrary = makeLibgpiod1;
+    GpioLibraryFactory gpioLibrary = makeLibgpiod;
 };
 
 // Chooses the route for one port: ppdev, then direct I/O where ppdev is

@@ -93,7 +93,8 @@ void TestCommandLine::helpListsEveryRoute()
     const QString help = parseCommandLine({"quarnet", "-h"}, {}).text;
     for (const char *form : {"--port <ROUTE>", "--version", "QUARNET_PORT", "  auto ", "  ppdev ",
                              "  direct ", "  virtual ", "  ftdi[:DEVICE] ", "s:VID:PID:SERIAL",
-                             "  gpio:CHIP:L0,L1,L2,L3[,L6] ", "gpio:gpiochip0:17,18,27,22"})
+                             "  gpio:[CHIP:]L0,L1,L2,L3[,L6] ", "gpio:gpiochip0:17,18,27,22",
+                             "gpio:GPIO17,GPIO18,GPIO27,GPIO22"})
         QVERIFY2(help.contains(QLatin1String(form)), form);
 }
 
@@ -102,7 +103,7 @@ void TestCommandLine::refusalNamesTheAcceptedForms()
     const QString fromOption = parseCommandLine({"quarnet", "--port", "ftdi:s:1:2"}, {}).text;
     QCOMPARE(fromOption.split('\n').size(), 2);
     QVERIFY2(fromOption.startsWith("quarnet: --port ftdi:s:1:2 is refused: "), qPrintable(fromOption));
-    QVERIFY2(fromOption.endsWith("quarnet: accepted forms: auto, ppdev, direct, virtual, ftdi[:DEVICE], gpio:CHIP:L0,L1,L2,L3[,L6]"),
+    QVERIFY2(fromOption.endsWith("quarnet: accepted forms: auto, ppdev, direct, virtual, ftdi[:DEVICE], gpio:[CHIP:]L0,L1,L2,L3[,L6]"),
              qPrintable(fromOption));
     const QString fromEnvironment = parseCommandLine({"quarnet"}, "lpt1").text;
     QVERIFY2(fromEnvironment.startsWith("quarnet: QUARNET_PORT=lpt1 is refused: no route is called \"lpt1\""),

@@ -20,6 +20,7 @@ class tst_GpioRoute : public QObject
 private slots:
     void malformedFormRefusedBeforeAnyWindow_data();
     void malformedFormRefusedBeforeAnyWindow();
+    void missingChipToldOnceThenVirtual_data();
     void missingChipToldOnceThenVirtual();
 
 private:
@@ -74,22 +75,37 @@ void tst_GpioRoute::malformedFormRefusedBeforeAnyWindow()
     QVERIFY2(lines.first().startsWith("quarnet: QUARNET_PORT=" + route + " is refused: "),
              qPrintable(lines.first()));
     QVERIFY2(lines.first().contains(why), qPrintable(lines.first()));
-    QVERIFY2(lines.first().contains("the form is gpio:CHIP:L0,L1,L2,L3[,L6]"), qPrintable(lines.first()));
+    QVERIFY2(lines.first().contains("the form is gpio:[CHIP:]L0,L1,L2,L3[,L6]"), qPrintable(lines.first()));
     QVERIFY2(lines.last().startsWith("quarnet: accepted forms: ")
-                 && lines.last().endsWith("gpio:CHIP:L0,L1,L2,L3[,L6]"),
+                 && lines.last().endsWith("gpio:[CHIP:]L0,L1,L2,L3[,L6]"),
              qPrintable(lines.last()));
     QVERIFY(!QFile::exists(tracePath) || QFile(tracePath).size() == 0);
+}
+
+void tst_GpioRoute::missingChipToldOnceThenVirtual_data()
+{
+    QTest::addColumn<QByteArray>("route");
+    QTest::addColumn<QString>("missing"); // the chip the machine must lack
+    QTest::addColumn<QString>("told");
+    QTest::newRow("offsets") << QByteArray("gpio:gpiochip9:17,18,27,22") << "/dev/gpiochip9"
+                             << "quarnet: GPIO lines gpiochip9:17,18,27,22: no GPIO chip gpiochip9";
+    QTest::newRow("names") << QByteArray("gpio:GPIO17,GPIO18,GPIO27,GPIO22") << "/dev/gpiochip0"
+                           << "quarnet: GPIO lines GPIO17,GPIO18,GPIO27,GPIO22: no GPIO chip has a line "
+                              "named GPIO17, GPIO18, GPIO27, GPIO22 (this machine has no GPIO chip";
 }
 
 // The real libgpiod on a machine with no GPIO chip: one line saying so when
 // the main window writes its first byte, then the tool runs on.
 void tst_GpioRoute::missingChipToldOnceThenVirtual()
 {
-    if (QFile::exists("/dev/gpiochip9"))
-        QSKIP("this machine has a /dev/gpiochip9, the chip this test expects to be missing");
-    const QString tracePath = m_dir.filePath("missing");
+    QFETCH(QByteArray, route);
+    QFETCH(QString, missing);
+    QFETCH(QString, told);
+    if (QFile::exists(missing))
+        QSKIP(qPrintable("this machine has a " + missing + ", which this test expects to be missing"));
+    const QString tracePath = m_dir.filePath(QTest::currentDataTag());
     QProcess process;
-    if (!start(process, "gpio:gpiochip9:17,18,27,22", tracePath))
+    if (!start(process, route, tracePath))
         return;
     QTRY_VERIFY_WITH_TIMEOUT(QFile(tracePath).size() > 0, HandOverTimeoutMs);
     QCOMPARE(process.state(), QProcess::Running);
@@ -102,9 +118,7 @@ void tst_GpioRoute::missingChipToldOnceThenVirtual()
                                   .split('\n', Qt::SkipEmptyParts)
                                   .filter(QRegularExpression("^quarnet: "));
     QCOMPARE(lines.size(), 1);
-    QVERIFY2(lines.first().startsWith("quarnet: GPIO lines gpiochip9:17,18,27,22: no GPIO chip "
-                                      "gpiochip9"),
-             qPrintable(lines.first()));
+    QVERIFY2(lines.first().startsWith(told), qPrintable(lines.first()));
     QVERIFY2(lines.first().endsWith("using a virtual port instead"), qPrintable(lines.first()));
     QFile trace(tracePath);
     QVERIFY(trace.open(QIODevice::ReadOnly));

@@ -85,7 +85,7 @@ void tst_PortOption::refusedBeforeAnyWindow()
     const QStringList lines = QString::fromLocal8Bit(process.readAllStandardError()).trimmed().split('\n');
     QCOMPARE(lines.size(), 2);
     QVERIFY2(lines[0].startsWith(first), qPrintable(lines[0]));
-    QCOMPARE(lines[1], QString("quarnet: accepted forms: auto, ppdev, direct, virtual, ftdi[:DEVICE], gpio:CHIP:L0,L1,L2,L3[,L6]"));
+    QCOMPARE(lines[1], QString("quarnet: accepted forms: auto, ppdev, direct, virtual, ftdi[:DEVICE], gpio:[CHIP:]L0,L1,L2,L3[,L6]"));
 }
 
 // No display at all: --help must not need one.
@@ -104,7 +104,7 @@ void tst_PortOption::helpListsTheRoutes()
     // Qt names the program only once an application object exists.
     QVERIFY2(help.startsWith(QLatin1String("Usage: quarnet [options]")), qPrintable(help));
     for (const char *form : {"--port <ROUTE>", "  auto ", "  ppdev ", "  direct ", "  virtual ", "  ftdi[:DEVICE] ",
-                             "  gpio:CHIP:L0,L1,L2,L3[,L6] "})
+                             "  gpio:[CHIP:]L0,L1,L2,L3[,L6] "})
         QVERIFY2(help.contains(QLatin1String(form)), qPrintable(help));
 }
 

@@ -1,4 +1,4 @@
-#include "FakeGpioChip.h"
+#include "FakeGpioLibrary.h"
 #include "FakePortSystem.h"
 #include "PortAccess.h"
 
@@ -24,13 +24,18 @@ private slots:
     void switchedOffThenReleased();
     void deviceRefusals_data();
     void deviceRefusals();
+    void chipNamedAsLibgpiod1Took_data();
+    void chipNamedAsLibgpiod1Took();
+    void linesByName_data();
+    void linesByName();
+    void failedSetMarksTheLinesGone();
     void realChip();
 
 private:
     PortAccessOptions gpioOptions(const QString &lines);
 
     QTemporaryDir m_dir;
-    FakeGpioChip m_chip;
+    FakeGpioKernel m_kernel;
     QStringList m_told;
 };
 
@@ -40,7 +45,7 @@ void TestGpioPort::init()
     QDir(m_dir.path()).removeRecursively();
     QDir().mkpath(m_dir.path());
     FakePortSystem::reset(m_dir.path());
-    m_chip = FakeGpioChip{};
+    m_kernel = FakeGpioKernel{};
     m_told.clear();
 }
 
@@ -54,7 +59,8 @@ PortAccessOptions TestGpioPort::gpioOptions(const QString &lines)
     options.procRoot = m_dir.path() + "/proc";
     options.devRoot = m_dir.path() + "/dev";
     options.calls = FakePortSystem::calls();
-    options.gpioLibrary = m_chip.factory();
+    options.gpioLibrary = fakeGpioLibrary(m_kernel);
+    m_kernel.layOut(options.devRoot);
     options.report = [this](const QString &line) { m_told << line; };
     return options;
 }
@@ -62,28 +68,40 @@ PortAccessOptions TestGpioPort::gpioOptions(const QString &lines)
 void TestGpioPort::routeTextParsing_data()
 {
     QTest::addColumn<QByteArray>("text");
-    QTest::addColumn<QString>("chip");     // empty: refused
-    QTest::addColumn<QString>("lines");    // the offsets, or the words the refusal holds
-    QTest::newRow("four lines") << QByteArray("gpio:gpiochip0:17,18,27,22") << "gpiochip0" << "17,18,27,22";
-    QTest::newRow("fifth line for bit 6") << QByteArray("gpio:gpiochip0:17,18,27,22,23") << "gpiochip0" << "17,18,27,22,23";
-    QTest::newRow("device path, any case of gpio") << QByteArray(" GPIO:/dev/gpiochip1:0,1,2,3 ") << "/dev/gpiochip1" << "0,1,2,3";
-    QTest::newRow("line 0 and spaces") << QByteArray("gpio:gpiochip0: 0, 5 ,6,13") << "gpiochip0" << "0,5,6,13";
-    QTest::newRow("chip name keeps its case") << QByteArray("gpio:Pinctrl-BCM2835:1,2,3,4") << "Pinctrl-BCM2835" << "1,2,3,4";
-    QTest::newRow("line named twice") << QByteArray("gpio:gpiochip0:17,18,17,22") << "" << "line 17 named twice";
-    QTest::newRow("fifth repeats a phase") << QByteArray("gpio:gpiochip0:17,18,27,22,22") << "" << "line 22 named twice";
-    QTest::newRow("three lines") << QByteArray("gpio:gpiochip0:17,18,27") << "" << "3 lines";
-    QTest::newRow("six lines") << QByteArray("gpio:gpiochip0:1,2,3,4,5,6") << "" << "6 lines";
-    QTest::newRow("word for a line") << QByteArray("gpio:gpiochip0:17,18,GPIO27,22") << "" << "\"GPIO27\" is not";
-    QTest::newRow("negative") << QByteArray("gpio:gpiochip0:17,-18,27,22") << "" << "\"-18\" is not";
-    QTest::newRow("hex") << QByteArray("gpio:gpiochip0:0x11,18,27,22") << "" << "\"0x11\" is not";
-    QTest::newRow("empty item") << QByteArray("gpio:gpiochip0:17,,27,22") << "" << "\"\" is not";
-    QTest::newRow("offset beyond reason") << QByteArray("gpio:gpiochip0:17,18,27,9999999") << "" << "\"9999999\" is not";
-    QTest::newRow("no chip") << QByteArray("gpio:17,18,27,22") << "" << "no chip";
-    QTest::newRow("empty chip") << QByteArray("gpio::17,18,27,22") << "" << "no chip";
-    QTest::newRow("bare gpio") << QByteArray("gpio") << "" << "no chip";
-    QTest::newRow("gpio and colon only") << QByteArray("gpio:") << "" << "no chip";
-    QTest::newRow("no lines") << QByteArray("gpio:gpiochip0") << "" << "no lines";
-    QTest::newRow("two chips") << QByteArray("gpio:gpiochip0:gpiochip1:1,2,3,4") << "" << "one chip";
+    QTest::addColumn<QString>("chip");  // "-": refused; empty: lines by name
+    QTest::addColumn<QString>("lines"); // the line set's own text, or the words the refusal holds
+    QTest::newRow("four lines") << QByteArray("gpio:gpiochip0:17,18,27,22") << "gpiochip0" << "gpiochip0:17,18,27,22";
+    QTest::newRow("fifth line for bit 6") << QByteArray("gpio:gpiochip0:17,18,27,22,23") << "gpiochip0" << "gpiochip0:17,18,27,22,23";
+    QTest::newRow("device path, any case of gpio") << QByteArray(" GPIO:/dev/gpiochip1:0,1,2,3 ") << "/dev/gpiochip1" << "/dev/gpiochip1:0,1,2,3";
+    QTest::newRow("line 0 and spaces") << QByteArray("gpio:gpiochip0: 0, 5 ,6,13") << "gpiochip0" << "gpiochip0:0,5,6,13";
+    QTest::newRow("chip label keeps its case") << QByteArray("gpio:Pinctrl-BCM2835:1,2,3,4") << "Pinctrl-BCM2835" << "Pinctrl-BCM2835:1,2,3,4";
+    QTest::newRow("chip number") << QByteArray("gpio:0:17,18,27,22") << "0" << "0:17,18,27,22";
+    QTest::newRow("lines by name") << QByteArray("gpio:GPIO17,GPIO18,GPIO27,GPIO22") << "" << "GPIO17,GPIO18,GPIO27,GPIO22";
+    QTest::newRow("five names, spaces, case kept") << QByteArray("gpio: GPIO17 ,gpio18,P1-13,SPI CE0,GPIO23")
+                                                   << "" << "GPIO17,gpio18,P1-13,SPI CE0,GPIO23";
+    QTest::newRow("a name of 31 bytes") << QByteArray("gpio:A,B,C,ABCDEFGHIJKLMNOPQRSTUVWXYZ01234") << ""
+                                        << "A,B,C,ABCDEFGHIJKLMNOPQRSTUVWXYZ01234";
+    QTest::newRow("line named twice") << QByteArray("gpio:gpiochip0:17,18,17,22") << "-" << "line 17 named twice";
+    QTest::newRow("fifth repeats a phase") << QByteArray("gpio:gpiochip0:17,18,27,22,22") << "-" << "line 22 named twice";
+    QTest::newRow("name twice") << QByteArray("gpio:GPIO17,GPIO18,GPIO17,GPIO22") << "-" << "line GPIO17 named twice";
+    QTest::newRow("three lines") << QByteArray("gpio:gpiochip0:17,18,27") << "-" << "3 lines";
+    QTest::newRow("three names") << QByteArray("gpio:GPIO17,GPIO18,GPIO27") << "-" << "3 lines";
+    QTest::newRow("six lines") << QByteArray("gpio:gpiochip0:1,2,3,4,5,6") << "-" << "6 lines";
+    QTest::newRow("word for an offset") << QByteArray("gpio:gpiochip0:17,18,GPIO27,22") << "-" << "\"GPIO27\" is not a line number";
+    QTest::newRow("negative") << QByteArray("gpio:gpiochip0:17,-18,27,22") << "-" << "\"-18\" is not";
+    QTest::newRow("hex") << QByteArray("gpio:gpiochip0:0x11,18,27,22") << "-" << "\"0x11\" is not";
+    QTest::newRow("empty item") << QByteArray("gpio:gpiochip0:17,,27,22") << "-" << "\"\" is not";
+    QTest::newRow("empty name") << QByteArray("gpio:GPIO17,,GPIO27,GPIO22") << "-" << "\"\" is not a line name";
+    QTest::newRow("name too long for the kernel") << QByteArray("gpio:A,B,C,ABCDEFGHIJKLMNOPQRSTUVWXYZ012345")
+                                                  << "-" << "longer than a line name can be (31 bytes)";
+    QTest::newRow("offset beyond reason") << QByteArray("gpio:gpiochip0:17,18,27,9999999") << "-" << "\"9999999\" is not";
+    QTest::newRow("offsets without a chip") << QByteArray("gpio:17,18,27,22") << "-" << "no chip named for line 17";
+    QTest::newRow("an offset among names") << QByteArray("gpio:GPIO17,18,GPIO27,GPIO22") << "-" << "no chip named for line 18";
+    QTest::newRow("empty chip") << QByteArray("gpio::17,18,27,22") << "-" << "no chip";
+    QTest::newRow("bare gpio") << QByteArray("gpio") << "-" << "no chip";
+    QTest::newRow("gpio and colon only") << QByteArray("gpio:") << "-" << "no chip";
+    QTest::newRow("no lines") << QByteArray("gpio:gpiochip0") << "-" << "no lines";
+    QTest::newRow("two chips") << QByteArray("gpio:gpiochip0:gpiochip1:1,2,3,4") << "-" << "one chip";
 }
 
 // Through the one route parser that QUARNET_PORT (and the command line) use.
@@ -94,17 +112,18 @@ void TestGpioPort::routeTextParsing()
     QFETCH(QString, lines);
     QString error;
     const std::optional<PortChoice> choice = parsePortChoice(text, &error);
-    if (chip.isEmpty()) {
+    if (chip == "-") {
         QVERIFY(!choice);
         QVERIFY2(error.contains(lines), qPrintable(error));
-        QVERIFY2(error.contains("the form is gpio:CHIP:L0,L1,L2,L3[,L6]"), qPrintable(error));
+        QVERIFY2(error.contains("the form is gpio:[CHIP:]L0,L1,L2,L3[,L6]"), qPrintable(error));
         return;
     }
     QVERIFY2(choice, qPrintable(error));
     QVERIFY(error.isEmpty());
     QCOMPARE(choice->mode, PortMode::Gpio);
     QCOMPARE(choice->gpio.chip, chip);
-    QCOMPARE(choice->gpio.text(), chip + ":" + lines);
+    QCOMPARE(choice->gpio.byName(), chip.isEmpty());
+    QCOMPARE(choice->gpio.text(), lines);
     QCOMPARE(choice->gpio.hasBit6Line(), lines.count(',') == 4);
 }
 
@@ -165,8 +184,8 @@ void TestGpioPort::linesFollowEachByte()
     QFETCH(QString, set);
     PortAccess access(gpioOptions("gpiochip0:" + lines));
     access.Out32(0x378, static_cast<std::int16_t>(byte));
-    QCOMPARE(m_chip.log.last(), "set " + set);
-    QCOMPARE(m_chip.log.filter("set ").size(), 1);
+    QCOMPARE(m_kernel.log.last(), "set " + set);
+    QCOMPARE(m_kernel.log.filter("set ").size(), 1);
     QVERIFY(m_told.isEmpty());
 }
 
@@ -180,7 +199,7 @@ void TestGpioPort::requestedOnceForEveryParallelBase()
     for (const auto &write : writes)
         access.Out32(static_cast<std::int16_t>(write[0]), static_cast<std::int16_t>(write[1]));
 
-    QCOMPARE(m_chip.log, (QStringList{"open /dev/gpiochip0", "request 17,18,27,22,23 as quarnet",
+    QCOMPARE(m_kernel.log, (QStringList{"open gpiochip0", "request gpiochip0 17,18,27,22,23 as quarnet low",
                                       "set 0 0 0 0 1", "set 1 0 0 0 1", "set 0 0 1 0 1",
                                       "set 0 1 0 0 1", "set 0 0 0 1 1"}));
     for (std::uint16_t base : {0x378, 0x278, 0x3BC, 0xD010})
@@ -198,15 +217,16 @@ void TestGpioPort::switchedOffThenReleased()
 {
     auto access = std::make_unique<PortAccess>(gpioOptions("gpiochip0:17,18,27,22,23"));
     access->Out32(0x378, 74);
-    m_chip.log.clear();
+    m_kernel.log.clear();
 
     access->shutdown();
-    QCOMPARE(m_chip.log, QStringList{"set 0 0 0 0 0"});
+    QCOMPARE(m_kernel.log, QStringList{"set 0 0 0 0 0"});
     access->shutdown();
     access->Out32(0x378, 68);
     access->Out32(0x278, 68);
     access.reset();
-    QCOMPARE(m_chip.log, (QStringList{"set 0 0 0 0 0", "release"}));
+    QCOMPARE(m_kernel.log, (QStringList{"set 0 0 0 0 0", "release gpiochip0 17,18,27,22,23", "close gpiochip0"}));
+    QCOMPARE(m_kernel.openDescriptors, 0);
 }
 
 void TestGpioPort::deviceRefusals_data()
@@ -218,9 +238,11 @@ void TestGpioPort::deviceRefusals_data()
     QTest::addColumn<QStringList>("calls");
     QTest::addColumn<QStringList>("told");
 
-    const QStringList opened{"open gpiochip0", "release"};
+    const QStringList opened{"open gpiochip0", "close gpiochip0"};
+    // Not a name in /dev, so perhaps a label: every chip is asked for its own.
     QTest::newRow("no such chip")
-        << "gpiochip7:17,18,27,22" << 0 << 0 << "-" << QStringList{"open gpiochip7"}
+        << "gpiochip7:17,18,27,22" << 0 << 0 << "-"
+        << QStringList{"open gpiochip7", "open gpiochip0", "close gpiochip0"}
         << QStringList{"GPIO lines gpiochip7:17,18,27,22: no GPIO chip gpiochip7", "ls /dev/gpiochip*"};
     QTest::newRow("permission denied")
         << "gpiochip0:17,18,27,22" << EACCES << 0 << "-" << QStringList{"open gpiochip0"}
@@ -228,6 +250,9 @@ void TestGpioPort::deviceRefusals_data()
     QTest::newRow("not a chip")
         << "gpiochip0:17,18,27,22" << ENOTTY << 0 << "-" << QStringList{"open gpiochip0"}
         << QStringList{"gpiochip0 is not a GPIO chip"};
+    QTest::newRow("a character device of another kind (libgpiod 2)")
+        << "/dev/ttyS0:17,18,27,22" << ENODEV << 0 << "-" << QStringList{"open ttyS0"}
+        << QStringList{"/dev/ttyS0 is not a GPIO chip"};
     QTest::newRow("offset the chip lacks")
         << "gpiochip0:17,18,54,22" << 0 << 0 << "-" << opened
         << QStringList{"gpiochip0 has no line 54 (its lines are 0 to 53)"};
@@ -239,7 +264,7 @@ void TestGpioPort::deviceRefusals_data()
         << QStringList{"line 27 ", "gives no name"};
     QTest::newRow("taken between look and request")
         << "gpiochip0:17,18,27,22" << 0 << EBUSY << "-"
-        << QStringList{"open gpiochip0", "request 17,18,27,22 as quarnet", "release"}
+        << QStringList{"open gpiochip0", "request gpiochip0 17,18,27,22 as quarnet low", "close gpiochip0"}
         << QStringList{"held by another program or driver"};
     QTest::newRow("other errno")
         << "gpiochip0:17,18,27,22" << EIO << 0 << "-" << QStringList{"open gpiochip0"}
@@ -256,10 +281,13 @@ void TestGpioPort::deviceRefusals()
     QFETCH(QString, holder);
     QFETCH(QStringList, calls);
     QFETCH(QStringList, told);
-    m_chip.openErrno = openErrno;
-    m_chip.requestErrno = requestErrno;
+    FakeGpioChip &chip = m_kernel.chips[0];
+    if (lines.startsWith("/dev/ttyS0"))
+        chip.name = "ttyS0";
+    chip.openErrno = openErrno;
+    chip.requestErrno = requestErrno;
     if (holder != "-")
-        m_chip.holders.insert(27, holder);
+        chip.holders.insert(27, holder.toUtf8());
 
     auto access = std::make_unique<PortAccess>(gpioOptions(lines));
     access->Out32(0x378, 64);
@@ -268,7 +296,8 @@ void TestGpioPort::deviceRefusals()
     access->shutdown();
     access.reset();
 
-    QCOMPARE(m_chip.log, calls);
+    QCOMPARE(m_kernel.log, calls);
+    QCOMPARE(m_kernel.openDescriptors, 0);
     QCOMPARE(m_told.size(), 1);
     QVERIFY2(m_told.first().startsWith("quarnet: GPIO lines ") && !m_told.first().contains('\n'),
              qPrintable(m_told.first()));
@@ -277,11 +306,188 @@ void TestGpioPort::deviceRefusals()
         QVERIFY2(m_told.first().contains(word), qPrintable(m_told.first()));
 }
 
+void TestGpioPort::chipNamedAsLibgpiod1Took_data()
+{
+    QTest::addColumn<QString>("lines");
+    QTest::addColumn<bool>("secondDenied"); // gpiochip1 refuses to open
+    QTest::addColumn<QStringList>("calls");
+    QTest::addColumn<QString>("told"); // empty: taken
+
+    const QStringList taken{"request gpiochip1 0,1,2,3 as quarnet low", "set 0 0 0 0"};
+    QTest::newRow("a number is gpiochipN") << "1:0,1,2,3" << false << QStringList{"open gpiochip1"} + taken << "";
+    QTest::newRow("a number read as strtoul does") << "001:0,1,2,3" << false
+                                                   << QStringList{"open gpiochip1"} + taken << "";
+    QTest::newRow("a name in /dev") << "gpiochip1:0,1,2,3" << false << QStringList{"open gpiochip1"} + taken << "";
+    QTest::newRow("a path") << "/dev/gpiochip1:0,1,2,3" << false << QStringList{"open gpiochip1"} + taken << "";
+    QTest::newRow("a label")
+        << "raspberrypi-exp-gpio:0,1,2,3" << false
+        << QStringList{"open raspberrypi-exp-gpio", "open gpiochip0", "close gpiochip0", "open gpiochip1"} + taken
+        << "";
+    QTest::newRow("a label behind a chip closed to us")
+        << "raspberrypi-exp-gpio:0,1,2,3" << true
+        << QStringList{"open raspberrypi-exp-gpio", "open gpiochip0", "close gpiochip0", "open gpiochip1"}
+        << "permission denied on raspberrypi-exp-gpio";
+}
+
+// Whatever the major, the chip is found as libgpiod 1's gpiod_chip_open_lookup
+// found it: libgpiod 2 opens paths only.
+void TestGpioPort::chipNamedAsLibgpiod1Took()
+{
+    QFETCH(QString, lines);
+    QFETCH(bool, secondDenied);
+    QFETCH(QStringList, calls);
+    QFETCH(QString, told);
+    m_kernel.chips << FakeGpioChip{"gpiochip1", "raspberrypi-exp-gpio", 8, {}, {}, secondDenied ? EACCES : 0,
+                                   0, 0, 0, 0};
+    PortAccess access(gpioOptions(lines));
+    access.Out32(0x378, 64);
+    QCOMPARE(m_kernel.log, calls);
+    QCOMPARE(m_told.size(), told.isEmpty() ? 0 : 1);
+    if (!told.isEmpty())
+        QVERIFY2(m_told.first().contains(told), qPrintable(m_told.first()));
+}
+
+namespace {
+
+FakeGpioChip namedChip(const QByteArray &node, const QByteArray &label, unsigned count,
+                       const QByteArray &prefix)
+{
+    FakeGpioChip chip{node, label, count, {}, {}, 0, 0, 0, 0, 0};
+    for (unsigned offset = 0; offset < count && offset < 28; ++offset)
+        chip.lineNames.insert(offset, prefix + QByteArray::number(offset));
+    return chip;
+}
+
+// The boards the rows name: what the kernel shows on each.
+QList<FakeGpioChip> board(const QString &name)
+{
+    FakeGpioChip expander{"gpiochip1", "raspberrypi-exp-gpio", 8, {}, {}, 0, 0, 0, 0, 0};
+    expander.lineNames = {{0, "BT_ON"}, {1, "WL_ON"}, {2, "PWR_LED_OFF"}};
+    // A Raspberry Pi 5 on an older kernel: the header is the RP1's chip.
+    FakeGpioChip soc{"gpiochip0", "gpio-brcmstb@107d508500", 32, {}, {}, 0, 0, 0, 0, 0};
+    soc.lineNames = {{0, "RP1_SDA"}, {1, "RP1_SCL"}};
+    const FakeGpioChip pi4 = namedChip("gpiochip0", "pinctrl-bcm2711", 58, "GPIO");
+    if (name == "pi4")
+        return {pi4, expander};
+    if (name == "pi5, older kernel")
+        return {soc, namedChip("gpiochip4", "pinctrl-rp1", 54, "GPIO")};
+    if (name == "GPIO17 twice")
+        return {pi4, namedChip("gpiochip4", "pinctrl-rp1", 54, "GPIO")};
+    if (name == "lines apart") {
+        FakeGpioChip other{"gpiochip2", "mcp23017", 16, {{0, "GPIO22"}}, {}, 0, 0, 0, 0, 0};
+        FakeGpioChip few = pi4;
+        few.lineNames.remove(22);
+        return {few, expander, other};
+    }
+    if (name == "pi4, GPIO27 held")
+        return {[&] { FakeGpioChip held = pi4; held.holders.insert(27, "spi0 CS0"); return held; }(), expander};
+    if (name == "pi4, expander closed")
+        return {pi4, [&] { FakeGpioChip closed = expander; closed.openErrno = EACCES; return closed; }()};
+    return {};
+}
+
+} // namespace
+
+void TestGpioPort::linesByName_data()
+{
+    QTest::addColumn<QString>("board");
+    QTest::addColumn<QString>("names");
+    QTest::addColumn<QString>("request"); // empty: refused
+    QTest::addColumn<QStringList>("told");
+
+    const QString header = "GPIO17,GPIO18,GPIO27,GPIO22";
+    QTest::newRow("Raspberry Pi 4") << "pi4" << header << "request gpiochip0 17,18,27,22 as quarnet low"
+                                    << QStringList{};
+    QTest::newRow("Raspberry Pi 5 on an older kernel")
+        << "pi5, older kernel" << header + ",GPIO23" << "request gpiochip4 17,18,27,22,23 as quarnet low"
+        << QStringList{};
+    QTest::newRow("a name on no chip")
+        << "pi4" << "GPIO17,GPIO18,GPIO99,BT_OFF" << ""
+        << QStringList{"no GPIO chip has a line named GPIO99, BT_OFF (gpiochip0 (pinctrl-bcm2711) has GPIO0 GPIO1 ",
+                       "GPIO27; gpiochip1 (raspberrypi-exp-gpio) has BT_ON WL_ON PWR_LED_OFF)"};
+    QTest::newRow("a name on two chips")
+        << "GPIO17 twice" << header << ""
+        << QStringList{"GPIO17 is line 17 of gpiochip0 and line 17 of gpiochip4", "name the chip and the offsets"};
+    QTest::newRow("lines on two chips")
+        << "lines apart" << header << ""
+        << QStringList{"more than one chip (GPIO17 on gpiochip0, GPIO18 on gpiochip0, GPIO27 on gpiochip0, "
+                       "GPIO22 on gpiochip2)"};
+    QTest::newRow("a named line someone holds")
+        << "pi4, GPIO27 held" << header << ""
+        << QStringList{"line GPIO27 of gpiochip0 is held by \"spi0 CS0\"; it is not taken over"};
+    QTest::newRow("a chip that cannot be read")
+        << "pi4, expander closed" << "GPIO17,GPIO18,GPIO27,BT_ON" << ""
+        << QStringList{"no GPIO chip has a line named BT_ON", "gpiochip1 could not be read (Permission denied)"};
+    QTest::newRow("no chip at all") << "none" << header << ""
+                                    << QStringList{"this machine has no GPIO chip"};
+}
+
+// The same names work on every board that gives its lines those names.
+void TestGpioPort::linesByName()
+{
+    QFETCH(QString, board);
+    QFETCH(QString, names);
+    QFETCH(QString, request);
+    QFETCH(QStringList, told);
+    m_kernel.chips = ::board(board);
+    PortAccess access(gpioOptions(names));
+    access.Out32(0x378, 65);
+
+    if (!request.isEmpty()) {
+        QVERIFY2(m_told.isEmpty(), qPrintable(m_told.join('\n')));
+        QVERIFY2(m_kernel.log.contains(request), qPrintable(m_kernel.log.join('\n')));
+        QCOMPARE(m_kernel.log.last(), names.count(',') == 4 ? "set 1 0 0 0 1" : "set 1 0 0 0");
+        const QString chipAndOffsets = request.section(' ', 1, 2).replace(' ', ':');
+        QCOMPARE(access.routeReason(0x378), "GPIO lines " + names + " (" + chipAndOffsets + ")");
+        return;
+    }
+    QCOMPARE(access.routeOf(0x378), PortRoute::Virtual);
+    QVERIFY(m_kernel.log.filter("request").isEmpty());
+    QCOMPARE(m_kernel.openDescriptors, 0);
+    QCOMPARE(m_told.size(), 1);
+    // Lines found, then refused, say where they were found.
+    QVERIFY2(m_told.first().startsWith("quarnet: GPIO lines " + names + (board.contains("held") ? " (gpiochip0:17,18,27,22): " : ": ")),
+             qPrintable(m_told.first()));
+    for (const QString &words : told)
+        QVERIFY2(m_told.first().contains(words), qPrintable(m_told.first()));
+}
+
+// A USB GPIO chip pulled out mid-run fails the set with ENODEV: the user is
+// told once, and every port the lines served goes on virtual.
+void TestGpioPort::failedSetMarksTheLinesGone()
+{
+    m_kernel.chips[0].setErrno = ENODEV;
+    m_kernel.chips[0].setsBeforeFailure = 2;
+    auto access = std::make_unique<PortAccess>(gpioOptions("gpiochip0:17,18,27,22"));
+    access->Out32(0x378, 65);
+    access->Out32(0x278, 68);
+    access->Out32(0x378, 66);
+    access->Out32(0x278, 72);
+    access->Out32(0x378, 64);
+
+    QCOMPARE(m_kernel.log.filter("set ").size(), 2);
+    QCOMPARE(m_told.size(), 1);
+    QVERIFY2(m_told.first().startsWith("quarnet: port 0x378: GPIO lines gpiochip0:17,18,27,22: setting the "
+                                       "lines failed (" + QString::fromLocal8Bit(std::strerror(ENODEV)) + "): "
+                                       "the chip has gone"),
+             qPrintable(m_told.first()));
+    QVERIFY2(m_told.first().endsWith("; later writes go to a virtual port"), qPrintable(m_told.first()));
+    QCOMPARE(access->routeOf(0x278), PortRoute::Virtual);
+    QCOMPARE(access->virtualByte(0x378), std::optional<std::uint8_t>(64));
+    QCOMPARE(access->virtualByte(0x278), std::optional<std::uint8_t>(72));
+
+    access->shutdown();
+    access.reset();
+    QCOMPARE(m_kernel.log.filter("set ").size(), 2);
+    QCOMPARE(m_kernel.log.last(), "close gpiochip0");
+    QCOMPARE(m_kernel.openDescriptors, 0);
+}
+
 void TestGpioPort::realChip()
 {
     const QByteArray lines = qgetenv("QUARNET_HW_GPIO");
     if (lines.isEmpty())
-        QSKIP("set QUARNET_HW_GPIO to CHIP:L0,L1,L2,L3[,L6] (e.g. gpiochip0:17,18,27,22) to step "
+        QSKIP("set QUARNET_HW_GPIO to [CHIP:]L0,L1,L2,L3[,L6] (e.g. GPIO17,GPIO18,GPIO27,GPIO22) to step "
               "those lines through 64, 65, 68, 66, 72, 64");
     const std::optional<PortChoice> choice = parsePortChoice("gpio:" + lines);
     QVERIFY(choice);

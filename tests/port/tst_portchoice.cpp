@@ -38,6 +38,8 @@ void TestPortChoice::accepted_data()
         << QByteArray("ftdi:s:0x0403:0x6001:Ab:12") << PortMode::Ftdi << QByteArray("s:0x0403:0x6001:Ab:12");
     QTest::newRow("gpio lines, chip path keeps its case")
         << QByteArray("Gpio:/dev/GpioChip0:17,18,27,22") << PortMode::Gpio << QByteArray("/dev/GpioChip0:17,18,27,22");
+    QTest::newRow("gpio lines by name")
+        << QByteArray("gpio:GPIO17,GPIO18,GPIO27,GPIO22") << PortMode::Gpio << QByteArray("GPIO17,GPIO18,GPIO27,GPIO22");
 }
 
 void TestPortChoice::accepted()
@@ -74,7 +76,7 @@ void TestPortChoice::refused_data()
     QTest::newRow("serial missing") << QByteArray("ftdi:s:0x0403:0x6001") << "DEVICE";
     QTest::newRow("serial empty") << QByteArray("ftdi:s:0x0403:0x6001:") << "DEVICE";
     // The line set's own reasons come through, with its form.
-    QTest::newRow("gpio without lines") << QByteArray("gpio") << "no chip named; the form is gpio:CHIP:";
+    QTest::newRow("gpio without lines") << QByteArray("gpio") << "no chip named; the form is gpio:[CHIP:]";
     QTest::newRow("gpio line twice") << QByteArray("gpio:gpiochip0:4,5,4,6") << "line 4 named twice";
 }
 
@@ -89,18 +91,19 @@ void TestPortChoice::refused()
 
 void TestPortChoice::formsListEveryRoute()
 {
-    QCOMPARE(portChoiceForms(), QString("auto, ppdev, direct, virtual, ftdi[:DEVICE], gpio:CHIP:L0,L1,L2,L3[,L6]"));
+    QCOMPARE(portChoiceForms(), QString("auto, ppdev, direct, virtual, ftdi[:DEVICE], gpio:[CHIP:]L0,L1,L2,L3[,L6]"));
     const QStringList help = portChoiceHelp().split('\n');
     QCOMPARE(help.size(), 6);
     for (const char *name : {"auto", "ppdev", "direct", "virtual", "ftdi[:DEVICE]",
-                             "gpio:CHIP:L0,L1,L2,L3[,L6]"}) {
+                             "gpio:[CHIP:]L0,L1,L2,L3[,L6]"}) {
         QVERIFY2(!help.filter(QRegularExpression(QStringLiteral("^  %1 +\\S")
                                                      .arg(QRegularExpression::escape(name))))
                       .isEmpty(),
                  name);
     }
     // The forms a refusal shows are the ones the parser takes.
-    for (const char *text : {"auto", "ppdev", "direct", "virtual", "ftdi", "gpio:gpiochip0:17,18,27,22"})
+    for (const char *text : {"auto", "ppdev", "direct", "virtual", "ftdi", "gpio:gpiochip0:17,18,27,22",
+                             "gpio:GPIO17,GPIO18,GPIO27,GPIO22"})
         QVERIFY2(parsePortChoice(text), text);
 }
 
