@@ -11,8 +11,10 @@ ThreadPriority::ThreadPriority(ISchedulingCalls &calls, IRealtimeKit &kit, int a
     : m_calls(calls), m_kit(kit), m_tell(std::move(tell)), m_boundMs(answerBoundMs)
 {
     m_deadline.setSingleShot(true);
+    // The question is closed: an answer after this is late.
     QObject::connect(&m_deadline, &QTimer::timeout, [this] {
-        giveUp(m_request, QStringLiteral("RealtimeKit did not answer within %1 ms").arg(m_boundMs), false);
+        ++m_request;
+        giveUp(QStringLiteral("RealtimeKit did not answer within %1 ms").arg(m_boundMs), false);
     });
     m_thread = m_calls.currentThread();
     int original = 0;
@@ -61,11 +63,11 @@ void ThreadPriority::takeMinNiceLevel(const RealtimeKitAnswer &answer)
 {
     m_deadline.stop();
     if (!answer.granted) {
-        giveUp(m_request, answer.why, answer.missing);
+        giveUp(answer.why, answer.missing);
         return;
     }
     if (answer.value >= 0) {
-        giveUp(m_request, QStringLiteral("RealtimeKit hands out no nice level below %1").arg(answer.value), false);
+        giveUp(QStringLiteral("RealtimeKit hands out no nice level below %1").arg(answer.value), false);
         return;
     }
     m_level = std::max(WantedNice, answer.value);
@@ -120,15 +122,15 @@ void ThreadPriority::takeGrant(int request, const RealtimeKitAnswer &answer)
         else
             m_calls.setNice(m_thread, m_original);
     } else if (request == m_request) {
-        giveUp(request, answer.why, answer.missing);
+        giveUp(answer.why, answer.missing);
     }
 }
 
 // Once RealtimeKit has granted it, a no is about that run only (it limits
 // how often one user may ask); before that, it is the answer.
-void ThreadPriority::giveUp(int request, const QString &why, bool missing)
+void ThreadPriority::giveUp(const QString &why, bool missing)
 {
-    if (request != m_request || m_kitGrantedOnce)
+    if (m_kitGrantedOnce)
         return;
     m_way = Way::None;
     if (std::exchange(m_told, true))

@@ -48,7 +48,7 @@ private:
     void takeMinNiceLevel(const RealtimeKitAnswer &answer);
     void sendRequest();
     void takeGrant(int request, const RealtimeKitAnswer &answer);
-    void giveUp(int request, const QString &why, bool missing);
+    void giveUp(const QString &why, bool missing);
 
     ISchedulingCalls &m_calls;
     IRealtimeKit &m_kit;
