@@ -4,6 +4,8 @@
 #include "Form1.h"
 #include "frmSplash.h"
 #include "IMonotonicClock.h"
+#include "KernelScheduling.h"
+#include "RealtimeKitClient.h"
 #include "SignalBridge.h"
 #include "SteadyClock.h"
 
@@ -113,8 +115,16 @@ int main(int argc, char *argv[])
     MonotonicClockOf<SteadyClock> stepClock;
     std::unique_ptr<Form1> form;
 
+    // Found out now, while the start-up window shows, so that "Start" only
+    // applies what is known; RealtimeKit gets a second to answer.
+    constexpr int priorityAnswerMs = 1000;
+    KernelScheduling scheduling;
+    RealtimeKitClient realtimeKit(priorityAnswerMs);
+    ThreadPriority threadPriority(scheduling, realtimeKit, priorityAnswerMs);
+    Adapters::Priority runPriority(threadPriority);
+
     const auto showMainWindow = [&] {
-        form = std::make_unique<Form1>(state, drivePort, pump, stepClock, ending, shell);
+        form = std::make_unique<Form1>(state, drivePort, pump, stepClock, ending, shell, runPriority);
         QObject::disconnect(endPlainly);
         QObject::connect(&termination, &SignalBridge::terminationRequested, form.get(),
                          &Form1::closeProgram);

@@ -4,14 +4,18 @@
 // figures to read it against; see the README for how to run and read it.
 
 #include "Adapters.h"
+#include "BusyProcesses.h"
 #include "CalibrationProbe.h"
 #include "CostProbes.h"
 #include "DriveState.h"
 #include "IntervalStats.h"
+#include "KernelScheduling.h"
 #include "MotorDrive.h"
+#include "RealtimeKitClient.h"
 #include "SpinLoop.h"
 #include "StepBench.h"
 #include "TargetReport.h"
+#include "ThreadPriority.h"
 
 #include <QAbstractEventDispatcher>
 #include <QApplication>
@@ -99,6 +103,105 @@ WriteCosts measureWriteCosts(StepBench &bench)
     return {sendPortNs(*drive), addressConversionNs(), out32Ns(virtualPort), out32Ns(bench.port())};
 }
 
+// The tool's own priority service, asked only while switched on: the
+// tables without load and the first loaded one run as the tool would
+// without the raise.
+class SwitchedPriority final : public IRunPriority
+{
+public:
+    explicit SwitchedPriority(ThreadPriority &priority) : m_priority(priority) {}
+    void raiseForRun() override
+    {
+        if (m_on)
+            m_priority.raise();
+    }
+    void restoreAfterRun() override
+    {
+        if (m_on)
+            m_priority.restore();
+    }
+    void setOn(bool on) { m_on = on; }
+
+private:
+    ThreadPriority &m_priority;
+    bool m_on = false;
+};
+
+const char *wayText(ThreadPriority::Way way)
+{
+    switch (way) {
+    case ThreadPriority::Way::Direct:
+        return "setpriority on the thread";
+    case ThreadPriority::Way::RealtimeKit:
+        return "RealtimeKit";
+    case ThreadPriority::Way::Asking:
+        return "RealtimeKit, still unanswered";
+    case ThreadPriority::Way::None:
+        return "not granted";
+    }
+    return "";
+}
+
+void printLoadedTargets(const std::vector<StepTiming> &rows, double noisePct)
+{
+    double shortest = INFINITY;
+    for (const StepTiming &row : rows) {
+        shortest = std::min(shortest, row.shortestShare);
+        const double target = rateErrorTargetPct(row.requested);
+        if (target <= 0)
+            continue;
+        const double figure = std::fabs(row.rateErrorPct);
+        // Judged strictly: beside this load the noise floor is the load's own
+        // preemptions, which is what the raise is there to beat.
+        std::printf("  |rate error| at %-5.0f steps/s, priority raised %9.3f %%   <= %-4g (noise %.2f %%)  %s\n",
+                    row.requested, figure, target, noisePct, verdictText(judge(figure, target, 0)));
+    }
+    std::printf("  shortest interval, all rows, priority raised %9.1f %%   >= 75   %s\n", shortest * 100.0,
+                shortest >= 0.75 ? "met" : "MISSED");
+}
+
+// The same rows beside other work: two busy processes per CPU, once as the
+// tool runs without the raise and once with it. The noise floor is taken
+// under the same load and priority as its table.
+void printLoadedTables(StepBench &bench, SwitchedPriority &switched, ThreadPriority &priority,
+                       const Options &options, double loopsPerSec)
+{
+    const int busy = 2 * QThread::idealThreadCount();
+    std::vector<StepTiming> raisedRows;
+    double raisedNoise = 0;
+    for (bool raised : {false, true}) {
+        switched.setOn(raised);
+        BusyProcesses others(busy, 120.0);
+        std::printf("Beside %d busy processes (two per CPU), LoopsPerSec x1, %s\n", others.count(),
+                    raised ? "priority raised" : "without the raise (nice 0)");
+        printTableHead();
+        for (int rate : kRates) {
+            std::fprintf(stderr, "step_timing: loaded, %s, %d steps/s\n", raised ? "raised" : "not raised", rate);
+            const StepTiming timing = bench.runAt(rate, stepsFor(rate, options));
+            char label[16];
+            std::snprintf(label, sizeof label, "%d", rate);
+            printRow(label, timing);
+            if (raised)
+                raisedRows.push_back(timing);
+        }
+        switched.raiseForRun();
+        const std::vector<double> waits = timedWaitsUs(loopsPerSec / 1000.0, kNoiseWaits);
+        switched.restoreAfterRun();
+        const auto [low, high] = std::minmax_element(waits.begin(), waits.end());
+        std::printf("Noise floor beside them: %d consecutive 1 ms SpinLoop waits took %.1f to %.1f us "
+                    "(spread %.2f %%)\n",
+                    kNoiseWaits, *low, *high, spreadPct(waits));
+        if (raised) {
+            raisedNoise = spreadPct(waits);
+            std::printf("Priority: %s, nice %d\n", wayText(priority.way()), priority.level());
+        }
+        std::printf("\n");
+    }
+    switched.setOn(false);
+    std::printf("Targets beside the load, with the priority raised:\n");
+    printLoadedTargets(raisedRows, raisedNoise);
+}
+
 std::string loadAverage()
 {
     std::ifstream file("/proc/loadavg");
@@ -138,7 +241,12 @@ int main(int argc, char **argv)
     // Measured first, on a quiet process, as the tool does at start-up; the
     // first figure is the one the runs use, as the tool keeps its first.
     const std::vector<Calibration> calibrations = calibrate(options);
-    StepBench bench(calibrations.front().loopsPerSec);
+    constexpr int priorityAnswerMs = 1000;
+    KernelScheduling scheduling;
+    RealtimeKitClient realtimeKit(priorityAnswerMs);
+    ThreadPriority priority(scheduling, realtimeKit, priorityAnswerMs);
+    SwitchedPriority switched(priority);
+    StepBench bench(calibrations.front().loopsPerSec, switched);
 
     Report report;
     report.calibrations = calibrations;
@@ -176,5 +284,8 @@ int main(int argc, char **argv)
     report.spin = spinLinearity();
     report.loadAverage = loadAverage();
     printReport(report);
+    std::printf("\n");
+    printLoadedTables(bench, switched, priority, options, calibrations.front().loopsPerSec);
+    std::printf("Load average at the end: %s\n", loadAverage().c_str());
     return 0;
 }

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <utility>
 
 namespace {
 
@@ -42,10 +43,53 @@ void switchPhaseLinesOff(DriveState &state)
 
 MotorDrive::MotorDrive(DriveState &state, ModeFlags &modes, IPort &port, IEventPump &pump,
                        IRunButtons &buttons, ISpeedDisplay &display, IProcessControl &process,
-                       IMonotonicClock &clock, IBusyWait &wait)
+                       IMonotonicClock &clock, IBusyWait &wait, IRunPriority &priority)
     : m_state(state), m_modes(modes), m_port(port), m_pump(pump), m_buttons(buttons),
-      m_display(display), m_process(process), m_clock(clock), m_wait(wait)
+      m_display(display), m_process(process), m_clock(clock), m_wait(wait), m_priority(priority)
 {
+}
+
+IRunPriority &unchangedPriority()
+{
+    class Unchanged final : public IRunPriority
+    {
+    public:
+        void raiseForRun() override {}
+        void restoreAfterRun() override {}
+    };
+    static Unchanged unchanged;
+    return unchanged;
+}
+
+// The outermost run raises the priority and gives it back when it returns;
+// runs nested inside its event pass only count. An end of the process
+// (CloseProgram) gives it back first, so a hold unwound after it does not.
+class MotorDrive::RunHold
+{
+public:
+    explicit RunHold(MotorDrive &drive) : m_drive(drive)
+    {
+        if (m_drive.m_runDepth++ == 0) {
+            m_drive.m_priorityRaised = true;
+            m_drive.m_priority.raiseForRun();
+        }
+    }
+    ~RunHold()
+    {
+        if (--m_drive.m_runDepth == 0)
+            m_drive.releasePriority();
+    }
+    RunHold(const RunHold &) = delete;
+    RunHold &operator=(const RunHold &) = delete;
+
+private:
+    MotorDrive &m_drive;
+};
+
+void MotorDrive::releasePriority()
+{
+    if (std::exchange(m_priorityRaised, false))
+        m_priority.restoreAfterRun();
 }
 
 void MotorDrive::InitDrive(const QString &addressBoxText)
@@ -92,6 +136,7 @@ void MotorDrive::switchOffStrayPorts()
 // shares nor disturbs the outer one's.
 void MotorDrive::RunMotor()
 {
+    const RunHold hold(*this);
     m_buttons.setStartEnabled(false);
     m_buttons.setStopEnabled(true);
     StepPacer pacer(m_clock, m_wait, m_state.LoopsPerSec);
@@ -142,6 +187,7 @@ void MotorDrive::switchOff()
     switchPhaseLinesOff(m_state);
     SendPort();
     switchOffStrayPorts();
+    releasePriority();
 }
 
 void MotorDrive::SelectMode(int index)

@@ -6,6 +6,7 @@
 #include "IMonotonicClock.h"
 #include "IPort.h"
 #include "IProcessControl.h"
+#include "IRunPriority.h"
 #include "IRunButtons.h"
 #include "ISpeedDisplay.h"
 #include "SpinLoop.h"
@@ -14,13 +15,15 @@
 // Everything it touches outside DriveState arrives through interfaces, so the
 // run loop can be stepped, stopped, closed and timed from tests. Steps are
 // paced against the clock; the busy wait between clock reads is SpinLoop
-// unless a test hands in one that spends virtual time instead.
+// unless a test hands in one that spends virtual time instead. The stepping
+// thread's priority is raised for as long as a run lasts.
 class MotorDrive
 {
 public:
     MotorDrive(DriveState &state, ModeFlags &modes, IPort &port, IEventPump &pump,
                IRunButtons &buttons, ISpeedDisplay &display, IProcessControl &process,
-               IMonotonicClock &clock, IBusyWait &wait = spinLoopWait());
+               IMonotonicClock &clock, IBusyWait &wait = spinLoopWait(),
+               IRunPriority &priority = unchangedPriority());
 
     DriveState &state() { return m_state; }
     ModeFlags &modes() { return m_modes; }
@@ -50,7 +53,13 @@ private:
     IProcessControl &m_process;
     IMonotonicClock &m_clock;
     IBusyWait &m_wait;
+    IRunPriority &m_priority;
     EnergizedPorts m_energized;
+    int m_runDepth = 0;
+    bool m_priorityRaised = false;
+
+    class RunHold;
+    void releasePriority();
 
     void setPhaseLines(int phase);
     void switchOffStrayPorts();

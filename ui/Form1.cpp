@@ -16,10 +16,10 @@
 #include <QRadioButton>
 
 Form1::Form1(DriveState &state, IPort &port, IEventPump &pump, IMonotonicClock &clock,
-             IProcessControl &process, IShell &shell, QWidget *parent)
+             IProcessControl &process, IShell &shell, IRunPriority &priority, QWidget *parent)
     : FormWindow(QString::fromLatin1(Form1Layout::Caption), Form1Layout::ClientWidth,
                  Form1Layout::ClientHeight, parent),
-      m_shell(shell), m_drive(state, m_modes, port, pump, *this, *this, process, clock)
+      m_shell(shell), m_drive(state, m_modes, port, pump, *this, *this, process, clock, spinLoopWait(), priority)
 {
     setWindowIcon(WindowIcon::icon());
     // Moves over the bare surface restore the link; without tracking they

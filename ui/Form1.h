@@ -28,7 +28,8 @@ class Form1 : public FormWindow, public IRunButtons, public ISpeedDisplay
 
 public:
     Form1(DriveState &state, IPort &port, IEventPump &pump, IMonotonicClock &clock,
-          IProcessControl &process, IShell &shell, QWidget *parent = nullptr);
+          IProcessControl &process, IShell &shell, IRunPriority &priority = unchangedPriority(),
+          QWidget *parent = nullptr);
     ~Form1() override;
 
     const ModeFlags &modes() const { return m_modes; }

@@ -5,12 +5,14 @@
 #include "IEventPump.h"
 #include "IPort.h"
 #include "IProcessControl.h"
+#include "IRunPriority.h"
 #include "IShell.h"
 #include "ISleeper.h"
 #include "PortAccess.h"
 #include "ProcessControl.h"
 #include "QtEventPump.h"
 #include "SystemClock.h"
+#include "ThreadPriority.h"
 #include "ThreadSleeper.h"
 
 // The port access and the process services know nothing of the interfaces
@@ -78,6 +80,17 @@ public:
 
 private:
     DesktopShell &m_shell;
+};
+
+class Priority final : public IRunPriority
+{
+public:
+    explicit Priority(ThreadPriority &priority) : m_priority(priority) {}
+    void raiseForRun() override { m_priority.raise(); }
+    void restoreAfterRun() override { m_priority.restore(); }
+
+private:
+    ThreadPriority &m_priority;
 };
 
 } // namespace Adapters

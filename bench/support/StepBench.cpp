@@ -51,14 +51,14 @@ public:
 
 } // namespace
 
-StepBench::StepBench(double loopsPerSec)
+StepBench::StepBench(double loopsPerSec, IRunPriority &priority)
     : m_port(kCapacity),
       m_pump(kCapacity),
       m_process(std::make_unique<EndingProcess>()),
       m_shell(std::make_unique<NoShell>())
 {
     m_state.LoopsPerSec = loopsPerSec;
-    m_form = std::make_unique<Form1>(m_state, m_port, m_pump, m_clock, *m_process, *m_shell);
+    m_form = std::make_unique<Form1>(m_state, m_port, m_pump, m_clock, *m_process, *m_shell, priority);
     m_form->show();
     m_start = m_form->controls().get<QPushButton>("Command1");
     settle();

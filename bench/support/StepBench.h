@@ -39,7 +39,8 @@ private:
 class StepBench
 {
 public:
-    explicit StepBench(double loopsPerSec);
+    // `priority` is what the window's drive asks at each run's start and end.
+    explicit StepBench(double loopsPerSec, IRunPriority &priority = unchangedPriority());
     ~StepBench();
 
     // Sets the speed, clicks "Start" and returns once `steps` steps are made.

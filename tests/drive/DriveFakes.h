@@ -39,6 +39,35 @@ public:
     [[noreturn]] void endNow() override { throw ProcessEnded{}; }
 };
 
+// Notes each call with how many port writes had been made by then, so a
+// test sees where in the run's writes the priority changed.
+class RecordingPriority : public IRunPriority
+{
+public:
+    explicit RecordingPriority(const RecordingPort &port) : m_port(port) {}
+    void raiseForRun() override
+    {
+        calls.append({true, m_port.writes.size()});
+        raised = true;
+    }
+    void restoreAfterRun() override
+    {
+        calls.append({false, m_port.writes.size()});
+        raised = false;
+    }
+    struct Call
+    {
+        bool raise;
+        qsizetype afterWrites;
+        bool operator==(const Call &) const = default;
+    };
+    QVector<Call> calls;
+    bool raised = false;
+
+private:
+    const RecordingPort &m_port;
+};
+
 // The machine in virtual time: the loop spends it at the machine's own
 // speed, each clock reading costs a little of it, and the clock shows it
 // unless frozen. No real time passes, so every timing is exact, and a wait
@@ -112,7 +141,8 @@ struct DriveRig
     FakeButtons buttons;
     FakeDisplay display;
     ThrowingProcess process;
-    MotorDrive drive{state, modes, port, pump, buttons, display, process, machine, machine};
+    RecordingPriority priority{port};
+    MotorDrive drive{state, modes, port, pump, buttons, display, process, machine, machine, priority};
 
     explicit DriveRig(bool loaded = true)
     {

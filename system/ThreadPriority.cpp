@@ -1,0 +1,145 @@
+#include "ThreadPriority.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <utility>
+
+ThreadPriority::ThreadPriority(ISchedulingCalls &calls, IRealtimeKit &kit, int answerBoundMs,
+                               std::function<void(const QString &)> tell)
+    : m_calls(calls), m_kit(kit), m_tell(std::move(tell)), m_boundMs(answerBoundMs)
+{
+    m_deadline.setSingleShot(true);
+    // The question is closed: an answer after this is late.
+    QObject::connect(&m_deadline, &QTimer::timeout, [this] {
+        ++m_request;
+        giveUp(QStringLiteral("RealtimeKit did not answer within %1 ms").arg(m_boundMs), false);
+    });
+    m_thread = m_calls.currentThread();
+    int original = 0;
+    m_calls.niceOf(m_thread, original);
+    if (!tryDirect(original))
+        askRealtimeKit();
+}
+
+void ThreadPriority::toStandardError(const QString &line)
+{
+    std::fprintf(stderr, "quarnet: %s\n", qPrintable(line));
+}
+
+// Tried once and put straight back: the answer holds for the process.
+bool ThreadPriority::tryDirect(int original)
+{
+    int error = m_calls.setNice(m_thread, WantedNice);
+    if (error == 0) {
+        m_calls.setNice(m_thread, original);
+        m_way = Way::Direct;
+        return true;
+    }
+    m_directRefusal = QStringLiteral("setpriority to nice %1: %2").arg(WantedNice).arg(std::strerror(error));
+    // A group's limit may allow less than asked for, and still some.
+    const int lowest = m_calls.lowestNiceAllowed();
+    if (lowest > WantedNice && lowest < 0 && lowest < original && m_calls.setNice(m_thread, lowest) == 0) {
+        m_calls.setNice(m_thread, original);
+        m_level = lowest;
+        m_way = Way::Direct;
+        return true;
+    }
+    return false;
+}
+
+void ThreadPriority::askRealtimeKit()
+{
+    const int request = ++m_request;
+    m_kit.readMinNiceLevel([this, request](const RealtimeKitAnswer &answer) {
+        if (request == m_request)
+            takeMinNiceLevel(answer);
+    });
+    m_deadline.start(m_boundMs);
+}
+
+void ThreadPriority::takeMinNiceLevel(const RealtimeKitAnswer &answer)
+{
+    m_deadline.stop();
+    if (!answer.granted) {
+        giveUp(answer.why, answer.missing);
+        return;
+    }
+    if (answer.value >= 0) {
+        giveUp(QStringLiteral("RealtimeKit hands out no nice level below %1").arg(answer.value), false);
+        return;
+    }
+    m_level = std::max(WantedNice, answer.value);
+    m_way = Way::RealtimeKit;
+    if (m_wanted)
+        sendRequest();
+}
+
+void ThreadPriority::raise()
+{
+    m_wanted = true;
+    m_thread = m_calls.currentThread();
+    m_original = 0;
+    m_calls.niceOf(m_thread, m_original);
+    if (m_original <= m_level)
+        return; // already as high as asked for: nothing to give back either
+    if (m_way == Way::Direct) {
+        m_raised = m_calls.setNice(m_thread, m_level) == 0;
+        if (m_raised)
+            m_calls.keepFromChildren(m_thread);
+    } else if (m_way == Way::RealtimeKit) {
+        sendRequest();
+    }
+}
+
+void ThreadPriority::restore()
+{
+    m_wanted = false;
+    if (std::exchange(m_raised, false))
+        m_calls.setNice(m_thread, m_original);
+}
+
+void ThreadPriority::sendRequest()
+{
+    const int request = ++m_request;
+    m_kit.makeThreadHighPriority(static_cast<quint64>(m_thread), m_level,
+                                 [this, request](const RealtimeKitAnswer &answer) { takeGrant(request, answer); });
+    m_deadline.start(m_boundMs);
+}
+
+// A grant, however late, has already changed the thread: kept while a run
+// is on, undone otherwise (raising the nice level needs no permission).
+// RealtimeKit keeps it from children itself (SCHED_RESET_ON_FORK).
+void ThreadPriority::takeGrant(int request, const RealtimeKitAnswer &answer)
+{
+    if (request == m_request)
+        m_deadline.stop();
+    if (answer.granted) {
+        m_kitGrantedOnce = true;
+        if (m_wanted)
+            m_raised = true;
+        else
+            m_calls.setNice(m_thread, m_original);
+    } else if (request == m_request) {
+        giveUp(answer.why, answer.missing);
+    }
+}
+
+// Once RealtimeKit has granted it, a no is about that run only (it limits
+// how often one user may ask); before that, it is the answer.
+void ThreadPriority::giveUp(const QString &why, bool missing)
+{
+    if (m_kitGrantedOnce)
+        return;
+    m_way = Way::None;
+    if (std::exchange(m_told, true))
+        return;
+    const QString line = QStringLiteral("\"@%1 - nice %2\"").arg(m_calls.groupName()).arg(WantedNice);
+    m_tell(QStringLiteral("the motor runs at normal priority, so a busy machine slows it down (%1; %2). "
+                          "An administrator grants it with the line %3 in /etc/security/limits.d/quarnet.conf "
+                          "(from the next login on)%4.")
+               .arg(m_directRefusal, why, line,
+                    missing ? QStringLiteral(", or by installing RealtimeKit (package rtkit)") : QString()));
+}
+

@@ -1,0 +1,265 @@
+#include "PriorityFakes.h"
+#include "ThreadPriority.h"
+
+#include <QTest>
+#include <memory>
+
+namespace {
+
+constexpr long Thread = 4242;
+constexpr int BoundMs = 30;
+
+// A priority service over the fake kernel and RealtimeKit, made as main.cpp
+// makes it at load, its messages kept.
+struct Rig
+{
+    FakeScheduling kernel;
+    FakeRealtimeKit kit{kernel};
+    QStringList told;
+    std::unique_ptr<ThreadPriority> priority;
+
+    explicit Rig(int floor = 20, int limitFloor = 20, int startNice = 0)
+    {
+        kernel.floor = floor;
+        kernel.limitFloor = limitFloor;
+        kernel.nice[Thread] = startNice;
+    }
+    void load()
+    {
+        priority = std::make_unique<ThreadPriority>(kernel, kit, BoundMs,
+                                                    [this](const QString &line) { told << line; });
+    }
+    int nice() { return kernel.nice[Thread]; }
+};
+
+} // namespace
+
+class TestThreadPriority : public QObject
+{
+    Q_OBJECT
+private slots:
+    void waysInOrder_data();
+    void waysInOrder();
+    void givesBackTheLevelTheThreadHad();
+    void leavesAHigherLevelAlone();
+    void oneMessageForARefusal_data();
+    void oneMessageForARefusal();
+    void busThatDoesNotAnswerCountsAsNo();
+    void grantThatDoesNotAnswerInTimeIsUndoneAfterTheRun();
+    void grantAfterTheRunEndedIsUndone();
+    void laterRefusalAfterAGrantIsAboutThatRunOnly();
+};
+
+void TestThreadPriority::waysInOrder_data()
+{
+    QTest::addColumn<int>("floor");      // setpriority's
+    QTest::addColumn<int>("limitFloor"); // RLIMIT_NICE's
+    QTest::addColumn<int>("kitMinNice"); // 1: RealtimeKit missing
+    QTest::addColumn<QStringList>("atLoad");
+    QTest::addColumn<QStringList>("kitAsked");
+    QTest::addColumn<int>("runNice");
+
+    QTest::newRow("root or CAP_SYS_NICE") << -20 << 20 << 1 << QStringList{"4242:-15", "4242:0"} << QStringList{}
+                                          << -15;
+    QTest::newRow("limits.d allows -15") << -15 << -15 << 1 << QStringList{"4242:-15", "4242:0"} << QStringList{}
+                                         << -15;
+    QTest::newRow("limits.d allows only -10, before RealtimeKit")
+        << -10 << -10 << -15 << QStringList{"4242:-15", "4242:-10", "4242:0"} << QStringList{} << -10;
+    QTest::newRow("RealtimeKit") << 20 << 20 << -15 << QStringList{"4242:-15"}
+                                 << QStringList{"MinNiceLevel", "4242:-15"} << -15;
+    QTest::newRow("RealtimeKit never below its MinNiceLevel")
+        << 20 << 20 << -11 << QStringList{"4242:-15"} << QStringList{"MinNiceLevel", "4242:-11"} << -11;
+    QTest::newRow("RealtimeKit never beyond -15")
+        << 20 << 20 << -20 << QStringList{"4242:-15"} << QStringList{"MinNiceLevel", "4242:-15"} << -15;
+    QTest::newRow("nothing") << 20 << 20 << 1 << QStringList{"4242:-15"} << QStringList{"MinNiceLevel"} << 0;
+}
+
+void TestThreadPriority::waysInOrder()
+{
+    QFETCH(int, floor);
+    QFETCH(int, limitFloor);
+    QFETCH(int, kitMinNice);
+    QFETCH(QStringList, atLoad);
+    QFETCH(QStringList, kitAsked);
+    QFETCH(int, runNice);
+
+    Rig rig(floor, limitFloor);
+    rig.load();
+    QCOMPARE(rig.kernel.log, atLoad);
+    QCOMPARE(rig.nice(), 0);
+    if (!rig.kit.pending.isEmpty()) {
+        if (kitMinNice > 0)
+            rig.kit.refuse(QStringLiteral("RealtimeKit is not running"), true);
+        else
+            rig.kit.grant(kitMinNice);
+    }
+    rig.kernel.log.clear();
+
+    rig.priority->raise();
+    if (!rig.kit.pending.isEmpty())
+        rig.kit.grant();
+    QCOMPARE(rig.kit.asked(), kitAsked);
+    QCOMPARE(rig.nice(), runNice);
+    QCOMPARE(rig.priority->isRaised(), runNice < 0);
+    rig.priority->restore();
+    QCOMPARE(rig.nice(), 0);
+    QCOMPARE(rig.told.size(), runNice < 0 ? 0 : 1);
+    // Only a thread this process raised itself needs keeping from children.
+    const bool direct = kitAsked.isEmpty();
+    QCOMPARE(rig.kernel.keptFromChildren, direct ? QVector<long>{Thread} : QVector<long>{});
+}
+
+// A user who started the tool with `nice 5` gets 5 back, on the thread that
+// ran, not the one that loaded.
+void TestThreadPriority::givesBackTheLevelTheThreadHad()
+{
+    Rig rig(20, 20, 0);
+    rig.load();
+    rig.kit.grant(-15);
+    rig.kernel.thread = 77;
+    rig.kernel.nice[77] = 5;
+    rig.priority->raise();
+    QCOMPARE(rig.kit.pending.value(0).thread, quint64{77});
+    rig.kit.grant();
+    QCOMPARE(rig.kernel.nice[77], -15);
+    rig.priority->restore();
+    QCOMPARE(rig.kernel.nice[77], 5);
+    QCOMPARE(rig.kernel.log.last(), QStringLiteral("77:5"));
+}
+
+void TestThreadPriority::leavesAHigherLevelAlone()
+{
+    Rig rig(-20, 20, -18);
+    rig.load();
+    rig.kernel.log.clear();
+    rig.priority->raise();
+    rig.priority->restore();
+    QCOMPARE(rig.kernel.log, QStringList{});
+    QCOMPARE(rig.nice(), -18);
+    QVERIFY(rig.told.isEmpty());
+}
+
+void TestThreadPriority::oneMessageForARefusal_data()
+{
+    QTest::addColumn<bool>("atLoad");
+    QTest::addColumn<QString>("why");
+    QTest::addColumn<bool>("missing");
+    QTest::addColumn<QString>("told");
+
+    const QString head = QStringLiteral("the motor runs at normal priority, so a busy machine slows it down "
+                                        "(setpriority to nice -15: Permission denied; ");
+    const QString limits = QStringLiteral("An administrator grants it with the line \"@makers - nice -15\" in "
+                                          "/etc/security/limits.d/quarnet.conf (from the next login on)");
+    QTest::newRow("RealtimeKit missing")
+        << true << "RealtimeKit is not running" << true
+        << head + "RealtimeKit is not running). " + limits + ", or by installing RealtimeKit (package rtkit).";
+    QTest::newRow("RealtimeKit refuses the thread")
+        << false << "RealtimeKit refused it: Operation not permitted" << false
+        << head + "RealtimeKit refused it: Operation not permitted). " + limits + ".";
+}
+
+void TestThreadPriority::oneMessageForARefusal()
+{
+    QFETCH(bool, atLoad);
+    QFETCH(QString, why);
+    QFETCH(bool, missing);
+    QFETCH(QString, told);
+
+    Rig rig;
+    rig.load();
+    if (atLoad) {
+        rig.kit.refuse(why, missing);
+    } else {
+        rig.kit.grant(-15);
+        rig.priority->raise();
+        rig.kit.refuse(why, missing);
+        rig.priority->restore();
+    }
+    QCOMPARE(rig.told, QStringList{told});
+
+    const QStringList asked = rig.kit.asked();
+    for (int run = 0; run < 3; ++run) {
+        rig.priority->raise();
+        rig.priority->restore();
+    }
+    QCOMPARE(rig.kit.asked(), asked);
+    QCOMPARE(rig.told.size(), 1);
+    QCOMPARE(rig.nice(), 0);
+}
+
+// Nothing waits for the bus: load and "Start" return with the question
+// open, and when the bound passes unanswered, that is the answer.
+void TestThreadPriority::busThatDoesNotAnswerCountsAsNo()
+{
+    Rig rig;
+    rig.load();
+    rig.priority->raise();
+    QCOMPARE(rig.kit.asked(), QStringList{"MinNiceLevel"});
+    QVERIFY(!rig.priority->isRaised());
+    QVERIFY(rig.told.isEmpty());
+
+    QTRY_COMPARE_WITH_TIMEOUT(rig.told.size(), 1, 2000);
+    QVERIFY2(rig.told.first().contains(QStringLiteral("RealtimeKit did not answer within 30 ms")),
+             qPrintable(rig.told.first()));
+    QCOMPARE(rig.priority->way(), ThreadPriority::Way::None);
+
+    rig.kit.grant(-15); // too late
+    rig.priority->restore();
+    rig.priority->raise();
+    QCOMPARE(rig.kit.asked(), QStringList{"MinNiceLevel"});
+    QTest::qWait(3 * BoundMs);
+    QCOMPARE(rig.told.size(), 1);
+}
+
+void TestThreadPriority::grantThatDoesNotAnswerInTimeIsUndoneAfterTheRun()
+{
+    Rig rig;
+    rig.load();
+    rig.kit.grant(-15);
+    rig.priority->raise();
+    QTRY_COMPARE_WITH_TIMEOUT(rig.told.size(), 1, 2000);
+    // RealtimeKit acts at last, the run still on: kept until it ends.
+    rig.kit.grant();
+    QCOMPARE(rig.nice(), -15);
+    rig.priority->restore();
+    QCOMPARE(rig.nice(), 0);
+}
+
+void TestThreadPriority::grantAfterTheRunEndedIsUndone()
+{
+    Rig rig;
+    rig.load();
+    rig.kit.grant(-15);
+    rig.priority->raise();
+    rig.priority->restore();
+    rig.kit.grant();
+    QCOMPARE(rig.nice(), 0);
+    QCOMPARE(rig.kernel.log.last(), QStringLiteral("4242:0"));
+    QVERIFY(rig.told.isEmpty());
+}
+
+// RealtimeKit limits how often one user may ask (25 times in 20 s): a
+// quick series of runs may be refused one, and the next asks again.
+void TestThreadPriority::laterRefusalAfterAGrantIsAboutThatRunOnly()
+{
+    Rig rig;
+    rig.load();
+    rig.kit.grant(-15);
+    rig.priority->raise();
+    rig.kit.grant();
+    rig.priority->restore();
+    rig.priority->raise();
+    rig.kit.refuse(QStringLiteral("RealtimeKit refused it: Device or resource busy"));
+    QCOMPARE(rig.nice(), 0);
+    rig.priority->restore();
+    rig.priority->raise();
+    QCOMPARE(rig.kit.pending.size(), 1);
+    rig.kit.grant();
+    QCOMPARE(rig.nice(), -15);
+    rig.priority->restore();
+    QVERIFY(rig.told.isEmpty());
+    QCOMPARE(rig.priority->way(), ThreadPriority::Way::RealtimeKit);
+}
+
+QTEST_GUILESS_MAIN(TestThreadPriority)
+#include "tst_threadpriority.moc"
