@@ -72,16 +72,23 @@ lpt_bytes() {
 # the route's order, turned back into the byte bits they stand for.
 gpio_bytes() { # NAME LINES
     awk -v lines="$2" -v bits="$GPIO_BITS" '
+        BEGIN {
+            n = split(lines, l, ","); split(bits, b, " ")
+            for (i = 1; i <= n; i++) { line[i - 1] = l[i]; bit[i - 1] = b[i] }
+            k = 0; byte = 0
+        }
         NR == 1 && $1 == "base" { base = $2; next }
         match($0, /gpio_value: [0-9]+ set [01]/) {
             split(substr($0, RSTART, RLENGTH), f, " ")
             offset = f[2] - base
-            if (offset != line[k]) { printf "BAD event for line %d where line %d was due ", offset, line[k]; bad = 1; exit }
+            if (offset != line[k]) { bad = sprintf("BAD event for line %d where line %d was due", offset, line[k]); exit }
             if (f[4] == 1) byte += 2 ^ bit[k]
-            if (++k == n) { printf "%d ", byte; byte = 0; k = 0 }
+            if (++k == n) { out = out byte " "; byte = 0; k = 0 }
         }
-        BEGIN { n = split(lines, line, ","); split(bits, bit, " "); k = 1; for (i = 1; i <= n; i++) { line[i - 1] = line[i]; bit[i - 1] = bit[i] } k = 0 }
-        END { if (!bad && k != 0) printf "BAD a write of %d lines out of %d ", k, n }' "$OUT/$1.gpio"
+        END {
+            if (!bad && k != 0) bad = sprintf("BAD a write of %d lines out of %d", k, n)
+            print bad ? bad : out
+        }' "$OUT/$1.gpio"
 }
 
 # The bulk-out bytes the adapter took, masked by the pins it drives.
@@ -121,8 +128,7 @@ grep -q 'guest\[.*\]: end' "$OUT/guest.log" 2>/dev/null || fail "guest: its scri
 [ -s "$OUT/sessions" ] || fail "guest: no session ran"
 
 while IFS='|' read -r head expect; do
-    read -r name label kind script status <<< "$head"
-    port=$(sed -n 's/.*session '"$name"': .*--port \([^,]*\),.*/\1/p' "$OUT/guest.log" | head -1)
+    read -r name label kind script port status <<< "$head"
     what="$name ($label, --port $port, $script)"
     if [ "$kind" = none ]; then
         fail "$name: $status"
@@ -172,6 +178,17 @@ while IFS='|' read -r head expect; do
             mode=$(awk '$2 == "setup" && $8 == "SET_BITMODE" { v = $5 } END { print v }' "$OUT/$name.ftdi")
             [ "$mode" = "$(printf '0x01%02x' $ftdi_mask)" ] ||
                 problems+=("set_bitmode gave $mode, not async bit-bang with mask $(printf '0x%02x' $ftdi_mask)")
+        fi
+        if [ "$kind" = ftdi ]; then
+            # The pins as the chip drives them once the program has ended.
+            read -r pmode plevels <<< "$(awk '$2 == "pins" { m = $3; l = $4 } END { print m, l }' "$OUT/$name.ftdi")"
+            on=""
+            for pair in $FTDI_PINS; do
+                bit=${pair%%:*} pin=${pair#*:}
+                (( PHASES >> bit & 1 )) && [ "${plevels:$pin:1}" != 0 ] && on="$on D$pin=${plevels:$pin:1}"
+            done
+            [ "$pmode" = bitbang ] && [ -z "$on" ] ||
+                problems+=("the adapter's pins after the end: $pmode $plevels (D0..D7)$on")
         fi
         summary="$(( $# )) writes traced = device"
     else

@@ -149,6 +149,7 @@ rm -rf "$OUT" && mkdir -p "$OUT"
     echo "TOOLS=$TOOLS"
     echo "GPIOSIM=$GS/gpio-sim.ko"
     echo "BUILDS=\"$BUILDS\""
+    echo "ONLY=\"${RIG_ONLY:-ppdev direct gpio ftdi}\""
 } > "$OUT/plan"
 step "booting the guest (TCG; the report follows when it powers off)"
 timeout "$GUEST_TIMEOUT" qemu-system-x86_64 \

@@ -30,19 +30,7 @@ for i in $(seq 50); do [ -S /host/tmp/.X11-unix/X7 ] && break; sleep 0.2; done
 [ -S /host/tmp/.X11-unix/X7 ] || say "Xvfb did not start"
 
 WINDOW='^Quarnet V1\.3$'
-xdo() { ch env DISPLAY=:7 timeout 180 xdotool "$@" > /dev/null 2>&1; }
-# Centres of the main window's controls, in pixels (its layout's twips / 15).
-click() {
-    case $1 in
-    faster) set -- 34 62 ;;
-    start) set -- 48 224 ;;
-    stop) set -- 128 224 ;;
-    chiudi) set -- 202 224 ;;
-    half) set -- 160 60 ;;
-    full) set -- 160 84 ;;
-    esac
-    xdo search --sync --onlyvisible --name "$WINDOW" mousemove --window %1 $1 $2 click 1
-}
+xdo() { ch /usr/bin/env DISPLAY=:7 /usr/bin/timeout 60 /usr/bin/xdotool "$@" > /dev/null 2>&1; }
 lines() { if [ -f "$1" ]; then wc -l < "$1"; else echo 0; fi; }
 # Waits until FILE holds more than N lines; false after SECONDS.
 wait_lines() {
@@ -54,69 +42,136 @@ wait_lines() {
     done
 }
 
-# session NAME LABEL ROOT EXE ROUTE-KIND PORT-ARGUMENT SCRIPT USER EXPECT
+# A session: one run of the executable, started by launch, driven by drive
+# and collected by finish; refusals that touch no device run side by side
+# (batch). Per session, $R/NAME.* keep its pid and what finish reports.
+#
+# launch NAME LABEL ROOT EXE KIND PORT SCRIPT USER EXPECT
 # SCRIPT: steps (a run in both modes, stopped, then "Chiudi"), sigterm (a
 # run ended by SIGTERM), idle (load, then "Chiudi"), unplug (a run during
 # which the adapter goes away, stopped, then "Chiudi").
-# Device recording is done around it by the caller's before/after hooks.
-session() {
+launch() {
     local name=$1 label=$2 root=$3 exe=$4 kind=$5 port=$6 script=$7 user=$8 expect=$9
-    local trace=$R/$name.trace err=$R/$name.err prefix="" uid=0 status=ok
+    local prefix="" uid=0 tracer=""
     say "session $name: $label, --port $port, $script${user:+, as $user}"
-    [ "$user" = nobody ] && { prefix="setpriv --reuid=65534 --regid=65534 --clear-groups"; uid=65534; }
+    [ "$user" = nobody ] && { prefix="/usr/bin/setpriv --reuid=65534 --regid=65534 --clear-groups"; uid=65534; }
+    # A refusal's system calls, where the build's root has strace: what the
+    # real kernel answered, to hold the fakes to.
+    if [ -n "$expect" ] && [ -x "/host$root/usr/bin/strace" ]; then
+        tracer="/usr/bin/strace -f -qq --seccomp-bpf -e trace=openat,ioctl,ioperm,iopl -e signal=none -o /run/rig/$name.strace"
+    fi
     mkdir -p $R/xdg-$uid/cache && chown $uid $R/xdg-$uid $R/xdg-$uid/cache && chmod 700 $R/xdg-$uid
-    before_$kind $name
-    chroot "/host$root" $prefix env -i PATH=/usr/bin:/bin HOME=/run/rig/xdg-$uid DISPLAY=:7 \
+    echo "$name $label $kind $script $port" > $R/$name.head
+    echo "$expect" > $R/$name.expect
+    echo ok > $R/$name.status
+    chroot "/host$root" $tracer $prefix /usr/bin/env -i PATH=/usr/bin:/bin HOME=/run/rig/xdg-$uid DISPLAY=:7 \
         QT_QPA_PLATFORM=xcb QT_ENABLE_HIGHDPI_SCALING=0 XDG_RUNTIME_DIR=/run/rig/xdg-$uid \
         XDG_CACHE_HOME=/run/rig/xdg-$uid/cache QUARNET_PORT_TRACE=/run/rig/$name.trace \
-        "$exe" --port "$port" 2> $err &
-    local pid=$!
-    if ! xdo search --sync --onlyvisible --name "$WINDOW"; then
-        status="no main window"
-    else
-        case $script in
-        steps)
-            click faster && click faster && click start || status="clicks failed"
-            wait_lines $trace 9 30 || status="no steps in Full"
-            click half; wait_lines $trace 17 30 || status="no steps in Half"
-            click full; wait_lines $trace 25 30 || status="no steps in Full again"
-            click stop; sleep 1
-            click chiudi ;;
-        sigterm)
-            click faster && click faster && click start || status="clicks failed"
-            wait_lines $trace 10 30 || status="no steps"
-            kill -TERM $pid ;;
-        idle)
-            sleep 1
-            click chiudi ;;
-        unplug)
-            click faster && click faster && click start || status="clicks failed"
-            wait_lines $trace 8 30 || status="no steps"
-            unplug_adapter
-            wait_lines $err 0 10 || status="nothing said on the unplug"
-            local now=$(lines $trace)
-            wait_lines $trace $((now + 5)) 30 || status="no steps after the unplug"
-            click stop; sleep 1
-            click chiudi ;;
-        esac
-    fi
-    local waited=0
+        "$exe" --port "$port" 2> $R/$name.err &
+    echo $! > $R/$name.pid
+}
+# The main window's process: the tracer's child when there is one.
+window_pid() {
+    local pid=$(cat $R/$1.pid) child
+    child=$(cat /proc/$pid/task/*/children 2>/dev/null | awk '{ print $1; exit }')
+    while [ -n "$child" ]; do
+        pid=$child
+        child=$(cat /proc/$pid/task/*/children 2>/dev/null | awk '{ print $1; exit }')
+    done
+    echo $pid
+}
+# click NAME CONTROL: on that session's main window.
+click() {
+    local pid=$(window_pid $1)
+    case $2 in
+    faster) set -- 34 62 ;;
+    start) set -- 48 224 ;;
+    stop) set -- 128 224 ;;
+    chiudi) set -- 202 224 ;;
+    half) set -- 160 60 ;;
+    full) set -- 160 84 ;;
+    esac
+    xdo search --sync --all --onlyvisible --pid $pid --name "$WINDOW" mousemove --window %1 $1 $2 click 1
+}
+drive() {
+    local name=$1 trace=$R/$1.trace status=ok now
+    local script=$(awk '{ print $4 }' $R/$name.head)
+    # The window, as long as the process lives to show it.
+    local limit=180
+    until xdo search --all --onlyvisible --pid $(window_pid $name) --name "$WINDOW"; do
+        limit=$((limit - 1))
+        if [ $limit -le 0 ] || ! kill -0 $(cat $R/$name.pid) 2>/dev/null; then
+            echo "no main window" > $R/$name.status
+            return
+        fi
+        sleep 1
+    done
+    case $script in
+    steps)
+        click $name faster && click $name faster && click $name start || status="clicks failed"
+        wait_lines $trace 9 30 || status="no steps in Full"
+        click $name half; wait_lines $trace 17 30 || status="no steps in Half"
+        click $name full; wait_lines $trace 25 30 || status="no steps in Full again"
+        click $name stop; sleep 1
+        click $name chiudi ;;
+    sigterm)
+        click $name faster && click $name faster && click $name start || status="clicks failed"
+        wait_lines $trace 10 30 || status="no steps"
+        kill -TERM $(window_pid $name) ;;
+    idle)
+        sleep 1
+        click $name chiudi ;;
+    unplug)
+        click $name faster && click $name faster && click $name start || status="clicks failed"
+        wait_lines $trace 8 30 || status="no steps"
+        unplug_adapter
+        wait_lines $R/$name.err 0 20 || status="nothing said on the unplug"
+        now=$(lines $trace)
+        wait_lines $trace $((now + 5)) 30 || status="no steps after the unplug"
+        click $name stop; sleep 1
+        click $name chiudi ;;
+    esac
+    echo "$status" > $R/$name.status
+}
+finish() {
+    local name=$1 pid=$(cat $R/$1.pid) waited=0
     while kill -0 $pid 2>/dev/null && [ $waited -lt 150 ]; do sleep 0.2; waited=$((waited + 1)); done
     if kill -0 $pid 2>/dev/null; then
-        status="still running after its end; killed"
-        kill -KILL $pid
+        echo "still running after its end; killed" > $R/$name.status
+        kill -KILL $(window_pid $name) $pid
     fi
     wait $pid
     echo $? > $O/$name.exit
-    after_$kind $name
-    cp $err $O/$name.err
-    if [ -f $trace ]; then cp $trace $O/$name.trace; else : > $O/$name.trace; fi
-    echo "$name $label $kind $script $status|$expect" >> $SESSIONS
+    cp $R/$name.err $O/$name.err
+    if [ -f $R/$name.trace ]; then cp $R/$name.trace $O/$name.trace; else : > $O/$name.trace; fi
+    [ -f $R/$name.strace ] && cp $R/$name.strace $O/$name.strace
+    echo "$(cat $R/$name.head) $(cat $R/$name.status)|$(cat $R/$name.expect)" >> $SESSIONS
+}
+# session NAME LABEL ROOT EXE KIND PORT SCRIPT USER EXPECT: one at a time,
+# the device recorded around it.
+session() {
+    before_$5
+    note_$5 $1
+    launch "$@"
+    drive $1
+    finish $1
+    after_$5 $1
+}
+# batch_begin KIND, queue (session's arguments)..., batch_end: refusals
+# started together and ended in turn, under one device record.
+batch_begin() { BATCH_KIND=$1; BATCH=""; before_$1; }
+queue() { note_$BATCH_KIND $1; launch "$@"; BATCH="$BATCH $1"; }
+batch_end() {
+    local n
+    for n in $BATCH; do drive $n; done
+    for n in $BATCH; do finish $n; done
+    for n in $BATCH; do after_$BATCH_KIND $n; done
 }
 
 # --- parallel port: QEMU traces every register write; a write to BASE+7
 # before each session says where its writes begin.
-before_lpt() { MARK=$((MARK + 1)); ch $TOOLS/portmark 0x378 $MARK; echo "$1 $MARK" >> $O/marks; }
+before_lpt() { MARK=$((MARK + 1)); ch $TOOLS/portmark 0x378 $MARK; }
+note_lpt() { echo "$1 $MARK" >> $O/marks; }
 after_lpt() { :; }
 
 # --- GPIO: the kernel's gpio_value events, in order, for this session only.
@@ -125,6 +180,7 @@ before_gpio() {
     echo > /sys/kernel/tracing/trace
     echo 1 > /sys/kernel/tracing/tracing_on
 }
+note_gpio() { :; }
 after_gpio() {
     echo 0 > /sys/kernel/tracing/tracing_on
     { echo "base $GPIO_BASE"; grep 'gpio_value: .* set ' /sys/kernel/tracing/trace; } > $O/$1.gpio
@@ -132,14 +188,15 @@ after_gpio() {
 
 # --- USB adapter: the stand-in's log lines written during the session.
 before_ftdi() { FTDI_FROM=$(lines $STANDIN_LOG); }
-after_ftdi() { sleep 0.5; sed -n "$((FTDI_FROM + 1)),\$p" $STANDIN_LOG > $O/$1.ftdi; }
+note_ftdi() { :; }
+after_ftdi() { sleep 0.2; sed -n "$((FTDI_FROM + 1)),\$p" $STANDIN_LOG > $O/$1.ftdi; }
 
 each_build() {
     local fn=$1 entry label root exe
     for entry in $BUILDS; do
         label=${entry%%|*}; entry=${entry#*|}; root=${entry%%|*}; exe=${entry#*|}
         if [ ! -x "/host$root$exe" ]; then
-            [ -n "$MISSING_TOLD" ] || echo "missing-$label $label none none executable $root$exe is missing|" >> $SESSIONS
+            [ -n "$MISSING_TOLD" ] || echo "missing-$label $label none none - executable $root$exe is missing|" >> $SESSIONS
             continue
         fi
         prepare_root $root 2>/dev/null
@@ -156,34 +213,46 @@ prepare_root() {
 }
 
 # ===== ppdev
+want() { case " $ONLY " in *" $1 "*) return 0 ;; esac; say "=== $1: left out (RIG_ONLY)"; return 1; }
+if want ppdev; then
 say "=== parallel port: parport_pc + ppdev"
 modprobe parport_pc && modprobe ppdev || say "parport_pc/ppdev did not load"
 say "parport0 base-addr $(cat /proc/sys/dev/parport/parport0/base-addr 2>&1), node $(ls -l /dev/parport0 2>&1)"
 ppdev_sessions() {
     session pp-steps-$1 $1 $2 $3 lpt ppdev steps "" ""
     session pp-sigterm-$1 $1 $2 $3 lpt ppdev sigterm "" ""
-    ch $TOOLS/ppclaim /dev/parport0 > $R/ppclaim.out 2>&1 &
-    local claimer=$!
-    sleep 0.5
-    session pp-claimed-$1 $1 $2 $3 lpt ppdev idle "" "another program"
-    kill -TERM $claimer; wait $claimer
-    session pp-denied-$1 $1 $2 $3 lpt ppdev idle nobody "permission denied"
+}
+ppdev_refusals() {
+    queue pp-claimed-$1 $1 $2 $3 lpt ppdev idle "" "another program"
+    queue pp-denied-$1 $1 $2 $3 lpt ppdev idle nobody "permission denied"
 }
 each_build ppdev_sessions
+ch $TOOLS/ppclaim /dev/parport0 > $O/ppclaim.out 2>&1 &
+CLAIMER=$!
+sleep 0.5
+batch_begin lpt
+each_build ppdev_refusals
+batch_end
+kill -TERM $CLAIMER; wait $CLAIMER
+fi
 
 # ===== direct I/O
+if want direct; then
 say "=== direct I/O: ppdev unloaded"
-rmmod ppdev || say "ppdev did not unload"
+for i in $(seq 25); do rmmod ppdev 2>/dev/null && break; sleep 0.2; done
+grep -q '^ppdev ' /proc/modules && say "ppdev did not unload: $(ls -l /proc/[0-9]*/fd 2>/dev/null | grep parport)"
 direct_sessions() {
     session direct-steps-$1 $1 $2 $3 lpt direct steps "" ""
     session direct-sigterm-$1 $1 $2 $3 lpt direct sigterm "" ""
 }
 each_build direct_sessions
 MARK=$((MARK + 1)); ch $TOOLS/portmark 0x378 $MARK; echo "end $MARK" >> $O/marks
+fi
 
 # ===== GPIO
+if want gpio; then
 say "=== GPIO: gpio-sim"
-insmod $GPIOSIM || say "gpio-sim did not load"
+insmod /host$GPIOSIM || say "gpio-sim did not load"
 C=/sys/kernel/config/gpio-sim/rig
 mkdir $C $C/bank0
 echo 28 > $C/bank0/num_lines
@@ -199,12 +268,18 @@ echo 1 > /sys/kernel/tracing/events/gpio/gpio_value/enable
 gpio_sessions() {
     session gpio-steps-$1 $1 $2 $3 gpio gpio:$CHIP:0,1,2,3,6 steps "" ""
     session gpio-sigterm-$1 $1 $2 $3 gpio gpio:$CHIP:0,1,2,3,6 sigterm "" ""
-    session gpio-held-$1 $1 $2 $3 gpio gpio:$CHIP:0,1,2,5 idle "" "\"rig-hog\""
-    session gpio-noline-$1 $1 $2 $3 gpio gpio:$CHIP:0,1,2,40 idle "" "has no line 40"
-    session gpio-denied-$1 $1 $2 $3 gpio gpio:$CHIP:0,1,2,3 idle nobody "permission denied"
+}
+gpio_refusals() {
+    queue gpio-held-$1 $1 $2 $3 gpio gpio:$CHIP:0,1,2,5 idle "" "\"rig-hog\""
+    queue gpio-noline-$1 $1 $2 $3 gpio gpio:$CHIP:0,1,2,40 idle "" "has no line 40"
+    queue gpio-denied-$1 $1 $2 $3 gpio gpio:$CHIP:0,1,2,3 idle nobody "permission denied"
 }
 each_build gpio_sessions
+batch_begin gpio
+each_build gpio_refusals
+batch_end
 echo "chip $CHIP $GPIO_BASE" > $O/gpio-chip
+fi
 
 # ===== USB adapter stand-in on dummy_hcd
 GD=/sys/kernel/config/usb_gadget/rig
@@ -261,13 +336,19 @@ ftdi_sessions() {
     if [ $MODEL = FT232R ]; then
         session $m-unplug-$1 $1 $2 $3 ftdi ftdi unplug "" "unplugged"
         plug_adapter
-        session $m-denied-$1 $1 $2 $3 ftdi ftdi idle nobody "permission denied"
     fi
 }
+ftdi_refusals() { queue ft232r-denied-$1 $1 $2 $3 ftdi ftdi idle nobody "permission denied"; }
+want ftdi &&
 for MODEL in FT232R FT232H; do
     say "=== USB adapter: stand-in as $MODEL"
     gadget_up $MODEL
     each_build ftdi_sessions
+    if [ $MODEL = FT232R ]; then
+        batch_begin ftdi
+        each_build ftdi_refusals
+        batch_end
+    fi
     cp $R/standin.log $O/standin-$MODEL.log
     gadget_down
 done
