@@ -214,5 +214,17 @@ while IFS='|' read -r head expect; do
     fi
 done < "$OUT/sessions"
 
+# What the real stack answered, for holding the fakes to it.
+for f in "$OUT"/probe-*.txt; do
+    [ -f "$f" ] || continue
+    echo "--- observed ($(basename "$f" .txt)):"
+    sed 's/^/     /' "$f"
+done
+for f in "$OUT"/*.strace; do
+    [ -f "$f" ] || continue
+    echo "--- observed ($(basename "$f" .strace)): system calls on the device"
+    grep -E '"/dev/(parport|gpiochip|bus/usb)|ioctl\([0-9]+, (PP|GPIO|USBDEVFS)|ioperm|iopl' "$f" |
+        sed -e 's/^[0-9]* *//' | awk '!seen[$0]++' | head -20 | sed 's/^/     /'
+done
 echo "(files: $OUT)"
 echo "$passed passed, $failed failed"

@@ -57,7 +57,7 @@ KDEB=$(apt-cache show --no-all-versions "$KIMAGE" | sed -n 's/^Version: //p' | h
 step "kernel $KV ($KDEB)"
 
 # ---- Packages from Debian, installed only when missing.
-NEED="qemu-system-x86 linux-source-6.1 linux-headers-$KV linux-kbuild-6.1 gcc make libc6-dev xvfb xdotool util-linux"
+NEED="qemu-system-x86 linux-source-6.1 linux-headers-$KV linux-kbuild-6.1 gcc make libc6-dev xvfb xdotool util-linux strace libftdi1-dev pkg-config"
 MISSING=
 for p in $NEED; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || MISSING="$MISSING $p"
@@ -122,7 +122,9 @@ mkdir -p "$TOOLS"
 for src in "$HW"/tools/*.c; do
     bin=$TOOLS/$(basename "$src" .c)
     if [ ! -x "$bin" ] || [ "$src" -nt "$bin" ]; then
-        gcc -O2 -Wall -Wextra -pthread -o "$bin" "$src" || cannot "$src did not build"
+        libs=
+        grep -q '#include <ftdi.h>' "$src" && libs=$(pkg-config --cflags --libs libftdi1)
+        gcc -O2 -Wall -Wextra -pthread -o "$bin" "$src" $libs || cannot "$src did not build"
     fi
 done
 
