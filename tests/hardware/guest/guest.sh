@@ -91,7 +91,10 @@ click() {
     half) set -- 160 60 ;;
     full) set -- 160 84 ;;
     esac
-    xdo search --sync --all --onlyvisible --pid $pid --name "$WINDOW" mousemove --window %1 $1 $2 click 1
+    # Refusals run side by side, their windows stacked where the display
+    # put them: the session's own goes on top first.
+    xdo search --sync --all --onlyvisible --pid $pid --name "$WINDOW" windowraise %1 sleep 0.3 \
+        mousemove --window %1 $1 $2 click 1
 }
 drive() {
     local name=$1 trace=$R/$1.trace status=ok now
@@ -278,6 +281,8 @@ each_build gpio_sessions
 batch_begin gpio
 each_build gpio_refusals
 batch_end
+# What the kernel answers for a held line and a missing one, for the fakes.
+ch $TOOLS/gpioprobe /dev/$CHIP 5 40 > $O/probe-gpio.txt 2>&1
 echo "chip $CHIP $GPIO_BASE" > $O/gpio-chip
 fi
 
@@ -324,7 +329,7 @@ unplug_adapter() { echo "" > $GD/UDC; say "adapter unplugged"; }
 gadget_down() {
     echo "" > $GD/UDC 2>/dev/null
     kill $STANDIN; wait $STANDIN
-    umount /host/run/ffs
+    for i in $(seq 25); do umount /host/run/ffs 2>/dev/null && break; sleep 0.2; done
     rm $GD/configs/c.1/ffs.ft
     rmdir $GD/configs/c.1/strings/0x409 $GD/configs/c.1 $GD/functions/ffs.ft $GD/strings/0x409 $GD
     rmmod dummy_hcd
@@ -348,6 +353,17 @@ for MODEL in FT232R FT232H; do
         batch_begin ftdi
         each_build ftdi_refusals
         batch_end
+        # What libftdi answers around open, close and an unplug, for the fakes.
+        ch $TOOLS/ftdiprobe 0403:6001 before-after > $O/probe-ftdi.txt 2>&1
+        rm -f $R/unplugged
+        ch $TOOLS/ftdiprobe 0403:6001 unplugged /run/rig/unplugged > $R/probe-unplug.txt 2>&1 &
+        PROBE=$!
+        wait_lines $R/probe-unplug.txt 3 20
+        unplug_adapter
+        touch $R/unplugged
+        wait $PROBE
+        cat $R/probe-unplug.txt >> $O/probe-ftdi.txt
+        plug_adapter
     fi
     cp $R/standin.log $O/standin-$MODEL.log
     gadget_down
