@@ -13,6 +13,8 @@ mkdir -p $R
 chmod 1777 $R
 up() { cut -d' ' -f1 /proc/uptime; }
 say() { echo "guest[$(up)]: $*"; }
+# Runs a program of the host root. In the background, use chroot itself:
+# $! of a backgrounded function is a subshell, not the program.
 ch() { chroot /host "$@"; }
 SESSIONS=$O/sessions
 : > $SESSIONS
@@ -24,7 +26,7 @@ mount -t configfs none /sys/kernel/config
 mount -t tracefs nodev /sys/kernel/tracing
 
 # One private display for every session; -ac lets the unprivileged runs in.
-ch Xvfb :7 -screen 0 640x480x24 -nolisten tcp -ac > $O/xvfb.log 2>&1 &
+chroot /host Xvfb :7 -screen 0 640x480x24 -nolisten tcp -ac > $O/xvfb.log 2>&1 &
 XVFB=$!
 for i in $(seq 50); do [ -S /host/tmp/.X11-unix/X7 ] && break; sleep 0.2; done
 [ -S /host/tmp/.X11-unix/X7 ] || say "Xvfb did not start"
@@ -230,7 +232,7 @@ ppdev_refusals() {
     queue pp-denied-$1 $1 $2 $3 lpt ppdev idle nobody "permission denied"
 }
 each_build ppdev_sessions
-ch $TOOLS/ppclaim /dev/parport0 > $O/ppclaim.out 2>&1 &
+chroot /host $TOOLS/ppclaim /dev/parport0 > $O/ppclaim.out 2>&1 &
 CLAIMER=$!
 sleep 0.5
 batch_begin lpt
@@ -243,7 +245,10 @@ fi
 if want direct; then
 say "=== direct I/O: ppdev unloaded"
 for i in $(seq 25); do rmmod ppdev 2>/dev/null && break; sleep 0.2; done
-grep -q '^ppdev ' /proc/modules && say "ppdev did not unload: $(ls -l /proc/[0-9]*/fd 2>/dev/null | grep parport)"
+if grep -q '^ppdev ' /proc/modules; then
+    say "ppdev did not unload: $(ls -l /proc/[0-9]*/fd 2>/dev/null | grep parport)"
+    echo "direct-setup all none none - ppdev could not be unloaded before the direct runs|" >> $SESSIONS
+fi
 direct_sessions() {
     session direct-steps-$1 $1 $2 $3 lpt direct steps "" ""
     session direct-sigterm-$1 $1 $2 $3 lpt direct sigterm "" ""
@@ -309,7 +314,7 @@ gadget_up() {
     # The stand-in logs to the guest's own scratch, read as it grows.
     STANDIN_LOG=$R/standin.log
     rm -f $STANDIN_LOG
-    ch $TOOLS/ftdi-standin /run/ffs /run/rig/standin.log > $O/standin-$model.out 2>&1 &
+    chroot /host $TOOLS/ftdi-standin /run/ffs /run/rig/standin.log > $O/standin-$model.out 2>&1 &
     STANDIN=$!
     sleep 0.5
     UDC=$(ls /sys/class/udc | head -1)
@@ -356,7 +361,7 @@ for MODEL in FT232R FT232H; do
         # What libftdi answers around open, close and an unplug, for the fakes.
         ch $TOOLS/ftdiprobe 0403:6001 before-after > $O/probe-ftdi.txt 2>&1
         rm -f $R/unplugged
-        ch $TOOLS/ftdiprobe 0403:6001 unplugged /run/rig/unplugged > $R/probe-unplug.txt 2>&1 &
+        chroot /host $TOOLS/ftdiprobe 0403:6001 unplugged /run/rig/unplugged > $R/probe-unplug.txt 2>&1 &
         PROBE=$!
         wait_lines $R/probe-unplug.txt 3 20
         unplug_adapter
