@@ -18,7 +18,7 @@ HW=$(cd "$(dirname "$0")" && pwd)
 REPO=$(cd "$HW/../.." && pwd)
 CACHE=${QUARNET_CACHE:-/var/cache/quarnet}/rig
 OUT=$CACHE/out
-GUEST_TIMEOUT=${RIG_GUEST_TIMEOUT:-900}
+GUEST_TIMEOUT=${RIG_GUEST_TIMEOUT:-1800}
 
 cannot() {
     echo "rig: cannot run: $*"
