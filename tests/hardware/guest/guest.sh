@@ -1,0 +1,379 @@
+# The rig's work inside the guest (busybox sh, outside the host's root):
+# loads the real drivers, sets up the emulated devices, runs the real
+# executable of every build on every route and records, per session, the
+# program's trace, its standard error and exit status, and what the device
+# saw. The host compares them once the guest is off (check.sh).
+#
+# $OUT is the out share, at the same path as on the host; $OUT/plan (written
+# by run-rig.sh) sets TOOLS, GPIOSIM and BUILDS.
+. "/host$OUT/plan"
+O=/host$OUT
+R=/host/run/rig             # the guest's scratch, /run/rig for programs under chroot
+mkdir -p $R
+chmod 1777 $R
+up() { cut -d' ' -f1 /proc/uptime; }
+say() { echo "guest[$(up)]: $*"; }
+# Runs a program of the host root. In the background, use chroot itself:
+# $! of a backgrounded function is a subshell, not the program.
+ch() { chroot /host "$@"; }
+SESSIONS=$O/sessions
+: > $SESSIONS
+MARK=0
+
+say "kernel $(uname -r), $(grep -c ^processor /proc/cpuinfo) cpu(s)"
+modprobe configfs 2>/dev/null
+mount -t configfs none /sys/kernel/config
+mount -t tracefs nodev /sys/kernel/tracing
+
+# One private display for every session; -ac lets the unprivileged runs in.
+chroot /host Xvfb :7 -screen 0 640x480x24 -nolisten tcp -ac > $O/xvfb.log 2>&1 &
+XVFB=$!
+for i in $(seq 50); do [ -S /host/tmp/.X11-unix/X7 ] && break; sleep 0.2; done
+[ -S /host/tmp/.X11-unix/X7 ] || say "Xvfb did not start"
+
+WINDOW='^Quarnet V1\.3$'
+xdo() { ch /usr/bin/env DISPLAY=:7 /usr/bin/timeout 60 /usr/bin/xdotool "$@" > /dev/null 2>&1; }
+lines() { if [ -f "$1" ]; then wc -l < "$1"; else echo 0; fi; }
+# Waits until FILE holds more than N lines; false after SECONDS.
+wait_lines() {
+    local file=$1 n=$2 limit=$(( $3 * 5 ))
+    while [ "$(lines $file)" -le "$n" ]; do
+        limit=$((limit - 1))
+        [ $limit -le 0 ] && return 1
+        sleep 0.2
+    done
+}
+
+# A session: one run of the executable, started by launch, driven by drive
+# and collected by finish; refusals that touch no device run side by side
+# (batch). Per session, $R/NAME.* keep its pid and what finish reports.
+#
+# launch NAME LABEL ROOT EXE KIND PORT SCRIPT USER EXPECT
+# SCRIPT: steps (a run in both modes, stopped, then "Chiudi"), sigterm (a
+# run ended by SIGTERM), idle (load, then "Chiudi"), unplug (a run during
+# which the adapter goes away, stopped, then "Chiudi").
+launch() {
+    local name=$1 label=$2 root=$3 exe=$4 kind=$5 port=$6 script=$7 user=$8 expect=$9
+    local prefix="" uid=0 tracer=""
+    say "session $name: $label, --port $port, $script${user:+, as $user}"
+    [ "$user" = nobody ] && { prefix="/usr/bin/setpriv --reuid=65534 --regid=65534 --clear-groups"; uid=65534; }
+    # A refusal's system calls, where the build's root has strace: what the
+    # real kernel answered, to hold the fakes to.
+    if [ -n "$expect" ] && [ -x "/host$root/usr/bin/strace" ]; then
+        tracer="/usr/bin/strace -f -qq --seccomp-bpf -e trace=openat,ioctl,ioperm,iopl -e signal=none -o /run/rig/$name.strace"
+    fi
+    mkdir -p $R/xdg-$uid/cache && chown $uid $R/xdg-$uid $R/xdg-$uid/cache && chmod 700 $R/xdg-$uid
+    echo "$name $label $kind $script $port" > $R/$name.head
+    echo "$expect" > $R/$name.expect
+    echo ok > $R/$name.status
+    chroot "/host$root" $tracer $prefix /usr/bin/env -i PATH=/usr/bin:/bin HOME=/run/rig/xdg-$uid DISPLAY=:7 \
+        QT_QPA_PLATFORM=xcb QT_ENABLE_HIGHDPI_SCALING=0 XDG_RUNTIME_DIR=/run/rig/xdg-$uid \
+        XDG_CACHE_HOME=/run/rig/xdg-$uid/cache QUARNET_PORT_TRACE=/run/rig/$name.trace \
+        "$exe" --port "$port" 2> $R/$name.err &
+    echo $! > $R/$name.pid
+}
+# The main window's process: the tracer's child when there is one.
+window_pid() {
+    local pid=$(cat $R/$1.pid) child
+    child=$(cat /proc/$pid/task/*/children 2>/dev/null | awk '{ print $1; exit }')
+    while [ -n "$child" ]; do
+        pid=$child
+        child=$(cat /proc/$pid/task/*/children 2>/dev/null | awk '{ print $1; exit }')
+    done
+    echo $pid
+}
+# click NAME CONTROL: on that session's main window.
+click() {
+    local pid=$(window_pid $1)
+    case $2 in
+    faster) set -- 34 62 ;;
+    start) set -- 48 224 ;;
+    stop) set -- 128 224 ;;
+    chiudi) set -- 202 224 ;;
+    half) set -- 160 60 ;;
+    full) set -- 160 84 ;;
+    esac
+    # Refusals run side by side, their windows stacked where the display
+    # put them: the session's own goes on top first.
+    xdo search --sync --all --onlyvisible --pid $pid --name "$WINDOW" windowraise %1 sleep 0.3 \
+        mousemove --window %1 $1 $2 click 1
+}
+drive() {
+    local name=$1 trace=$R/$1.trace status=ok now
+    local script=$(awk '{ print $4 }' $R/$name.head)
+    # The window, as long as the process lives to show it.
+    local limit=180
+    until xdo search --all --onlyvisible --pid $(window_pid $name) --name "$WINDOW"; do
+        limit=$((limit - 1))
+        if [ $limit -le 0 ] || ! kill -0 $(cat $R/$name.pid) 2>/dev/null; then
+            echo "no main window" > $R/$name.status
+            return
+        fi
+        sleep 1
+    done
+    case $script in
+    steps)
+        click $name faster && click $name faster && click $name start || status="clicks failed"
+        wait_lines $trace 9 30 || status="no steps in Full"
+        click $name half; wait_lines $trace 17 30 || status="no steps in Half"
+        click $name full; wait_lines $trace 25 30 || status="no steps in Full again"
+        click $name stop; sleep 1
+        click $name chiudi ;;
+    sigterm)
+        click $name faster && click $name faster && click $name start || status="clicks failed"
+        wait_lines $trace 10 30 || status="no steps"
+        kill -TERM $(window_pid $name) ;;
+    idle)
+        sleep 1
+        click $name chiudi ;;
+    unplug)
+        click $name faster && click $name faster && click $name start || status="clicks failed"
+        wait_lines $trace 8 30 || status="no steps"
+        unplug_adapter
+        wait_lines $R/$name.err 0 20 || status="nothing said on the unplug"
+        now=$(lines $trace)
+        wait_lines $trace $((now + 5)) 30 || status="no steps after the unplug"
+        click $name stop; sleep 1
+        click $name chiudi ;;
+    esac
+    echo "$status" > $R/$name.status
+}
+finish() {
+    local name=$1 pid=$(cat $R/$1.pid) waited=0
+    while kill -0 $pid 2>/dev/null && [ $waited -lt 150 ]; do sleep 0.2; waited=$((waited + 1)); done
+    if kill -0 $pid 2>/dev/null; then
+        echo "still running after its end; killed" > $R/$name.status
+        kill -KILL $(window_pid $name) $pid
+    fi
+    wait $pid
+    echo $? > $O/$name.exit
+    cp $R/$name.err $O/$name.err
+    if [ -f $R/$name.trace ]; then cp $R/$name.trace $O/$name.trace; else : > $O/$name.trace; fi
+    [ -f $R/$name.strace ] && cp $R/$name.strace $O/$name.strace
+    echo "$(cat $R/$name.head) $(cat $R/$name.status)|$(cat $R/$name.expect)" >> $SESSIONS
+}
+# session NAME LABEL ROOT EXE KIND PORT SCRIPT USER EXPECT: one at a time,
+# the device recorded around it.
+session() {
+    before_$5
+    note_$5 $1
+    launch "$@"
+    drive $1
+    finish $1
+    after_$5 $1
+}
+# batch_begin KIND, queue (session's arguments)..., batch_end: refusals
+# started together and ended in turn, under one device record.
+batch_begin() { BATCH_KIND=$1; BATCH=""; before_$1; }
+queue() { note_$BATCH_KIND $1; launch "$@"; BATCH="$BATCH $1"; }
+batch_end() {
+    local n
+    for n in $BATCH; do drive $n; done
+    for n in $BATCH; do finish $n; done
+    for n in $BATCH; do after_$BATCH_KIND $n; done
+}
+
+# --- parallel port: QEMU traces every register write; a write to BASE+7
+# before each session says where its writes begin.
+before_lpt() { MARK=$((MARK + 1)); ch $TOOLS/portmark 0x378 $MARK; }
+note_lpt() { echo "$1 $MARK" >> $O/marks; }
+after_lpt() { :; }
+
+# --- GPIO: the kernel's gpio_value events, in order, for this session only.
+before_gpio() {
+    echo 0 > /sys/kernel/tracing/tracing_on
+    echo > /sys/kernel/tracing/trace
+    echo 1 > /sys/kernel/tracing/tracing_on
+}
+note_gpio() { :; }
+after_gpio() {
+    echo 0 > /sys/kernel/tracing/tracing_on
+    { echo "base $GPIO_BASE"; grep 'gpio_value: .* set ' /sys/kernel/tracing/trace; } > $O/$1.gpio
+}
+
+# --- USB adapter: the stand-in's log lines written during the session.
+before_ftdi() { FTDI_FROM=$(lines $STANDIN_LOG); }
+note_ftdi() { :; }
+after_ftdi() { sleep 0.2; sed -n "$((FTDI_FROM + 1)),\$p" $STANDIN_LOG > $O/$1.ftdi; }
+
+each_build() {
+    local fn=$1 entry label root exe
+    for entry in $BUILDS; do
+        label=${entry%%|*}; entry=${entry#*|}; root=${entry%%|*}; exe=${entry#*|}
+        if [ ! -x "/host$root$exe" ]; then
+            [ -n "$MISSING_TOLD" ] || echo "missing-$label $label none none - executable $root$exe is missing|" >> $SESSIONS
+            continue
+        fi
+        prepare_root $root 2>/dev/null
+        $fn $label $root $exe
+    done
+    MISSING_TOLD=1
+}
+# Programs from another root (the Debian 13 build) see the same display,
+# scratch folder and devices; the binds are made once per root.
+prepare_root() {
+    [ "$1" = / ] && return 0
+    grep -q " /host$1/run " /proc/mounts && return 0
+    for d in proc sys dev run tmp; do mount --bind /host/$d "/host$1/$d"; done
+}
+
+# ===== ppdev
+want() { case " $ONLY " in *" $1 "*) return 0 ;; esac; say "=== $1: left out (RIG_ONLY)"; return 1; }
+if want ppdev; then
+say "=== parallel port: parport_pc + ppdev"
+modprobe parport_pc && modprobe ppdev || say "parport_pc/ppdev did not load"
+say "parport0 base-addr $(cat /proc/sys/dev/parport/parport0/base-addr 2>&1), node $(ls -l /dev/parport0 2>&1)"
+ppdev_sessions() {
+    session pp-steps-$1 $1 $2 $3 lpt ppdev steps "" ""
+    session pp-sigterm-$1 $1 $2 $3 lpt ppdev sigterm "" ""
+}
+ppdev_refusals() {
+    queue pp-claimed-$1 $1 $2 $3 lpt ppdev idle "" "another program"
+    queue pp-denied-$1 $1 $2 $3 lpt ppdev idle nobody "permission denied"
+}
+each_build ppdev_sessions
+chroot /host $TOOLS/ppclaim /dev/parport0 > $O/ppclaim.out 2>&1 &
+CLAIMER=$!
+sleep 0.5
+batch_begin lpt
+each_build ppdev_refusals
+batch_end
+kill -TERM $CLAIMER; wait $CLAIMER
+fi
+
+# ===== direct I/O
+if want direct; then
+say "=== direct I/O: ppdev unloaded"
+for i in $(seq 25); do rmmod ppdev 2>/dev/null && break; sleep 0.2; done
+if grep -q '^ppdev ' /proc/modules; then
+    say "ppdev did not unload: $(ls -l /proc/[0-9]*/fd 2>/dev/null | grep parport)"
+    echo "direct-setup all none none - ppdev could not be unloaded before the direct runs|" >> $SESSIONS
+fi
+direct_sessions() {
+    session direct-steps-$1 $1 $2 $3 lpt direct steps "" ""
+    session direct-sigterm-$1 $1 $2 $3 lpt direct sigterm "" ""
+}
+each_build direct_sessions
+MARK=$((MARK + 1)); ch $TOOLS/portmark 0x378 $MARK; echo "end $MARK" >> $O/marks
+fi
+
+# ===== GPIO
+if want gpio; then
+say "=== GPIO: gpio-sim"
+insmod /host$GPIOSIM || say "gpio-sim did not load"
+C=/sys/kernel/config/gpio-sim/rig
+mkdir $C $C/bank0
+echo 28 > $C/bank0/num_lines
+echo rig-sim > $C/bank0/label
+mkdir $C/bank0/line5 $C/bank0/line5/hog
+echo rig-hog > $C/bank0/line5/hog/name
+echo output-high > $C/bank0/line5/hog/direction
+echo 1 > $C/live
+CHIP=$(cat $C/bank0/chip_name)
+GPIO_BASE=$(cat /sys/class/gpio/$CHIP/base 2>/dev/null || cat /sys/bus/gpio/devices/$CHIP/../gpio/*/base)
+say "chip $CHIP (base $GPIO_BASE), node $(ls -l /dev/$CHIP 2>&1)"
+echo 1 > /sys/kernel/tracing/events/gpio/gpio_value/enable
+gpio_sessions() {
+    session gpio-steps-$1 $1 $2 $3 gpio gpio:$CHIP:0,1,2,3,6 steps "" ""
+    session gpio-sigterm-$1 $1 $2 $3 gpio gpio:$CHIP:0,1,2,3,6 sigterm "" ""
+}
+gpio_refusals() {
+    queue gpio-held-$1 $1 $2 $3 gpio gpio:$CHIP:0,1,2,5 idle "" "\"rig-hog\""
+    queue gpio-noline-$1 $1 $2 $3 gpio gpio:$CHIP:0,1,2,40 idle "" "has no line 40"
+    queue gpio-denied-$1 $1 $2 $3 gpio gpio:$CHIP:0,1,2,3 idle nobody "permission denied"
+}
+each_build gpio_sessions
+batch_begin gpio
+each_build gpio_refusals
+batch_end
+# What the kernel answers for a held line and a missing one, for the fakes.
+ch $TOOLS/gpioprobe /dev/$CHIP 5 40 > $O/probe-gpio.txt 2>&1
+echo "chip $CHIP $GPIO_BASE" > $O/gpio-chip
+fi
+
+# ===== USB adapter stand-in on dummy_hcd
+GD=/sys/kernel/config/usb_gadget/rig
+UDC=
+# gadget MODEL: FT232R (full speed) or FT232H (high speed), fresh each time.
+gadget_up() {
+    local model=$1 product bcd name hs
+    case $model in
+    FT232R) product=0x6001; bcd=0x0600; name="FT232R USB UART"; hs=0 ;;
+    FT232H) product=0x6014; bcd=0x0900; name="Single RS232-HS"; hs=1 ;;
+    esac
+    modprobe dummy_hcd is_high_speed=$hs && modprobe libcomposite && modprobe usb_f_fs && modprobe ftdi_sio
+    mkdir $GD $GD/strings/0x409 $GD/configs/c.1 $GD/configs/c.1/strings/0x409 $GD/functions/ffs.ft
+    echo 0x0403 > $GD/idVendor; echo $product > $GD/idProduct; echo $bcd > $GD/bcdDevice
+    echo 0x0200 > $GD/bcdUSB
+    echo FTDI > $GD/strings/0x409/manufacturer; echo "$name" > $GD/strings/0x409/product
+    echo RIG00001 > $GD/strings/0x409/serialnumber
+    echo 90 > $GD/configs/c.1/MaxPower
+    ln -s $GD/functions/ffs.ft $GD/configs/c.1/
+    mkdir -p /host/run/ffs
+    mount -t functionfs ft /host/run/ffs
+    # The stand-in logs to the guest's own scratch, read as it grows.
+    STANDIN_LOG=$R/standin.log
+    rm -f $STANDIN_LOG
+    chroot /host $TOOLS/ftdi-standin /run/ffs /run/rig/standin.log > $O/standin-$model.out 2>&1 &
+    STANDIN=$!
+    sleep 0.5
+    UDC=$(ls /sys/class/udc | head -1)
+    plug_adapter
+}
+plug_adapter() {
+    echo $UDC > $GD/UDC
+    for i in $(seq 50); do
+        grep -q ttyUSB /proc/tty/driver/usbserial 2>/dev/null && break
+        ls /sys/bus/usb/drivers/ftdi_sio 2>/dev/null | grep -q : && break
+        sleep 0.2
+    done
+    sleep 0.5
+    say "adapter plugged: $(cat /sys/bus/usb/devices/*/product 2>/dev/null | tr '\n' ',') $(dmesg | grep -i 'detected ft' | tail -1)"
+}
+unplug_adapter() { echo "" > $GD/UDC; say "adapter unplugged"; }
+gadget_down() {
+    echo "" > $GD/UDC 2>/dev/null
+    kill $STANDIN; wait $STANDIN
+    for i in $(seq 25); do umount /host/run/ffs 2>/dev/null && break; sleep 0.2; done
+    rm $GD/configs/c.1/ffs.ft
+    rmdir $GD/configs/c.1/strings/0x409 $GD/configs/c.1 $GD/functions/ffs.ft $GD/strings/0x409 $GD
+    rmmod dummy_hcd
+}
+ftdi_sessions() {
+    local m=$(echo $MODEL | tr A-Z a-z)
+    session $m-steps-$1 $1 $2 $3 ftdi ftdi steps "" ""
+    session $m-sigterm-$1 $1 $2 $3 ftdi ftdi sigterm "" ""
+    if [ $MODEL = FT232R ]; then
+        session $m-unplug-$1 $1 $2 $3 ftdi ftdi unplug "" "unplugged"
+        plug_adapter
+    fi
+}
+ftdi_refusals() { queue ft232r-denied-$1 $1 $2 $3 ftdi ftdi idle nobody "permission denied"; }
+want ftdi &&
+for MODEL in FT232R FT232H; do
+    say "=== USB adapter: stand-in as $MODEL"
+    gadget_up $MODEL
+    each_build ftdi_sessions
+    if [ $MODEL = FT232R ]; then
+        batch_begin ftdi
+        each_build ftdi_refusals
+        batch_end
+        # What libftdi answers around open, close and an unplug, for the fakes.
+        ch $TOOLS/ftdiprobe 0403:6001 before-after > $O/probe-ftdi.txt 2>&1
+        rm -f $R/unplugged
+        chroot /host $TOOLS/ftdiprobe 0403:6001 unplugged /run/rig/unplugged > $R/probe-unplug.txt 2>&1 &
+        PROBE=$!
+        wait_lines $R/probe-unplug.txt 3 20
+        unplug_adapter
+        touch $R/unplugged
+        wait $PROBE
+        cat $R/probe-unplug.txt >> $O/probe-ftdi.txt
+        plug_adapter
+    fi
+    cp $R/standin.log $O/standin-$MODEL.log
+    gadget_down
+done
+
+kill $XVFB
+dmesg > $O/dmesg.txt
+say "end"
