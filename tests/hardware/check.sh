@@ -10,7 +10,7 @@ QEMU_STATUS=${2:-0}
 
 # The adapter's pins for each bit of the byte Quarnet writes, "bit:pin";
 # the direction mask set_bitmode must give is exactly these pins.
-FTDI_PINS="0:0 1:1 2:2 3:3 4:4 5:5 6:6 7:7"
+FTDI_PINS="0:1 1:3 2:5 3:7 6:6"
 
 # The bits of a written byte that power the windings.
 PHASES=0x0f
@@ -213,6 +213,23 @@ while IFS='|' read -r head expect; do
         for p in "${problems[@]}"; do echo "     $p"; done
     fi
 done < "$OUT/sessions"
+
+# Whatever the program does, a phase pin must never be high while the chip
+# is in serial mode: from plug-in until the program sets bit-bang mode, and
+# again after every re-enumeration (a reset, an unplug and replug).
+for log in "$OUT"/standin-*.log; do
+    [ -f "$log" ] || continue
+    model=$(basename "$log" .log); model=${model#standin-}
+    high=$(awk -v pins="$FTDI_PINS" -v phases=$((PHASES)) '
+        BEGIN { n = split(pins, pair, " "); for (i = 1; i <= n; i++) { split(pair[i], bp, ":"); if (int(phases / 2 ^ bp[1]) % 2) watch[bp[2]] = 1 } }
+        $2 == "pins" && $3 == "serial" { serial++; for (p in watch) if (substr($4, p + 1, 1) == "1") { print "D" p " high: " $0; exit } }
+        END { if (!serial) print "no serial-mode state logged" }' "$log")
+    if [ -z "$high" ]; then
+        pass "$model in serial mode (before each run and after each re-enumeration): no phase pin high"
+    else
+        fail "$model in serial mode: $high"
+    fi
+done
 
 # What the real stack answered, for holding the fakes to it.
 for f in "$OUT"/probe-*.txt; do
