@@ -95,6 +95,7 @@ void MotorDrive::RunMotor()
     m_buttons.setStartEnabled(false);
     m_buttons.setStopEnabled(true);
     StepPacer pacer(m_clock, m_wait, m_state.LoopsPerSec);
+    m_state.StepsAtRunStart = m_state.StepsMade;
     for (;;) {
         m_pump.processPendingEvents();
         if (!m_buttons.isStopEnabled())
@@ -105,6 +106,7 @@ void MotorDrive::RunMotor()
         ++m_state.StepPhase;
         setPhaseLines(m_state.StepPhase);
         SendPort();
+        ++m_state.StepsMade;
         pacer.stepMade();
         if (m_state.StepPhase == 3)
             m_state.StepPhase = -1;
