@@ -4,6 +4,7 @@
 #include "Form1.h"
 #include "frmSplash.h"
 #include "IMonotonicClock.h"
+#include "MonitorWindow.h"
 #include "SignalBridge.h"
 #include "SteadyClock.h"
 
@@ -112,6 +113,7 @@ int main(int argc, char *argv[])
     Adapters::Shell shell(desktopShell);
     MonotonicClockOf<SteadyClock> stepClock;
     std::unique_ptr<Form1> form;
+    std::unique_ptr<MonitorWindow> monitor;
 
     const auto showMainWindow = [&] {
         form = std::make_unique<Form1>(state, drivePort, pump, stepClock, ending, shell);
@@ -122,6 +124,10 @@ int main(int argc, char *argv[])
         // exists, so exit() runs this before tearing any of it down.
         g_exitNet = {form.get(), port.get()};
         std::atexit(switchOffAtExit);
+        if (command.monitor) {
+            monitor = std::make_unique<MonitorWindow>(state, stepClock);
+            monitor->follow(*form);
+        }
         form->show();
     };
     // The window destroys itself when the start-up sequence closes it.

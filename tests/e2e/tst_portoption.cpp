@@ -15,6 +15,8 @@ private slots:
     void refusedBeforeAnyWindow_data();
     void refusedBeforeAnyWindow();
     void helpListsTheRoutes();
+    void unknownOptionPointsToHelp_data();
+    void unknownOptionPointsToHelp();
     void missingAdapterToldOnceThenVirtual();
 
 private:
@@ -76,6 +78,32 @@ void tst_PortOption::refusedBeforeAnyWindow()
     QCOMPARE(lines.size(), 2);
     QVERIFY2(lines[0].startsWith(first), qPrintable(lines[0]));
     QCOMPARE(lines[1], QString("quarnet: accepted forms: auto, ppdev, direct, virtual, ftdi[:DEVICE], gpio:CHIP:L0,L1,L2,L3[,L6]"));
+}
+
+void tst_PortOption::unknownOptionPointsToHelp_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("first");
+    QTest::newRow("unknown option") << QStringList{"--monitr"} << "quarnet: Unknown option 'monitr'.";
+    QTest::newRow("after a window-system option") << QStringList{"-platform", "offscreen", "--frobnicate"}
+                                                  << "quarnet: Unknown option 'frobnicate'.";
+    QTest::newRow("beside a good --port") << QStringList{"--port", "virtual", "-z"} << "quarnet: Unknown option 'z'.";
+}
+
+// Said at once, before any window, and answered with where the options are
+// listed rather than with the routes, which were not what was wrong.
+void tst_PortOption::unknownOptionPointsToHelp()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, first);
+    QProcess process;
+    start(process, arguments, QByteArray());
+    QVERIFY(process.waitForFinished(1500));
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), 2);
+    QCOMPARE(process.readAllStandardOutput(), QByteArray());
+    const QStringList lines = QString::fromLocal8Bit(process.readAllStandardError()).trimmed().split('\n');
+    QCOMPARE(lines, (QStringList{first, QStringLiteral("quarnet: quarnet --help lists the options")}));
 }
 
 // No display at all: --help must not need one.
