@@ -20,8 +20,13 @@ SurfaceItem *Surface::itemAt(QPoint pixel, const SurfaceScale &scale) const
     return nullptr;
 }
 
-void Surface::paint(QPainter &painter, const SurfaceScale &scale, const QPalette &palette) const
+void Surface::paint(QPainter &painter, const SurfaceScale &scale, const QPalette &palette,
+                    const QRect &dirty) const
 {
-    for (auto it = m_items.rbegin(); it != m_items.rend(); ++it)
-        (*it)->paint(painter, scale, palette);
+    for (auto it = m_items.rbegin(); it != m_items.rend(); ++it) {
+        // A line's box is one pixel short of its end points; widened so a
+        // horizontal or vertical line is never taken for an empty box.
+        if (dirty.isNull() || (*it)->bounds(scale).adjusted(-1, -1, 1, 1).intersects(dirty))
+            (*it)->paint(painter, scale, palette);
+    }
 }

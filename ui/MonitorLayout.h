@@ -44,17 +44,21 @@ inline constexpr LabelRow Labels[] = {
     {"lblLine(2)", "Frame1", LampLabelLeft, LampTop + 2 * LampPitch, LampLabelWidth, 255, 2, "bit2 - Pin 4"},
     {"lblLine(3)", "Frame1", LampLabelLeft, LampTop + 3 * LampPitch, LampLabelWidth, 255, 3, "bit3 - Pin 5"},
     {"lblLine(4)", "Frame1", LampLabelLeft, LampTop + 4 * LampPitch, LampLabelWidth, 255, 4, "bit6 - Pin 8"},
-    {"lblByte", "Frame2", 150, 330, 1500, 255, 5, "64 = &H40"},
     // Beside the poles, outside the stator: top, right, bottom, left.
     {"lblPole(0)", "Frame3", 1095, 540, 600, 225, 6, "bit0", nullptr, DefaultColour, Qt::AlignHCenter},
     {"lblPole(1)", "Frame3", 2250, 1545, 510, 225, 7, "bit2"},
     {"lblPole(2)", "Frame3", 1095, 2520, 600, 225, 8, "bit1", nullptr, DefaultColour, Qt::AlignHCenter},
     {"lblPole(3)", "Frame3", 60, 1545, 510, 225, 9, "bit3", nullptr, DefaultColour, Qt::AlignRight},
     {"lblSince", "Frame4", 150, 270, 1650, 255, 10, "dall'avvio"},
-    {"lblSteps", "Frame4", 1800, 270, 1200, 255, 11, "0"},
     {"lblDelivered", "Frame4", 150, 525, 1650, 255, 12, "al secondo"},
-    {"lblRate", "Frame4", 1800, 525, 900, 255, 13, "0"},
     {"lblSet", "Frame4", 2850, 525, 900, 255, 14, "impostati"},
+};
+
+// The values, redrawn at the screen's pace: figures, not laid-out labels.
+inline constexpr LabelRow Figures[] = {
+    {"lblByte", "Frame2", 150, 330, 1500, 255, 5, "64 = &H40"},
+    {"lblSteps", "Frame4", 1800, 270, 1200, 255, 11, "0"},
+    {"lblRate", "Frame4", 1800, 525, 900, 255, 13, "0"},
     {"lblStepSec", "Frame4", 3750, 525, 840, 255, 15, "1"},
 };
 

@@ -6,7 +6,7 @@
 #include "MonitorLayout.h"
 #include "MonitorPace.h"
 #include "MotorDrawing.h"
-#include "SurfaceLabel.h"
+#include "SurfaceFigure.h"
 #include "WindowFollower.h"
 #include "WindowIcon.h"
 
@@ -22,10 +22,10 @@ MonitorWindow::MonitorWindow(const DriveState &state, IMonotonicClock &clock, QW
     FormBuilder::addLabels(m_controls, MonitorLayout::Labels);
     m_lamps = std::make_unique<LampPanel>(*m_controls.get<FrameControl>("Frame1"));
     m_drawing = std::make_unique<MotorDrawing>(*m_controls.get<FrameControl>("Frame3"));
-    m_byte = valueLabel("Frame2", "lblByte");
-    m_steps = valueLabel("Frame4", "lblSteps");
-    m_rate = valueLabel("Frame4", "lblRate");
-    m_stepSec = valueLabel("Frame4", "lblStepSec");
+    m_byte = addFigure(MonitorLayout::Figures[0]);
+    m_steps = addFigure(MonitorLayout::Figures[1]);
+    m_rate = addFigure(MonitorLayout::Figures[2]);
+    m_stepSec = addFigure(MonitorLayout::Figures[3]);
     m_timer.setTimerType(Qt::PreciseTimer);
     m_timer.setInterval(MonitorPace::intervalMs(MonitorPace::MaxHz));
     connect(&m_timer, &QTimer::timeout, this, &MonitorWindow::refresh);
@@ -39,13 +39,10 @@ void MonitorWindow::follow(QWidget &mainWindow)
     new WindowFollower(*this, mainWindow, MonitorLayout::GapPixels);
 }
 
-MonitorWindow::ValueLabel MonitorWindow::valueLabel(const char *frame, const char *name) const
+MonitorWindow::ValueLabel MonitorWindow::addFigure(const LabelRow &row)
 {
-    auto *host = m_controls.get<FrameControl>(frame);
-    auto *label = dynamic_cast<SurfaceLabel *>(host->surface().find(QString::fromLatin1(name)));
-    if (!label)
-        m_controls.fail(name, "is no label on its frame");
-    return {host, label};
+    auto *host = m_controls.get<FrameControl>(row.container);
+    return {host, &host->surface().add(FormBuilder::makeFigure(row, host->font()))};
 }
 
 void MonitorWindow::refresh()

@@ -12,7 +12,8 @@
 class FrameControl;
 class LampPanel;
 class MotorDrawing;
-class SurfaceLabel;
+class SurfaceFigure;
+struct LabelRow;
 
 // The live view of the outputs (--monitor): the lamps of the data lines,
 // the byte, the motor with its rotor, the steps since the run started, and
@@ -50,10 +51,10 @@ private:
     struct ValueLabel
     {
         FrameControl *frame = nullptr;
-        SurfaceLabel *label = nullptr;
+        SurfaceFigure *label = nullptr;
     };
 
-    ValueLabel valueLabel(const char *frame, const char *name) const;
+    ValueLabel addFigure(const LabelRow &row);
     void display(const MonitorFrame &frame);
     static void setText(const ValueLabel &value, const QString &text);
 

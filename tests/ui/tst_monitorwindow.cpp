@@ -7,7 +7,7 @@
 #include "MotorDrawing.h"
 #include "OleColor.h"
 #include "SteadyClock.h"
-#include "SurfaceLabel.h"
+#include "SurfaceFigure.h"
 #include "Twips.h"
 #include "UiFakes.h"
 
@@ -211,7 +211,8 @@ void TestMonitorWindow::drawsWhatTheByteSays()
     }
     QVERIFY2(farthestLit < nearestDark, qPrintable(QStringLiteral("%1 vs %2").arg(farthestLit).arg(nearestDark)));
     auto *byteFrame = monitor.controls().get<FrameControl>("Frame2");
-    const auto *label = static_cast<const SurfaceLabel *>(byteFrame->surface().find(QStringLiteral("lblByte")));
+    const auto *label = dynamic_cast<const SurfaceFigure *>(byteFrame->surface().find(QStringLiteral("lblByte")));
+    QVERIFY(label);
     QCOMPARE(label->text(), text);
 }
 
@@ -241,7 +242,7 @@ void TestMonitorWindow::countsAndRatesShown()
     MonitorWindow monitor(state, clock);
     auto *frame = monitor.controls().get<FrameControl>("Frame4");
     const auto text = [frame](const char *name) {
-        return static_cast<const SurfaceLabel *>(frame->surface().find(QString::fromLatin1(name)))->text();
+        return dynamic_cast<const SurfaceFigure &>(*frame->surface().find(QString::fromLatin1(name))).text();
     };
     QCOMPARE(text("lblSteps"), QStringLiteral("600"));
     QCOMPARE(text("lblStepSec"), QStringLiteral("250"));
