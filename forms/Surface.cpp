@@ -24,9 +24,11 @@ void Surface::paint(QPainter &painter, const SurfaceScale &scale, const QPalette
                     const QRect &dirty) const
 {
     for (auto it = m_items.rbegin(); it != m_items.rend(); ++it) {
-        // A line's box is one pixel short of its end points; widened so a
-        // horizontal or vertical line is never taken for an empty box.
-        if (dirty.isNull() || (*it)->bounds(scale).adjusted(-1, -1, 1, 1).intersects(dirty))
+        // Only an empty box is widened (a box meets nothing): widening them
+        // all would repaint every neighbour that merely touches the dirty
+        // rectangle, and lay out its text again.
+        const QRect box = (*it)->bounds(scale);
+        if (dirty.isNull() || (box.isEmpty() ? box.adjusted(0, 0, 1, 1) : box).intersects(dirty))
             (*it)->paint(painter, scale, palette);
     }
 }

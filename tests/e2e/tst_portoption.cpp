@@ -18,6 +18,7 @@ private slots:
     void unknownOptionPointsToHelp_data();
     void unknownOptionPointsToHelp();
     void missingAdapterToldOnceThenVirtual();
+    void monitorWritesNothingOfItsOwn();
 
 private:
     void start(QProcess &process, const QStringList &arguments, const QByteArray &environmentPort,
@@ -156,6 +157,34 @@ void tst_PortOption::missingAdapterToldOnceThenVirtual()
     QVERIFY(writes.size() >= 2);
     for (const QByteArray &write : writes)
         QVERIFY2(write.endsWith(" 0x378 64"), write.constData());
+}
+
+// With the live view open the tool writes what it writes without it: the
+// main window's load, and the switch-off at SIGTERM, to the same port.
+void tst_PortOption::monitorWritesNothingOfItsOwn()
+{
+    QList<QByteArray> traces;
+    for (const QStringList &arguments : {QStringList{"--port", "virtual"}, QStringList{"--port", "virtual", "--monitor"}}) {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString tracePath = dir.filePath("trace");
+        QProcess process;
+        start(process, arguments, QByteArray(), tracePath);
+        QFile trace(tracePath);
+        QTRY_VERIFY_WITH_TIMEOUT(trace.size() > 0, 60000);
+        QTest::qWait(300); // the view opens with the main window and reads a few times
+        QCOMPARE(::kill(pid_t(process.processId()), SIGTERM), 0);
+        QVERIFY(process.waitForFinished(10000));
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process.exitCode(), 0);
+        QVERIFY(trace.open(QIODevice::ReadOnly));
+        QByteArray writes;
+        for (const QByteArray &line : trace.readAll().trimmed().split('\n'))
+            writes += line.mid(line.indexOf(' ') + 1) + '\n'; // without the time
+        traces << writes;
+    }
+    QCOMPARE(traces[1], traces[0]);
+    QCOMPARE(traces[0], QByteArray("0x378 64\n0x378 64\n"));
 }
 
 QTEST_GUILESS_MAIN(tst_PortOption)
