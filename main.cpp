@@ -5,6 +5,7 @@
 #include "frmSplash.h"
 #include "IMonotonicClock.h"
 #include "KernelScheduling.h"
+#include "MonitorWindow.h"
 #include "RealtimeKitClient.h"
 #include "SignalBridge.h"
 #include "SteadyClock.h"
@@ -114,6 +115,7 @@ int main(int argc, char *argv[])
     Adapters::Shell shell(desktopShell);
     MonotonicClockOf<SteadyClock> stepClock;
     std::unique_ptr<Form1> form;
+    std::unique_ptr<MonitorWindow> monitor;
 
     // Found out now, while the start-up window shows, so that "Start" only
     // applies what is known; RealtimeKit gets a second to answer.
@@ -132,6 +134,10 @@ int main(int argc, char *argv[])
         // exists, so exit() runs this before tearing any of it down.
         g_exitNet = {form.get(), port.get()};
         std::atexit(switchOffAtExit);
+        if (command.monitor) {
+            monitor = std::make_unique<MonitorWindow>(state, stepClock);
+            monitor->follow(*form);
+        }
         form->show();
     };
     // The window destroys itself when the start-up sequence closes it.

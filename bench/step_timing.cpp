@@ -10,6 +10,7 @@
 #include "DriveState.h"
 #include "IntervalStats.h"
 #include "KernelScheduling.h"
+#include "MonitorWindow.h"
 #include "MotorDrive.h"
 #include "RealtimeKitClient.h"
 #include "SpinLoop.h"
@@ -42,6 +43,10 @@ static constexpr int kRates[] = {1, 10, 100, 500, 1000, 2000, 5000, 10000, 20000
 // LoopsPerSec as measured, and as if the processor had since become twice
 // as fast or half as fast: the rates delivered must not move.
 static constexpr double kLoopsFactors[] = {1.0, 0.5, 2.0};
+// The rates run with the live view of the outputs (--monitor) closed and
+// open in turn, each this many times a side.
+static constexpr int kMonitorRates[] = {1000, 10000, 32767};
+static constexpr int kMonitorRounds = 3;
 static constexpr std::size_t kMinSteps = 20;
 static constexpr std::size_t kUnpacedSteps = 300000;
 static constexpr int kNoiseWaits = 20;
@@ -66,6 +71,51 @@ void printTableHead()
                 "|interval - 1/requested| us", "shortest", "outside", "cpu", "steps");
     std::printf("%-10s %10s %8s %9s %9s %9s %8s %8s %6s\n", "steps/s", "steps/s", "%", "median", "p99", "max",
                 "% period", "wait %", "%");
+}
+
+StepTiming timedRun(StepBench &bench, int rate, std::size_t steps, double *readingsPerSec)
+{
+    const int before = bench.monitor() ? bench.monitor()->readings() : 0;
+    StepTiming timing = bench.runAt(rate, steps);
+    if (readingsPerSec && bench.monitor() && timing.meanRate > 0)
+        *readingsPerSec = (bench.monitor()->readings() - before) / (double(timing.steps) / timing.meanRate);
+    return timing;
+}
+
+// Closed ("off"), open ("on"), closed, open...: a machine whose load drifts during the
+// comparison shifts both sides alike.
+std::vector<MonitorComparison> compareMonitor(StepBench &bench, const Options &options)
+{
+    std::vector<MonitorComparison> rows;
+    std::printf("Live view of the outputs (--monitor) closed and open in turn, LoopsPerSec x1\n");
+    printTableHead();
+    for (int rate : kMonitorRates) {
+        MonitorComparison row;
+        row.requested = rate;
+        for (int round = 0; round < kMonitorRounds; ++round) {
+            for (bool open : {false, true}) {
+                std::fprintf(stderr, "step_timing: view %s, %d steps/s\n", open ? "open" : "closed", rate);
+                bench.setMonitor(open);
+                double pace = 0;
+                const StepTiming timing = timedRun(bench, rate, stepsFor(rate, options), &pace);
+                char label[16];
+                std::snprintf(label, sizeof label, "%d %s", rate, open ? "on" : "off");
+                printRow(label, timing);
+                (open ? row.open : row.closed).push_back(timing);
+                if (open)
+                    row.readingsPerSec.push_back(pace);
+            }
+        }
+        bench.setMonitor(false);
+        std::printf("  %d steps/s: the view read the drive", rate);
+        for (double pace : row.readingsPerSec)
+            std::printf(" %.1f", pace);
+        std::printf(" times a second; rate error grew %+.3f points (closed runs spread %.3f)\n",
+                    monitorGrowthPoints(row), monitorNoisePoints(row));
+        rows.push_back(row);
+    }
+    std::printf("\n");
+    return rows;
 }
 
 std::vector<Calibration> calibrate(const Options &options)
@@ -269,6 +319,7 @@ int main(int argc, char **argv)
         std::printf("\n");
     }
     bench.state().LoopsPerSec = calibrations.front().loopsPerSec;
+    report.monitorRows = compareMonitor(bench, options);
 
     report.unpacedIntervalsNs = bench.runUnpaced(kUnpacedSteps);
     report.eventPassNs = eventPassNs(bench.pump());

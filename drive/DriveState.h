@@ -13,6 +13,11 @@ struct DriveState
     QString PortAddress;           // the address box's text, converted at every write
     std::int16_t StepSec = 0;      // 1..32767 once InitDrive has run
     double LoopsPerSec = 0.0;      // SpinLoop iterations per second, measured once
+    // Steps made since the program started, and their count when the latest
+    // run started. The drive only counts; the live view of the outputs reads
+    // them at the screen's pace, so a step costs one add and no more.
+    std::int64_t StepsMade = 0;
+    std::int64_t StepsAtRunStart = 0;
 
     DriveState() = default;
     DriveState(const DriveState &) = delete;

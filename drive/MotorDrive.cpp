@@ -140,6 +140,7 @@ void MotorDrive::RunMotor()
     m_buttons.setStartEnabled(false);
     m_buttons.setStopEnabled(true);
     StepPacer pacer(m_clock, m_wait, m_state.LoopsPerSec);
+    m_state.StepsAtRunStart = m_state.StepsMade;
     for (;;) {
         m_pump.processPendingEvents();
         if (!m_buttons.isStopEnabled())
@@ -150,6 +151,7 @@ void MotorDrive::RunMotor()
         ++m_state.StepPhase;
         setPhaseLines(m_state.StepPhase);
         SendPort();
+        ++m_state.StepsMade;
         pacer.stepMade();
         if (m_state.StepPhase == 3)
             m_state.StepPhase = -1;

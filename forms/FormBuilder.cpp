@@ -131,6 +131,14 @@ std::unique_ptr<SurfaceLabel> makeLabel(const LabelRow &row, const QFont &fallba
                                           row.opaque, row.alignment);
 }
 
+std::unique_ptr<SurfaceFigure> makeFigure(const LabelRow &row, const QFont &fallback)
+{
+    const std::uint32_t fore = row.foreColour == DefaultColour ? DefaultLabelColour : row.foreColour;
+    return std::make_unique<SurfaceFigure>(QString::fromLatin1(row.name), row.left, row.top, row.width,
+                                           row.height, QString::fromLatin1(row.text),
+                                           Fonts::pick(row.font, fallback), fore, LabelBackColour);
+}
+
 std::unique_ptr<SurfaceLine> makeLine(const LineRow &row)
 {
     const std::uint32_t colour = row.colour == DefaultColour ? DefaultLineColour : row.colour;

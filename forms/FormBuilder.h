@@ -1,6 +1,7 @@
 #pragma once
 
 #include "FormControls.h"
+#include "SurfaceFigure.h"
 #include "LayoutRows.h"
 #include "SurfaceLabel.h"
 #include "SurfaceLine.h"
@@ -25,6 +26,9 @@ inline constexpr std::uint32_t LabelBackColour = 0x8000000Fu;    // button face
 FormControls addControls(QWidget &window, std::span<const ControlRow> controls);
 
 std::unique_ptr<SurfaceLabel> makeLabel(const LabelRow &row, const QFont &fallback);
+// A label row as a figure that changes often (see SurfaceFigure); its
+// alignment and transparency are not used.
+std::unique_ptr<SurfaceFigure> makeFigure(const LabelRow &row, const QFont &fallback);
 std::unique_ptr<SurfaceLine> makeLine(const LineRow &row);
 std::unique_ptr<SurfaceShape> makeShape(const ShapeRow &row);
 

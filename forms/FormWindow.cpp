@@ -4,6 +4,7 @@
 #include "OleColor.h"
 #include "Twips.h"
 
+#include <QPaintEvent>
 #include <QPainter>
 
 namespace {
@@ -29,8 +30,8 @@ FormWindow::FormWindow(const QString &caption, int clientWidth, int clientHeight
     resize(Twips::size(clientWidth, clientHeight));
 }
 
-void FormWindow::paintEvent(QPaintEvent *)
+void FormWindow::paintEvent(QPaintEvent *event)
 {
     QPainter painter(this);
-    m_surface.paint(painter, surfaceScale(), palette());
+    m_surface.paint(painter, surfaceScale(), palette(), event->rect());
 }

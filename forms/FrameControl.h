@@ -20,5 +20,8 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
+    void paintBorder(QPainter &painter, const QFontMetrics &metrics, const QString &caption,
+                     const QRect &border);
+
     Surface m_surface;
 };

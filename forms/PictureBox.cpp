@@ -2,6 +2,7 @@
 
 #include "Twips.h"
 
+#include <QPaintEvent>
 #include <QPainter>
 
 PictureBox::PictureBox(QWidget *parent) : QWidget(parent)
@@ -30,9 +31,9 @@ SurfaceScale PictureBox::surfaceScale() const
     return SurfaceScale::user(m_scaleWidth, m_scaleHeight, size());
 }
 
-void PictureBox::paintEvent(QPaintEvent *)
+void PictureBox::paintEvent(QPaintEvent *event)
 {
     QPainter painter(this);
     painter.drawImage(QPoint(0, 0), m_picture);
-    m_surface.paint(painter, surfaceScale(), palette());
+    m_surface.paint(painter, surfaceScale(), palette(), event->rect());
 }

@@ -30,7 +30,11 @@ public:
     // The topmost item whose box holds the pixel, or null.
     SurfaceItem *itemAt(QPoint pixel, const SurfaceScale &scale) const;
 
-    void paint(QPainter &painter, const SurfaceScale &scale, const QPalette &palette) const;
+    // Only the items whose box meets `dirty` (all of them for a null rect):
+    // a live view that repaints one small label at the screen's pace must
+    // not lay out every other text of its container each time.
+    void paint(QPainter &painter, const SurfaceScale &scale, const QPalette &palette,
+               const QRect &dirty = QRect()) const;
 
 private:
     std::vector<std::unique_ptr<SurfaceItem>> m_items;

@@ -19,6 +19,13 @@ public:
 
     void setY1(double y) { m_y1 = y; }
     void setY2(double y) { m_y2 = y; }
+    void setPoints(double x1, double y1, double x2, double y2)
+    {
+        m_x1 = x1;
+        m_y1 = y1;
+        m_x2 = x2;
+        m_y2 = y2;
+    }
 
     void paint(QPainter &painter, const SurfaceScale &scale, const QPalette &palette) const override;
     QRect bounds(const SurfaceScale &scale) const override;

@@ -15,6 +15,15 @@ public:
     SurfaceShape(QString name, ShapeKind kind, double left, double top, double width, double height,
                  std::uint32_t borderColour, std::optional<std::uint32_t> fillColour);
 
+    // A lamp lights and a drawing moves by changing its items in place; the
+    // container repaints the old and new bounds.
+    void setFillColour(std::optional<std::uint32_t> colour) { m_fillColour = colour; }
+    void moveTo(double left, double top)
+    {
+        m_left = left;
+        m_top = top;
+    }
+
     void paint(QPainter &painter, const SurfaceScale &scale, const QPalette &palette) const override;
     QRect bounds(const SurfaceScale &scale) const override;
 

@@ -15,6 +15,20 @@ CommandLine refuse(const QString &what)
             {}};
 }
 
+// What is wrong is no route, so the routes are not what to show.
+CommandLine refuseUsage(const QString &what, const QString &program)
+{
+    return {CommandLine::Action::Refuse,
+            QStringLiteral("quarnet: %1\nquarnet: %2 --help lists the options").arg(what, program),
+            {},
+            {}};
+}
+
+QString programName(const QStringList &arguments)
+{
+    return arguments.isEmpty() ? QStringLiteral("quarnet") : QFileInfo(arguments.first()).fileName();
+}
+
 CommandLine choose(QByteArrayView value, const QString &source, const QString &separator)
 {
     QString why;
@@ -23,6 +37,17 @@ CommandLine choose(QByteArrayView value, const QString &source, const QString &s
     if (!choice)
         return refuse(QStringLiteral("%1 is refused: %2").arg(origin, why));
     return {CommandLine::Action::Run, {}, *choice, origin};
+}
+
+CommandLine chooseRoute(const QStringList &portValues, QByteArrayView environmentPort)
+{
+    if (portValues.size() > 1)
+        return refuse(QStringLiteral("--port is given %1 times").arg(portValues.size()));
+    if (!portValues.isEmpty())
+        return choose(portValues.first().toLocal8Bit(), QStringLiteral("--port"), QStringLiteral(" "));
+    if (environmentPort.trimmed().isEmpty())
+        return {};
+    return choose(environmentPort, QStringLiteral("QUARNET_PORT"), QStringLiteral("="));
 }
 
 } // namespace
@@ -40,16 +65,23 @@ CommandLine parseCommandLine(const QStringList &arguments, QByteArrayView enviro
                                   QStringLiteral("The route to the port: %1.").arg(portChoiceForms()),
                                   QStringLiteral("ROUTE"));
     parser.addOption(port);
+    const QCommandLineOption monitor(
+        QStringLiteral("monitor"),
+        QStringLiteral("Opens beside the main window a live view of the port's data lines, the "
+                       "motor's rotor, the steps made and the rate delivered."));
+    parser.addOption(monitor);
 
     if (!parser.parse(arguments)) {
-        CommandLine refused = refuse(parser.errorText());
-        refused.unknownOptions = !parser.unknownOptionNames().isEmpty();
+        const bool unknown = !parser.unknownOptionNames().isEmpty();
+        CommandLine refused = unknown ? refuseUsage(parser.errorText(), programName(arguments))
+                                      : refuse(parser.errorText());
+        refused.unknownOptions = unknown;
         return refused;
     }
     if (parser.isSet(help)) {
         // With no application object yet, Qt cannot name the program itself.
         QString text = parser.helpText();
-        text.replace(QLatin1String("<executable_name>"), QFileInfo(arguments.first()).fileName());
+        text.replace(QLatin1String("<executable_name>"), programName(arguments));
         return {CommandLine::Action::Help, text, {}, {}};
     }
     if (parser.isSet(version)) {
@@ -59,17 +91,14 @@ CommandLine parseCommandLine(const QStringList &arguments, QByteArrayView enviro
                 {},
                 {}};
     }
-    if (!parser.positionalArguments().isEmpty())
-        return refuse(QStringLiteral("unexpected \"%1\"").arg(parser.positionalArguments().first()));
-    if (parser.isSet(port)) {
-        const QStringList values = parser.values(port);
-        if (values.size() > 1)
-            return refuse(QStringLiteral("--port is given %1 times").arg(values.size()));
-        return choose(values.first().toLocal8Bit(), QStringLiteral("--port"), QStringLiteral(" "));
+    if (!parser.positionalArguments().isEmpty()) {
+        return refuseUsage(QStringLiteral("unexpected \"%1\"").arg(parser.positionalArguments().first()),
+                           programName(arguments));
     }
-    if (environmentPort.trimmed().isEmpty())
-        return {};
-    return choose(environmentPort, QStringLiteral("QUARNET_PORT"), QStringLiteral("="));
+    CommandLine command = chooseRoute(parser.values(port), environmentPort);
+    if (command.action == CommandLine::Action::Run)
+        command.monitor = parser.isSet(monitor);
+    return command;
 }
 
 std::optional<int> finishCommandLine(const CommandLine &command)

@@ -17,15 +17,19 @@ struct CommandLine
     PortChoice port;
     // Where a route other than the default came from, for the lines about it.
     QString origin;
+    // --monitor: the live view of the outputs opens beside the main window.
+    bool monitor = false;
     // Refused for options this parser does not know; they may be the window
     // system's own (-platform, -display) and are looked at again once the
     // application has taken those out.
     bool unknownOptions = false;
 };
 
-// --help, --version and --port ROUTE; --port wins over QUARNET_PORT, and both
-// go through parsePortChoice. A refusal names the accepted forms. Needs no
-// application object, so that it can run before any window system is opened.
+// --help, --version, --monitor and --port ROUTE; --port wins over
+// QUARNET_PORT, and both go through parsePortChoice. A refused route names
+// the accepted forms; an unknown option or a stray word points to --help.
+// Needs no application object, so that it can run before any window system
+// is opened.
 CommandLine parseCommandLine(const QStringList &arguments, QByteArrayView environmentPort);
 
 // Prints what Help, Version and Refuse say and gives the exit status they

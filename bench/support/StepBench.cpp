@@ -1,5 +1,6 @@
 #include "StepBench.h"
 
+#include "MonitorWindow.h"
 #include "MonotonicNs.h"
 
 #include <QCoreApplication>
@@ -65,6 +66,17 @@ StepBench::StepBench(double loopsPerSec, IRunPriority &priority)
 }
 
 StepBench::~StepBench() = default;
+
+void StepBench::setMonitor(bool open)
+{
+    if (open && !m_monitor) {
+        m_monitor = std::make_unique<MonitorWindow>(m_state, m_monitorClock);
+        m_monitor->follow(*m_form);
+    } else if (!open) {
+        m_monitor.reset();
+    }
+    settle();
+}
 
 void StepBench::settle()
 {

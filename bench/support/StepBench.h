@@ -14,6 +14,7 @@
 
 #include <memory>
 
+class MonitorWindow;
 class QPushButton;
 
 // The shipped clock; or, for the unpaced run, one that jumps a second at
@@ -55,6 +56,11 @@ public:
     std::unique_ptr<MotorDrive> driveOn(DriveState &state, ModeFlags &modes, IPort &port,
                                         IBusyWait &wait);
 
+    // Opens the live view of the outputs beside the main window, as
+    // --monitor does, or closes and destroys it.
+    void setMonitor(bool open);
+    const MonitorWindow *monitor() const { return m_monitor.get(); }
+
     DriveState &state() { return m_state; }
     StampingPump &pump() { return m_pump; }
     StampingPort &port() { return m_port; }
@@ -71,5 +77,7 @@ private:
     std::unique_ptr<IProcessControl> m_process;
     std::unique_ptr<IShell> m_shell;
     std::unique_ptr<Form1> m_form;
+    MonotonicClockOf<SteadyClock> m_monitorClock;
+    std::unique_ptr<MonitorWindow> m_monitor;
     QPushButton *m_start = nullptr;
 };

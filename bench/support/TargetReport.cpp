@@ -17,6 +17,7 @@ struct RateTarget
 static constexpr RateTarget kRateTargets[] = {{1, 5000, 0.5}, {32767, 32767, 2.0}};
 
 constexpr double kStepCostTargetUs = 1.5;
+constexpr double kMonitorGrowthTargetPoints = 0.5;
 constexpr double kP99TargetUs = 5.0;
 constexpr double kP99Rate = 1000;
 constexpr double kSpreadTargetPct = 0.5;
@@ -115,9 +116,38 @@ void printTargets(const Report &r, double unpacedMedianNs, double calibrationSpr
         clockPct = std::max(clockPct, std::fabs(c.loopsPerSec / c.monotonicRate - 1.0) * 100.0);
     printTarget("LoopsPerSec spread over the measurements", calibrationSpread, "%", kSpreadTargetPct,
                 spreadPct(monotonicRates(r.calibrations)) + 2 * clockPct);
+    for (const MonitorComparison &row : r.monitorRows) {
+        char what[64];
+        std::snprintf(what, sizeof what, "rate error growth, view open, %.0f steps/s", row.requested);
+        printTarget(what, monitorGrowthPoints(row), "pp", kMonitorGrowthTargetPoints, monitorNoisePoints(row));
+    }
+}
+
+double meanAbsError(const std::vector<StepTiming> &runs)
+{
+    double sum = 0;
+    for (const StepTiming &t : runs)
+        sum += std::fabs(t.rateErrorPct);
+    return runs.empty() ? 0 : sum / double(runs.size());
 }
 
 } // namespace
+
+double monitorGrowthPoints(const MonitorComparison &row)
+{
+    return meanAbsError(row.open) - meanAbsError(row.closed);
+}
+
+double monitorNoisePoints(const MonitorComparison &row)
+{
+    if (row.closed.empty())
+        return 0;
+    const auto [low, high] = std::minmax_element(row.closed.begin(), row.closed.end(),
+                                                 [](const StepTiming &a, const StepTiming &b) {
+                                                     return a.rateErrorPct < b.rateErrorPct;
+                                                 });
+    return high->rateErrorPct - low->rateErrorPct;
+}
 
 Verdict judge(double figure, double target, double noise)
 {

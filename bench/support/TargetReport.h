@@ -7,12 +7,23 @@
 #include <string>
 #include <vector>
 
+// The same rate run alternately with the live view of the outputs closed
+// and open, in one process, so both see the same machine.
+struct MonitorComparison
+{
+    double requested = 0;
+    std::vector<StepTiming> closed;
+    std::vector<StepTiming> open;
+    std::vector<double> readingsPerSec; // the view's own pace in each open run
+};
+
 // Everything one benchmark run measured, for the lines after the table and
 // the targets block.
 struct Report
 {
     std::vector<Calibration> calibrations;
     std::vector<StepTiming> rows;
+    std::vector<MonitorComparison> monitorRows;
     std::vector<double> unpacedIntervalsNs;
     double eventPassNs = 0;
     double clockReadNs = 0;
@@ -36,5 +47,11 @@ const char *verdictText(Verdict verdict);
 
 // The rate-error target for a requested rate; 0 where it sets none.
 double rateErrorTargetPct(double requested);
+
+// How much worse the rate error is with the view open than closed, in
+// percentage points of the requested rate (means over the runs), and the
+// spread of the closed runs' errors, the noise to read it against.
+double monitorGrowthPoints(const MonitorComparison &row);
+double monitorNoisePoints(const MonitorComparison &row);
 
 void printReport(const Report &report);

@@ -16,6 +16,10 @@ private slots:
     void parses();
     void helpListsEveryRoute();
     void refusalNamesTheAcceptedForms();
+    void monitorAsked_data();
+    void monitorAsked();
+    void unknownOptionPointsToHelp_data();
+    void unknownOptionPointsToHelp();
 };
 
 void TestCommandLine::initTestCase()
@@ -91,7 +95,7 @@ void TestCommandLine::parses()
 void TestCommandLine::helpListsEveryRoute()
 {
     const QString help = parseCommandLine({"quarnet", "-h"}, {}).text;
-    for (const char *form : {"--port <ROUTE>", "--version", "QUARNET_PORT", "  auto ", "  ppdev ",
+    for (const char *form : {"--port <ROUTE>", "--version", "--monitor", "QUARNET_PORT", "  auto ", "  ppdev ",
                              "  direct ", "  virtual ", "  ftdi[:DEVICE] ", "s:VID:PID:SERIAL",
                              "  gpio:[CHIP:]L0,L1,L2,L3[,L6] ", "gpio:gpiochip0:17,18,27,22",
                              "gpio:GPIO17,GPIO18,GPIO27,GPIO22"})
@@ -108,6 +112,71 @@ void TestCommandLine::refusalNamesTheAcceptedForms()
     const QString fromEnvironment = parseCommandLine({"quarnet"}, "lpt1").text;
     QVERIFY2(fromEnvironment.startsWith("quarnet: QUARNET_PORT=lpt1 is refused: no route is called \"lpt1\""),
              qPrintable(fromEnvironment));
+}
+
+void TestCommandLine::monitorAsked_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QByteArray>("environment");
+    QTest::addColumn<bool>("monitor");
+    QTest::addColumn<PortMode>("mode");
+
+    QTest::newRow("not asked") << QStringList{"quarnet"} << QByteArray() << false << PortMode::Auto;
+    QTest::newRow("alone") << QStringList{"quarnet", "--monitor"} << QByteArray() << true << PortMode::Auto;
+    QTest::newRow("with --port") << QStringList{"quarnet", "--port", "virtual", "--monitor"} << QByteArray()
+                                 << true << PortMode::Virtual;
+    QTest::newRow("before --port=gpio") << QStringList{"quarnet", "--monitor", "--port=gpio:gpiochip0:1,2,3,4"}
+                                        << QByteArray() << true << PortMode::Gpio;
+    QTest::newRow("with the environment's route") << QStringList{"quarnet", "--monitor"} << QByteArray("ppdev")
+                                                  << true << PortMode::Ppdev;
+}
+
+void TestCommandLine::monitorAsked()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QByteArray, environment);
+    QFETCH(bool, monitor);
+    QFETCH(PortMode, mode);
+    const CommandLine command = parseCommandLine(arguments, environment);
+    QCOMPARE(command.action, CommandLine::Action::Run);
+    QCOMPARE(command.monitor, monitor);
+    QCOMPARE(command.port.mode, mode);
+}
+
+void TestCommandLine::unknownOptionPointsToHelp_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("first");
+    QTest::addColumn<QString>("second");
+
+    const QString toHelp = QStringLiteral("quarnet: quarnet --help lists the options");
+    const QString forms = QStringLiteral(
+        "quarnet: accepted forms: auto, ppdev, direct, virtual, ftdi[:DEVICE], gpio:[CHIP:]L0,L1,L2,L3[,L6]");
+    QTest::newRow("unknown long option") << QStringList{"quarnet", "--monitr"}
+                                         << "quarnet: Unknown option 'monitr'." << toHelp;
+    QTest::newRow("run by its path") << QStringList{"/usr/bin/quarnet", "-x"} << "quarnet: Unknown option 'x'."
+                                     << toHelp;
+    QTest::newRow("a stray word") << QStringList{"quarnet", "virtual"} << "quarnet: unexpected \"virtual\""
+                                  << toHelp;
+    // A route that is wrong is still answered with the routes.
+    QTest::newRow("--port without a value") << QStringList{"quarnet", "--port"}
+                                            << "quarnet: Missing value after '--port'." << forms;
+    QTest::newRow("a monitor that is no route") << QStringList{"quarnet", "--port", "monitor"}
+                                                << "quarnet: --port monitor is refused: no route is called \"monitor\""
+                                                << forms;
+}
+
+void TestCommandLine::unknownOptionPointsToHelp()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, first);
+    QFETCH(QString, second);
+    const CommandLine command = parseCommandLine(arguments, {});
+    QCOMPARE(command.action, CommandLine::Action::Refuse);
+    const QStringList lines = command.text.split('\n');
+    QCOMPARE(lines.size(), 2);
+    QVERIFY2(lines[0].startsWith(first), qPrintable(lines[0]));
+    QCOMPARE(lines[1], second);
 }
 
 QTEST_GUILESS_MAIN(TestCommandLine)

@@ -12,6 +12,7 @@ private slots:
     void modeChangeAppliesToNextStep();
     void closeMidRunWritesPhasesOffAndNothingMore();
     void nestedRunEndsBothLoops();
+    void stepsCountedAcrossRuns();
     void portLeftMidRunSwitchedOffAtEnd_data();
     void portLeftMidRunSwitchedOffAtEnd();
     void portLeftMidRunSwitchedOffAtClose();
@@ -102,6 +103,26 @@ void TestRunMotor::nestedRunEndsBothLoops()
     QCOMPARE(rig.port.values(), (QVector<int>{68, 66, 72, 64, 64}));
     QCOMPARE(rig.pump.passes, 5);
     QCOMPARE(rig.state.StepPhase, -1);
+    // The live view counts from the nested run's start: it owns the motor.
+    QCOMPARE(rig.state.StepsMade, 3);
+    QCOMPARE(rig.state.StepsAtRunStart, 1);
+}
+
+// One count per byte a step wrote, none for the closing writes; each run
+// marks where it started.
+void TestRunMotor::stepsCountedAcrossRuns()
+{
+    DriveRig rig;
+    QCOMPARE(rig.state.StepsMade, 0);
+    rig.stopAtPass(4);
+    rig.drive.RunMotor();
+    QCOMPARE(rig.state.StepsMade, 3);
+    QCOMPARE(rig.state.StepsAtRunStart, 0);
+    rig.stopAtPass(10);
+    rig.drive.RunMotor();
+    QCOMPARE(rig.port.writes.size(), 10); // 3 + 64, 5 + 64
+    QCOMPARE(rig.state.StepsMade, 8);
+    QCOMPARE(rig.state.StepsAtRunStart, 3);
 }
 
 // The address box may move a running motor's writes elsewhere; the port that

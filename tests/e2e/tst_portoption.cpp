@@ -17,9 +17,12 @@ private slots:
     void refusedBeforeAnyWindow_data();
     void refusedBeforeAnyWindow();
     void helpListsTheRoutes();
+    void unknownOptionPointsToHelp_data();
+    void unknownOptionPointsToHelp();
     void missingAdapterToldOnceThenVirtual_data();
     void missingAdapterToldOnceThenVirtual();
     void directIoRefusedWithoutPortSpace();
+    void monitorWritesNothingOfItsOwn();
 
 private:
     void runUntilLoaded(const QStringList &arguments, const QByteArray &environmentPort, QStringList &told);
@@ -86,6 +89,33 @@ void tst_PortOption::refusedBeforeAnyWindow()
     QCOMPARE(lines.size(), 2);
     QVERIFY2(lines[0].startsWith(first), qPrintable(lines[0]));
     QCOMPARE(lines[1], QString("quarnet: accepted forms: auto, ppdev, direct, virtual, ftdi[:DEVICE], gpio:[CHIP:]L0,L1,L2,L3[,L6]"));
+}
+
+void tst_PortOption::unknownOptionPointsToHelp_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("first");
+    QTest::newRow("unknown option") << QStringList{"--monitr"} << "quarnet: Unknown option 'monitr'.";
+    QTest::newRow("after a window-system option") << QStringList{"-platform", "offscreen", "--frobnicate"}
+                                                  << "quarnet: Unknown option 'frobnicate'.";
+    QTest::newRow("beside a good --port") << QStringList{"--port", "virtual", "-z"} << "quarnet: Unknown option 'z'.";
+}
+
+// Said at once, before any window, and answered with where the options are
+// listed rather than with the routes, which were not what was wrong.
+void tst_PortOption::unknownOptionPointsToHelp()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, first);
+    QProcess process;
+    if (!start(process, arguments, QByteArray()))
+        return;
+    QVERIFY(process.waitForFinished(1500));
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), 2);
+    QCOMPARE(process.readAllStandardOutput(), QByteArray());
+    const QStringList lines = QString::fromLocal8Bit(process.readAllStandardError()).trimmed().split('\n');
+    QCOMPARE(lines, (QStringList{first, QStringLiteral("quarnet: quarnet --help lists the options")}));
 }
 
 // No display at all: --help must not need one.
@@ -185,6 +215,35 @@ void tst_PortOption::directIoRefusedWithoutPortSpace()
     QVERIFY2(lines[0].contains("direct port I/O is not available on this system"), qPrintable(lines[0]));
     QVERIFY2(lines[0].contains("using a virtual port instead"), qPrintable(lines[0]));
 #endif
+}
+
+// With the live view open the tool writes what it writes without it: the
+// main window's load, and the switch-off at SIGTERM, to the same port.
+void tst_PortOption::monitorWritesNothingOfItsOwn()
+{
+    QList<QByteArray> traces;
+    for (const QStringList &arguments : {QStringList{"--port", "virtual"}, QStringList{"--port", "virtual", "--monitor"}}) {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString tracePath = dir.filePath("trace");
+        QProcess process;
+        if (!start(process, arguments, QByteArray(), tracePath))
+            return;
+        QFile trace(tracePath);
+        QTRY_VERIFY_WITH_TIMEOUT(trace.size() > 0, 60000);
+        QTest::qWait(300); // the view opens with the main window and reads a few times
+        QVERIFY2(ChildProcess::signal(process, SIGTERM), qPrintable(ChildProcess::failure(process)));
+        QVERIFY(process.waitForFinished(10000));
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process.exitCode(), 0);
+        QVERIFY(trace.open(QIODevice::ReadOnly));
+        QByteArray writes;
+        for (const QByteArray &line : trace.readAll().trimmed().split('\n'))
+            writes += line.mid(line.indexOf(' ') + 1) + '\n'; // without the time
+        traces << writes;
+    }
+    QCOMPARE(traces[1], traces[0]);
+    QCOMPARE(traces[0], QByteArray("0x378 64\n0x378 64\n"));
 }
 
 QTEST_GUILESS_MAIN(tst_PortOption)

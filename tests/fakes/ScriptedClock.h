@@ -1,36 +1,39 @@
 #pragma once
 
 #include "IClock.h"
+#include "IMonotonicClock.h"
 
 #include <QList>
+#include <cstdint>
 #include <functional>
 #include <utility>
 
 // Gives its readings in turn; once they run out it gives 0, the last one
 // again, or the readings from the start, as `after` says. No readings at all
 // read as 0. `onRead`, when set, sees every read as it happens.
-class ScriptedClock final : public IClock
+template <typename Reading>
+class ScriptedReadings
 {
 public:
     enum class AfterScript { Zero, RepeatLast, Cycle };
 
-    explicit ScriptedClock(QList<float> script = {}, AfterScript then = AfterScript::RepeatLast)
+    explicit ScriptedReadings(QList<Reading> script = {}, AfterScript then = AfterScript::RepeatLast)
         : readings(std::move(script)), after(then)
     {
     }
 
-    float secondsSinceMidnight() override
+    Reading next()
     {
         const qsizetype index = reads++;
         if (onRead)
             onRead();
         if (readings.isEmpty())
-            return 0.0f;
+            return Reading{};
         if (index < readings.size())
             return readings[index];
         switch (after) {
         case AfterScript::Zero:
-            return 0.0f;
+            return Reading{};
         case AfterScript::RepeatLast:
             return readings.last();
         case AfterScript::Cycle:
@@ -39,8 +42,24 @@ public:
         return readings[index % readings.size()];
     }
 
-    QList<float> readings;
+    QList<Reading> readings;
     AfterScript after;
     std::function<void()> onRead;
     int reads = 0;
+};
+
+// The start-up measurement's clock: seconds since midnight.
+class ScriptedClock final : public IClock, public ScriptedReadings<float>
+{
+public:
+    using ScriptedReadings::ScriptedReadings;
+    float secondsSinceMidnight() override { return next(); }
+};
+
+// The drive's and the live view's clock: nanoseconds that never go back.
+class ScriptedMonotonicClock final : public IMonotonicClock, public ScriptedReadings<std::int64_t>
+{
+public:
+    using ScriptedReadings::ScriptedReadings;
+    std::int64_t nanoseconds() override { return next(); }
 };

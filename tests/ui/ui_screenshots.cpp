@@ -3,15 +3,82 @@
 #include "Form2.h"
 #include "frmSplash.h"
 #include "GeneralNumber.h"
+#include "MonitorWindow.h"
 #include "RateBar.h"
 #include "UiFakes.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QPainter>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QTextStream>
+#include <functional>
+
+namespace {
+
+// The live view's clock: a tenth of a second per step of the run below, so
+// it shows the 10 steps/s the main window is set to.
+class StepClock final : public IMonotonicClock
+{
+public:
+    std::int64_t nanoseconds() override { return now; }
+    std::int64_t now = 0;
+};
+
+class ShotPump final : public IEventPump
+{
+public:
+    void processPendingEvents() override
+    {
+        QCoreApplication::processEvents();
+        if (each)
+            each();
+    }
+    std::function<void()> each;
+};
+
+QImage side(QWidget &left, QWidget &right, int gap)
+{
+    const QPixmap a = left.grab();
+    const QPixmap b = right.grab();
+    QImage both(a.width() + gap + b.width(), std::max(a.height(), b.height()), QImage::Format_RGB32);
+    both.fill(Qt::white);
+    QPainter painter(&both);
+    painter.drawPixmap(0, 0, a);
+    painter.drawPixmap(a.width() + gap, 0, b);
+    return both;
+}
+
+// A real run of the drive at 10 steps/s in the given mode, the view beside
+// the main window; the picture is taken mid-run, `steps` steps in.
+bool saveRunning(Form1 &main, MonitorWindow &monitor, ShotPump &pump, StepClock &clock, const char *mode,
+                 int steps, const QString &path)
+{
+    const FormControls &controls = main.controls();
+    controls.get<QRadioButton>(mode)->click();
+    bool saved = false;
+    int pass = 0;
+    pump.each = [&] {
+        clock.now += 100'000'000;
+        monitor.refresh();
+        if (++pass <= steps)
+            return;
+        QCoreApplication::processEvents();
+        saved = side(main, monitor, 8).save(path);
+        controls.get<QPushButton>("Command3")->click();
+    };
+    controls.get<QPushButton>("Command1")->click();
+    pump.each = nullptr;
+    return saved;
+}
+
+} // namespace
 
 // Renders the windows as the tool draws them and saves them as form1.png,
-// form2.png and splash.png in the given folder (default: docs). The start-up
+// form2.png and splash.png in the given folder (default: docs), and the live
+// view of the outputs beside a running main window in each mode as
+// monitor-full.png and monitor-half.png. The start-up
 // window is taken with a figure shown, as it looks during its pause; its
 // timer never gets to tick here.
 int main(int argc, char **argv)
@@ -46,6 +113,21 @@ int main(int argc, char **argv)
     bool saved = main.grab().save(folder.filePath(QStringLiteral("form1.png")));
     saved = help.grab().save(folder.filePath(QStringLiteral("form2.png"))) && saved;
     saved = splash.grab().save(folder.filePath(QStringLiteral("splash.png"))) && saved;
+
+    DriveState runState;
+    RecordingPort runPort;
+    ShotPump runPump;
+    StepClock viewClock;
+    Form1 running(runState, runPort, runPump, stepClock, process, shell);
+    MonitorWindow monitor(runState, viewClock);
+    monitor.follow(running);
+    running.show();
+    for (int i = 0; i < 9; ++i)
+        running.controls().get<QPushButton>("Command8(1)")->click();
+    saved = saveRunning(running, monitor, runPump, viewClock, "Option1(1)", 22,
+                        folder.filePath(QStringLiteral("monitor-full.png"))) && saved;
+    saved = saveRunning(running, monitor, runPump, viewClock, "Option1(0)", 25,
+                        folder.filePath(QStringLiteral("monitor-half.png"))) && saved;
     if (!saved)
         QTextStream(stderr) << "could not write the pictures into " << folder.absolutePath() << '\n';
     return saved ? 0 : 1;
