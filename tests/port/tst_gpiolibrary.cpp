@@ -1,6 +1,7 @@
 // The one table of seam-level cases for the configured libgpiod backend,
 // run on a fake of the same major's C API: the same rows, the same answers
 // and the same kernel traffic for libgpiod 1 and libgpiod 2.
+#include "CountingAllocator.h"
 #include "FakeLibgpiod.h"
 #include "GpioLibrary.h"
 
@@ -10,8 +11,6 @@
 #include <new>
 
 namespace {
-
-std::atomic<long> allocations{0};
 
 struct ErrnoName
 {
@@ -51,23 +50,6 @@ QList<unsigned> offsetsIn(const QString &list)
 
 } // namespace
 
-void *operator new(std::size_t size)
-{
-    ++allocations;
-    if (void *memory = std::malloc(size ? size : 1))
-        return memory;
-    throw std::bad_alloc();
-}
-
-void operator delete(void *memory) noexcept
-{
-    std::free(memory);
-}
-
-void operator delete(void *memory, std::size_t) noexcept
-{
-    std::free(memory);
-}
 
 class TestGpioLibrary : public QObject
 {
@@ -266,10 +248,10 @@ void TestGpioLibrary::settingAllocatesNothing()
     QCOMPARE(library->requestOutputs(offsets, "quarnet"), 0);
     const int values[] = {1, 0, 1, 0, 1};
     int failures = 0;
-    const long before = allocations.load();
+    const long before = CountingAllocator::allocations();
     for (int step = 0; step < 100; ++step)
         failures += library->setValues(values) != 0;
-    const long allocated = allocations.load() - before;
+    const long allocated = CountingAllocator::allocations() - before;
     QCOMPARE(failures, 0);
     QCOMPARE(allocated, 0L);
     QCOMPARE(m_kernel.chips[0].sets, 100);

@@ -1,3 +1,4 @@
+#include "CountingAllocator.h"
 #include "Form1.h"
 #include "FrameControl.h"
 #include "IMonotonicClock.h"
@@ -19,29 +20,6 @@
 #include <memory>
 #include <new>
 
-// Every allocation of this test program, counted: the run loop's own share
-// of a step must stay at none, with the live view open or not.
-namespace {
-std::atomic<long long> g_allocations{0};
-}
-
-void *operator new(std::size_t size)
-{
-    ++g_allocations;
-    if (void *memory = std::malloc(size ? size : 1))
-        return memory;
-    throw std::bad_alloc();
-}
-
-void operator delete(void *memory) noexcept
-{
-    std::free(memory);
-}
-
-void operator delete(void *memory, std::size_t) noexcept
-{
-    std::free(memory);
-}
 
 namespace {
 
@@ -72,7 +50,7 @@ public:
     void processPendingEvents() override
     {
         if (passes > 0)
-            driveAllocations += g_allocations - m_atPassEnd;
+            driveAllocations += CountingAllocator::allocations() - m_atPassEnd;
         QCoreApplication::processEvents();
         if (monitor) {
             monitor->refresh();
@@ -83,7 +61,7 @@ public:
             stop->click();
         if (!m_since.isValid())
             m_since.start();
-        m_atPassEnd = g_allocations;
+        m_atPassEnd = CountingAllocator::allocations();
     }
 
     const DriveState *state = nullptr;
