@@ -66,7 +66,7 @@ launch() {
     echo "$name $label $kind $script $port" > $R/$name.head
     echo "$expect" > $R/$name.expect
     echo ok > $R/$name.status
-    chroot "/host$root" $tracer $prefix /usr/bin/env -i PATH=/usr/bin:/bin HOME=/run/rig/xdg-$uid DISPLAY=:7 \
+    chroot "/host$root" $tracer $prefix /usr/bin/env -i PATH=/usr/bin:/bin LC_ALL=C.UTF-8 HOME=/run/rig/xdg-$uid DISPLAY=:7 \
         QT_QPA_PLATFORM=xcb QT_ENABLE_HIGHDPI_SCALING=0 XDG_RUNTIME_DIR=/run/rig/xdg-$uid \
         XDG_CACHE_HOME=/run/rig/xdg-$uid/cache QUARNET_PORT_TRACE=/run/rig/$name.trace \
         "$exe" --port "$port" 2> $R/$name.err &
@@ -140,7 +140,8 @@ drive() {
 }
 finish() {
     local name=$1 pid=$(cat $R/$1.pid) waited=0
-    while kill -0 $pid 2>/dev/null && [ $waited -lt 150 ]; do sleep 0.2; waited=$((waited + 1)); done
+    # A minute: under the emulator with strace attached an ending can take long.
+    while kill -0 $pid 2>/dev/null && [ $waited -lt 300 ]; do sleep 0.2; waited=$((waited + 1)); done
     if kill -0 $pid 2>/dev/null; then
         echo "still running after its end; killed" > $R/$name.status
         kill -KILL $(window_pid $name) $pid
