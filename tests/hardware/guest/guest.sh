@@ -349,7 +349,7 @@ ftdi_sessions() {
         plug_adapter
     fi
 }
-ftdi_refusals() { queue ft232r-denied-$1 $1 $2 $3 ftdi ftdi idle nobody "permission denied"; }
+ftdi_refusals() { queue ft232r-denied-$1 $1 $2 $3 ftdi ftdi idle nobody "for want of permission"; }
 want ftdi &&
 for MODEL in FT232R FT232H; do
     say "=== USB adapter: stand-in as $MODEL"
