@@ -68,7 +68,15 @@ if [ -n "$MISSING" ]; then
         > "$CACHE/apt-install.log" 2>&1 ||
         cannot "no package mirror, or the install failed:$MISSING (see $CACHE/apt-install.log)"
 fi
+# The newest source can run ahead of the kernel linux-image-amd64 names
+# (a security update uploaded before the image): the kernel's own version.
 SRCDEB=$(dpkg-query -W -f='${Version}' linux-source-6.1)
+if [ "$SRCDEB" != "$KDEB" ]; then
+    step "linux-source-6.1 is $SRCDEB: installing $KDEB, the booted kernel's"
+    apt-get -o DPkg::Lock::Timeout=600 install -y --no-install-recommends --allow-downgrades \
+        "linux-source-6.1=$KDEB" >> "$CACHE/apt-install.log" 2>&1
+    SRCDEB=$(dpkg-query -W -f='${Version}' linux-source-6.1)
+fi
 [ "$SRCDEB" = "$KDEB" ] ||
     cannot "linux-source-6.1 is $SRCDEB but the kernel is $KDEB: gpio-sim must be built from the booted kernel's source (apt-get install linux-source-6.1=$KDEB)"
 
