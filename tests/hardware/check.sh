@@ -68,16 +68,24 @@ lpt_bytes() {
         }' "$OUT/qemu-trace.log"
 }
 
+# The session's lines as offsets of the chip, in the route's order (the
+# guest turns names into offsets from what it gave the chip).
+gpio_lines() { awk '$1 == "lines" { print $2; exit }' "$OUT/$1.gpio" 2>/dev/null; }
+
 # gpio-sim's line values, each write being one event per requested line in
-# the route's order, turned back into the byte bits they stand for.
-gpio_bytes() { # NAME LINES
-    awk -v lines="$2" -v bits="$GPIO_BITS" '
+# the route's order, turned back into the byte bits they stand for. None may
+# come once the chip has been taken away.
+gpio_bytes() { # NAME
+    awk -v lines="$(gpio_lines "$1")" -v bits="$GPIO_BITS" '
         BEGIN {
             n = split(lines, l, ","); split(bits, b, " ")
             for (i = 1; i <= n; i++) { line[i - 1] = l[i]; bit[i - 1] = b[i] }
             k = 0; byte = 0
         }
-        NR == 1 && $1 == "base" { base = $2; next }
+        $1 == "base" { base = $2; next }
+        $1 == "lines" { next }
+        /rig: chip taken away/ { gone = 1; next }
+        gone && /gpio_value: / { bad = "BAD a write reached the chip after it was taken away: " $0; exit }
         match($0, /gpio_value: [0-9]+ set [01]/) {
             split(substr($0, RSTART, RLENGTH), f, " ")
             offset = f[2] - base
@@ -146,9 +154,10 @@ while IFS='|' read -r head expect; do
     program=$(trace_bytes "$OUT/$name.trace")
     case $kind in
     lpt) device=$(lpt_bytes "$name") ;;
-    gpio) device=$(gpio_bytes "$name" "${port##*:}") ;;
+    gpio) device=$(gpio_bytes "$name"); lines=$(gpio_lines "$name") ;;
     ftdi) device=$(ftdi_bytes "$name") ;;
     esac
+    [ "$kind" = gpio ] || lines=
     problems=()
     [ "$exitcode" = 0 ] || problems+=("exit status $exitcode")
     case $program in BAD*) problems+=("trace: ${program#BAD }") ; program= ;; esac
@@ -159,7 +168,7 @@ while IFS='|' read -r head expect; do
     if [ -z "$expect" ]; then
         # A run: the device saw exactly the traced bytes, in order.
         [ "$errs" -eq 0 ] || problems+=("standard error: $(head -3 "$OUT/$name.port-err" | tr '\n' '/')")
-        want=$(expected_bytes "$kind" "${port##*:}" $program)
+        want=$(expected_bytes "$kind" "$lines" $program)
         if [ "$want" != "$device" ]; then
             problems+=("device saw: $(short $device) / expected: $(short $want)")
         fi
@@ -194,16 +203,27 @@ while IFS='|' read -r head expect; do
                 problems+=("the adapter's pins after the end: $pmode $plevels (D0..D7)$on")
         fi
         summary="$(( $# )) writes traced = device"
+        [ "$kind" = gpio ] && summary="$summary (lines $lines for bits $(echo $GPIO_BITS | cut -d' ' -f1-$(( $(tr -cd , <<< "$lines" | wc -c) + 1 )) | tr ' ' ,))"
     else
         # A refusal: one line saying why, and the run goes on a virtual port.
         line=$(head -1 "$OUT/$name.port-err")
         [ "$errs" -eq 1 ] || problems+=("$errs lines on standard error: $(head -4 "$OUT/$name.port-err" | tr '\n' '/')")
         case $line in *"$expect"*virtual*) ;; *) problems+=("not the line looked for ($expect ... virtual): $line") ;; esac
         if [ "$script" = unplug ]; then
-            want=$(expected_bytes "$kind" "${port##*:}" $program)
+            want=$(expected_bytes "$kind" "$lines" $program)
             case "$want" in "$device"*) ;; *) problems+=("device saw more or other than the trace's start: $(short $device)") ;; esac
             [ -n "$device" ] || problems+=("the device saw nothing before the unplug")
-            summary="$(echo $device | wc -w) writes reached the adapter before it went, $# traced; \"$line\""
+            [ "$kind" != gpio ] || grep -q 'rig: chip taken away' "$OUT/$name.gpio" ||
+                problems+=("the chip was not taken away")
+            # A gone chip takes no events, so only the program's own calls
+            # show whether it tried the lines again: one failed set, no more.
+            if [ "$kind" = gpio ] && [ -f "$OUT/$name.strace" ]; then
+                read -r failures later <<< "$(awk '/(GPIOHANDLE_SET_LINE_VALUES|GPIO_V2_LINE_SET_VALUES)_IOCTL/ {
+                        if (failed) later++; if (/ = -1 /) { failed++ } } END { print failed + 0, later + 0 }' "$OUT/$name.strace")"
+                [ "$failures" = 1 ] && [ "$later" = 0 ] ||
+                    problems+=("line sets: $failures failed, $later tried after the first failure")
+            fi
+            summary="$(echo $device | wc -w) writes reached the device before it went, $# traced; \"$line\""
         else
             [ -z "$device" ] || problems+=("the device saw writes: $(short $device)")
             summary="\"$line\""
@@ -244,7 +264,7 @@ for f in "$OUT"/*.strace; do
     [ -f "$f" ] || continue
     echo "--- observed ($(basename "$f" .strace)): system calls on the device"
     grep -E '"/dev/(parport|gpiochip|bus/usb)|ioctl\([0-9]+, (PP|GPIO)|USBDEVFS_[A-Z]+,.*= -1|ioperm|iopl' "$f" |
-        grep -v 'REAPURBNDELAY.*EAGAIN' |
+        grep -v -e 'REAPURBNDELAY.*EAGAIN' -e 'SET_LINE_VALUES.*) = 0$' -e 'LINE_SET_VALUES.*) = 0$' |
         sed -e 's/^[0-9]* *//' | awk '!seen[$0]++' | head -20 | sed 's/^/     /'
 done
 echo "(files: $OUT)"

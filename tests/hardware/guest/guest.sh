@@ -51,7 +51,7 @@ wait_lines() {
 # launch NAME LABEL ROOT EXE KIND PORT SCRIPT USER EXPECT
 # SCRIPT: steps (a run in both modes, stopped, then "Chiudi"), sigterm (a
 # run ended by SIGTERM), idle (load, then "Chiudi"), unplug (a run during
-# which the adapter goes away, stopped, then "Chiudi").
+# which the device goes away, unplug_KIND, stopped, then "Chiudi").
 launch() {
     local name=$1 label=$2 root=$3 exe=$4 kind=$5 port=$6 script=$7 user=$8 expect=$9
     local prefix="" uid=0 tracer=""
@@ -129,7 +129,7 @@ drive() {
     unplug)
         click $name faster && click $name faster && click $name start || status="clicks failed"
         wait_lines $trace 8 30 || status="no steps"
-        unplug_adapter
+        unplug_$(awk '{ print $3 }' $R/$name.head)
         wait_lines $R/$name.err 0 20 || status="nothing said on the unplug"
         now=$(lines $trace)
         wait_lines $trace $((now + 5)) 30 || status="no steps after the unplug"
@@ -187,9 +187,22 @@ before_gpio() {
     echo 1 > /sys/kernel/tracing/tracing_on
 }
 note_gpio() { :; }
+# Lines by name are turned into bank 0's offsets from what the chip was
+# given, not from what the program found.
+gpio_offsets() { # PORT: "gpio:CHIP:0,1,2,3" or "gpio:GPIO17,GPIO18,..."
+    local list=${1##*:} item d offsets=""
+    case $1 in gpio:*:*) echo $list; return ;; esac
+    for item in $(echo $list | tr , ' '); do
+        for d in $C/bank0/line*; do
+            [ "$(cat $d/name)" = "$item" ] && offsets="$offsets,${d##*/line}"
+        done
+    done
+    echo ${offsets#,}
+}
 after_gpio() {
     echo 0 > /sys/kernel/tracing/tracing_on
-    { echo "base $GPIO_BASE"; grep 'gpio_value: .* set ' /sys/kernel/tracing/trace; } > $O/$1.gpio
+    { echo "base $GPIO_BASE"; echo "lines $(gpio_offsets $(awk '{ print $5 }' $R/$1.head))"
+      grep -E 'gpio_value: .* set |rig: chip taken away' /sys/kernel/tracing/trace; } > $O/$1.gpio
 }
 
 # --- USB adapter: the stand-in's log lines written during the session.
@@ -263,25 +276,57 @@ if want gpio; then
 say "=== GPIO: gpio-sim"
 insmod /host$GPIOSIM || say "gpio-sim did not load"
 C=/sys/kernel/config/gpio-sim/rig
-mkdir $C $C/bank0
+mkdir $C $C/bank0 $C/bank1
+# Bank 0 is named as a Raspberry Pi's header is; bank 1, a second chip,
+# names one line alike, so a name can be found twice.
 echo 28 > $C/bank0/num_lines
 echo rig-sim > $C/bank0/label
-mkdir $C/bank0/line5 $C/bank0/line5/hog
+for i in $(seq 0 27); do mkdir $C/bank0/line$i; echo GPIO$i > $C/bank0/line$i/name; done
+mkdir $C/bank0/line5/hog
 echo rig-hog > $C/bank0/line5/hog/name
 echo output-high > $C/bank0/line5/hog/direction
-echo 1 > $C/live
-CHIP=$(cat $C/bank0/chip_name)
-GPIO_BASE=$(cat /sys/class/gpio/$CHIP/base 2>/dev/null || cat /sys/bus/gpio/devices/$CHIP/../gpio/*/base)
-say "chip $CHIP (base $GPIO_BASE), node $(ls -l /dev/$CHIP 2>&1)"
+echo 4 > $C/bank1/num_lines
+echo rig-sim-b > $C/bank1/label
+mkdir $C/bank1/line0
+echo GPIO26 > $C/bank1/line0/name
+# chip_live: the chips' names and bank 0's first number in the kernel's
+# numbering (which gpio_value events use), anew each time they come up.
+chip_live() {
+    echo 1 > $C/live
+    CHIP=$(cat $C/bank0/chip_name)
+    CHIP_B=$(cat $C/bank1/chip_name)
+    local d
+    for d in /sys/class/gpio/gpiochip*; do
+        [ "$(cat $d/label)" = rig-sim ] && GPIO_BASE=$(cat $d/base)
+    done
+    say "chips $CHIP (base $GPIO_BASE) and $CHIP_B, nodes $(ls /dev/gpiochip* | tr '\n' ' ')"
+}
+chip_live
 echo 1 > /sys/kernel/tracing/events/gpio/gpio_value/enable
+# Taken away while lines are held, as a USB GPIO chip pulled out: the
+# platform device goes, and every ioctl on its lines fails with ENODEV.
+unplug_gpio() {
+    echo "rig: chip taken away" > /sys/kernel/tracing/trace_marker
+    echo 0 > $C/live
+    say "chip $CHIP taken away (live $(cat $C/live)):$(dmesg | grep 'REMOVING GPIOCHIP' | tail -1 | cut -d']' -f2-)"
+}
 gpio_sessions() {
     session gpio-steps-$1 $1 $2 $3 gpio gpio:$CHIP:0,1,2,3,6 steps "" ""
     session gpio-sigterm-$1 $1 $2 $3 gpio gpio:$CHIP:0,1,2,3,6 sigterm "" ""
+    session gpio-named-$1 $1 $2 $3 gpio gpio:GPIO17,GPIO18,GPIO27,GPIO22 steps "" ""
 }
 gpio_refusals() {
     queue gpio-held-$1 $1 $2 $3 gpio gpio:$CHIP:0,1,2,5 idle "" "\"rig-hog\""
     queue gpio-noline-$1 $1 $2 $3 gpio gpio:$CHIP:0,1,2,40 idle "" "has no line 40"
     queue gpio-denied-$1 $1 $2 $3 gpio gpio:$CHIP:0,1,2,3 idle nobody "permission denied"
+    queue gpio-twice-$1 $1 $2 $3 gpio gpio:GPIO23,GPIO24,GPIO25,GPIO26 idle "" \
+        "GPIO26 is line 26 of $CHIP and line 0 of $CHIP_B: name the chip"
+    queue gpio-noname-$1 $1 $2 $3 gpio gpio:GPIO17,GPIO18,GPIO27,GPIO99 idle "" \
+        "no GPIO chip has a line named GPIO99 ($CHIP (rig-sim) has GPIO0 GPIO1"
+}
+gpio_unplug() {
+    session gpio-unplug-$1 $1 $2 $3 gpio gpio:$CHIP:0,1,2,3,6 unplug "" "the chip has gone"
+    chip_live
 }
 each_build gpio_sessions
 batch_begin gpio
@@ -289,7 +334,7 @@ each_build gpio_refusals
 batch_end
 # What the kernel answers for a held line and a missing one, for the fakes.
 ch $TOOLS/gpioprobe /dev/$CHIP 5 40 > $O/probe-gpio.txt 2>&1
-echo "chip $CHIP $GPIO_BASE" > $O/gpio-chip
+each_build gpio_unplug
 fi
 
 # ===== USB adapter stand-in on dummy_hcd
@@ -332,6 +377,7 @@ plug_adapter() {
     say "adapter plugged: $(cat /sys/bus/usb/devices/*/product 2>/dev/null | tr '\n' ',') $(dmesg | grep -i 'detected ft' | tail -1)"
 }
 unplug_adapter() { echo "" > $GD/UDC; say "adapter unplugged"; }
+unplug_ftdi() { unplug_adapter; }
 gadget_down() {
     echo "" > $GD/UDC 2>/dev/null
     kill $STANDIN; wait $STANDIN
