@@ -34,6 +34,7 @@ namespace {
 struct Options
 {
     bool quick = false;
+    bool viewOnly = false;
     int calibrations = 5;
     double runSeconds = 1.0;
     std::size_t slowestSteps = 4; // at 1 step/s: three intervals
@@ -265,10 +266,14 @@ Options parse(int argc, char **argv)
     Options options;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--quick") == 0) {
-            options = {true, 3, 0.25, 2};
+            const bool viewOnly = options.viewOnly;
+            options = {true, viewOnly, 3, 0.25, 2};
+        } else if (std::strcmp(argv[i], "--view") == 0) {
+            options.viewOnly = true;
         } else {
-            std::fprintf(stderr, "usage: step_timing [--quick]\n"
-                                 "  --quick  3 measurements and quarter-second runs\n");
+            std::fprintf(stderr, "usage: step_timing [--quick] [--view]\n"
+                                 "  --quick  3 measurements and quarter-second runs\n"
+                                 "  --view   only the rows with the live view closed and open\n");
             std::exit(std::strcmp(argv[i], "--help") == 0 ? 0 : 2);
         }
     }
@@ -304,6 +309,8 @@ int main(int argc, char **argv)
     std::printf("Machine: %d CPUs, load average %s (others' work shares them with this run)\n\n",
                 QThread::idealThreadCount(), report.loadAverage.c_str());
     for (double factor : kLoopsFactors) {
+        if (options.viewOnly)
+            break;
         bench.state().LoopsPerSec = calibrations.front().loopsPerSec * factor;
         std::printf("LoopsPerSec x%g (%.4g iterations/s)\n", factor, bench.state().LoopsPerSec);
         printTableHead();
@@ -320,6 +327,8 @@ int main(int argc, char **argv)
     }
     bench.state().LoopsPerSec = calibrations.front().loopsPerSec;
     report.monitorRows = compareMonitor(bench, options);
+    if (options.viewOnly)
+        return 0;
 
     report.unpacedIntervalsNs = bench.runUnpaced(kUnpacedSteps);
     report.eventPassNs = eventPassNs(bench.pump());
