@@ -100,7 +100,6 @@ int main(int argc, char *argv[])
                                        [&process] { process.endNow(); });
 
     std::unique_ptr<PortAccess> port = PortAccess::forChoice(command.port, command.origin);
-    process.setShutdownAction([&port] { port->shutdown(); });
 
     DriveState state;
     SystemClock systemClock;
@@ -124,6 +123,10 @@ int main(int argc, char *argv[])
     RealtimeKitClient realtimeKit(priorityAnswerMs);
     ThreadPriority threadPriority(scheduling, realtimeKit, priorityAnswerMs);
     Adapters::Priority runPriority(threadPriority);
+    process.setShutdownAction([&port, &threadPriority] {
+        port->shutdown();
+        threadPriority.settleBeforeExit();
+    });
 
     const auto showMainWindow = [&] {
         form = std::make_unique<Form1>(state, drivePort, pump, stepClock, ending, shell, runPriority);

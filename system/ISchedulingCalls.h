@@ -20,4 +20,11 @@ public:
     virtual int keepFromChildren(long thread) = 0;
     // The group an administrator would name in limits.d for this user.
     virtual QString groupName() = 0;
+    // The nice level of this process's autogroup, the group of its session
+    // that the kernel weighs against other sessions when autogroups are on;
+    // ENOENT when they are off or the kernel has none. Setting it takes the
+    // same permission as a thread's level, and without CAP_SYS_ADMIN fails
+    // with EAGAIN within 100 ms of any other change, this process's or not.
+    virtual int autogroupNice(int &nice) = 0;
+    virtual int setAutogroupNice(int nice) = 0;
 };

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
 #include <grp.h>
 #include <pwd.h>
 #include <sched.h>
@@ -12,6 +14,24 @@ namespace {
 
 // RLIMIT_NICE counts from 1 (nice 19) to 40 (nice -20).
 constexpr int kNiceLimitTop = 20;
+
+constexpr const char *kAutogroupFile = "/proc/self/autogroup";
+constexpr const char *kAutogroupSwitch = "/proc/sys/kernel/sched_autogroup_enabled";
+
+// Small /proc files read whole; an empty result is a failure, as errno says.
+int readSmall(const char *path, char *text, std::size_t size)
+{
+    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return errno;
+    const ssize_t got = ::read(fd, text, size - 1);
+    const int error = got < 0 ? errno : 0;
+    ::close(fd);
+    if (got <= 0)
+        return error ? error : EIO;
+    text[got] = '\0';
+    return 0;
+}
 
 } // namespace
 
@@ -66,4 +86,33 @@ QString KernelScheduling::groupName()
     if (const passwd *p = ::getpwuid(::getuid()))
         return QString::fromLocal8Bit(p->pw_name);
     return QString::number(::getgid());
+}
+
+// The file exists with autogroups switched off too, and its level then
+// weighs nothing: only the switch says whether it counts.
+int KernelScheduling::autogroupNice(int &nice)
+{
+    char text[64];
+    if (readSmall(kAutogroupSwitch, text, sizeof text) != 0 || text[0] != '1')
+        return ENOENT;
+    if (const int error = readSmall(kAutogroupFile, text, sizeof text))
+        return error;
+    // "/autogroup-123 nice 0"
+    int value = 0;
+    if (std::sscanf(text, "%*s nice %d", &value) != 1)
+        return EIO;
+    nice = value;
+    return 0;
+}
+
+int KernelScheduling::setAutogroupNice(int nice)
+{
+    const int fd = ::open(kAutogroupFile, O_WRONLY | O_CLOEXEC);
+    if (fd < 0)
+        return errno;
+    char text[16];
+    const int length = std::snprintf(text, sizeof text, "%d", nice);
+    const int error = ::write(fd, text, static_cast<std::size_t>(length)) == length ? 0 : errno;
+    ::close(fd);
+    return error;
 }

@@ -3,7 +3,8 @@
 #include "ISchedulingCalls.h"
 
 // The calls themselves: gettid, getpriority/setpriority on the thread,
-// getrlimit(RLIMIT_NICE), sched_setscheduler with SCHED_RESET_ON_FORK.
+// getrlimit(RLIMIT_NICE), sched_setscheduler with SCHED_RESET_ON_FORK,
+// and /proc/self/autogroup.
 class KernelScheduling final : public ISchedulingCalls
 {
 public:
@@ -13,4 +14,6 @@ public:
     int lowestNiceAllowed() override;
     int keepFromChildren(long thread) override;
     QString groupName() override;
+    int autogroupNice(int &nice) override;
+    int setAutogroupNice(int nice) override;
 };

@@ -4,7 +4,16 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <unistd.h>
 #include <utility>
+
+namespace {
+
+// The kernel takes one change of a group's level per 100 ms, from any
+// process, unless the one asking has CAP_SYS_ADMIN.
+constexpr int kGroupRetryMs = 110;
+
+} // namespace
 
 ThreadPriority::ThreadPriority(ISchedulingCalls &calls, IRealtimeKit &kit, int answerBoundMs,
                                std::function<void(const QString &)> tell)
@@ -16,11 +25,19 @@ ThreadPriority::ThreadPriority(ISchedulingCalls &calls, IRealtimeKit &kit, int a
         ++m_request;
         giveUp(QStringLiteral("RealtimeKit did not answer within %1 ms").arg(m_boundMs), false);
     });
+    m_groupRetry.setSingleShot(true);
+    m_groupRetry.setInterval(kGroupRetryMs);
+    QObject::connect(&m_groupRetry, &QTimer::timeout, [this] { retryGroup(); });
     m_thread = m_calls.currentThread();
     int original = 0;
     m_calls.niceOf(m_thread, original);
     if (!tryDirect(original))
         askRealtimeKit();
+}
+
+ThreadPriority::~ThreadPriority()
+{
+    settleBeforeExit();
 }
 
 void ThreadPriority::toStandardError(const QString &line)
@@ -86,8 +103,10 @@ void ThreadPriority::raise()
         return; // already as high as asked for: nothing to give back either
     if (m_way == Way::Direct) {
         m_raised = m_calls.setNice(m_thread, m_level) == 0;
-        if (m_raised)
+        if (m_raised) {
             m_calls.keepFromChildren(m_thread);
+            raiseGroup();
+        }
     } else if (m_way == Way::RealtimeKit) {
         sendRequest();
     }
@@ -98,6 +117,60 @@ void ThreadPriority::restore()
     m_wanted = false;
     if (std::exchange(m_raised, false))
         m_calls.setNice(m_thread, m_original);
+    if (m_groupRaised)
+        restoreGroup();
+    else
+        m_groupRetry.stop();
+}
+
+// A group still raised from a run whose end the kernel refused to undo yet
+// is simply kept. One already as high as asked for is not ours to touch.
+void ThreadPriority::raiseGroup()
+{
+    m_groupRetry.stop();
+    if (m_groupRaised)
+        return;
+    int level = 0;
+    if (m_calls.autogroupNice(level) != 0 || level <= m_level)
+        return;
+    const int error = m_calls.setAutogroupNice(m_level);
+    if (error == 0) {
+        m_groupRaised = true;
+        m_groupOriginal = level;
+    } else if (error == EAGAIN) {
+        m_groupRetry.start();
+    }
+}
+
+// Giving back needs no permission, only the kernel's 100 ms; any other
+// refusal would come again, and the group is left as the kernel keeps it.
+void ThreadPriority::restoreGroup()
+{
+    const int error = m_calls.setAutogroupNice(m_groupOriginal);
+    if (error == EAGAIN)
+        m_groupRetry.start();
+    else
+        m_groupRaised = false;
+}
+
+void ThreadPriority::retryGroup()
+{
+    if (m_wanted && m_raised)
+        raiseGroup();
+    else if (!m_wanted && m_groupRaised)
+        restoreGroup();
+}
+
+void ThreadPriority::settleBeforeExit()
+{
+    m_groupRetry.stop();
+    constexpr int kPauseUs = 25'000;
+    for (int tries = 0; m_groupRaised && tries < 8; ++tries) {
+        if (tries > 0)
+            ::usleep(kPauseUs);
+        if (m_calls.setAutogroupNice(m_groupOriginal) != EAGAIN)
+            m_groupRaised = false;
+    }
 }
 
 void ThreadPriority::sendRequest()

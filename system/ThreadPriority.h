@@ -21,6 +21,13 @@
 // with what would grant it. Nothing here waits for RealtimeKit: its grant
 // arrives during the run, and an answer that does not come within
 // `answerBoundMs` counts as a no.
+//
+// With autogroups on (Debian's default), the kernel first shares a
+// processor between sessions and only then between the threads of each, so
+// a thread's level counts only against its own session: a build started in
+// another terminal takes half the processor whatever it is. Where this
+// process may set levels itself, its session's group is raised to the same
+// level for the run as well, and given back after it.
 class ThreadPriority final
 {
 public:
@@ -30,6 +37,7 @@ public:
 
     ThreadPriority(ISchedulingCalls &calls, IRealtimeKit &kit, int answerBoundMs,
                    std::function<void(const QString &)> tell = toStandardError);
+    ~ThreadPriority();
 
     // On the thread that steps, at the start and the end of a run.
     void raise();
@@ -39,6 +47,13 @@ public:
     int level() const { return m_level; }
     // True while this thread runs at the raised level.
     bool isRaised() const { return m_raised; }
+    // True while the session's group is at the raised level.
+    bool isGroupRaised() const { return m_groupRaised; }
+
+    // The session outlives the process: a group still raised because the
+    // kernel refused a change so soon after another is given back now,
+    // waiting out that refusal (at most a fifth of a second).
+    void settleBeforeExit();
 
     static void toStandardError(const QString &line);
 
@@ -49,12 +64,16 @@ private:
     void sendRequest();
     void takeGrant(int request, const RealtimeKitAnswer &answer);
     void giveUp(const QString &why, bool missing);
+    void raiseGroup();
+    void restoreGroup();
+    void retryGroup();
 
     ISchedulingCalls &m_calls;
     IRealtimeKit &m_kit;
     std::function<void(const QString &)> m_tell;
     int m_boundMs;
     QTimer m_deadline;
+    QTimer m_groupRetry;
 
     Way m_way = Way::Asking;
     int m_level = WantedNice;
@@ -66,4 +85,6 @@ private:
     bool m_raised = false;  // and this thread is at m_level
     long m_thread = 0;
     int m_original = 0;     // the level a run gives back
+    bool m_groupRaised = false;
+    int m_groupOriginal = 0;
 };

@@ -11,7 +11,8 @@
 
 // The kernel as an unprivileged process, root or a limits.d group sees it:
 // one nice level per thread, and a floor below which setpriority refuses.
-// Every call that changes something is logged as "thread:level".
+// Every call that changes something is logged as "thread:level"; the
+// session's autogroup has a log of its own, its refusals as the kernel's.
 class FakeScheduling final : public ISchedulingCalls
 {
 public:
@@ -36,6 +37,25 @@ public:
         return 0;
     }
     QString groupName() override { return QStringLiteral("makers"); }
+    int autogroupNice(int &value) override
+    {
+        if (!autogroups)
+            return ENOENT;
+        value = groupNice;
+        return 0;
+    }
+    int setAutogroupNice(int value) override
+    {
+        groupLog << QString::number(value);
+        if (value < 0 && value < floor)
+            return EPERM;
+        if (groupBusy > 0) {
+            --groupBusy;
+            return EAGAIN;
+        }
+        groupNice = value;
+        return 0;
+    }
 
     long thread = 4242;
     std::map<long, int> nice;
@@ -43,6 +63,10 @@ public:
     int limitFloor = 20;  // what RLIMIT_NICE says it allows
     QStringList log;
     QVector<long> keptFromChildren;
+    bool autogroups = true;
+    int groupNice = 0;
+    int groupBusy = 0; // changes refused with EAGAIN before one is taken
+    QStringList groupLog;
 };
 
 // RealtimeKit as a test answers it: each request waits in `pending` until

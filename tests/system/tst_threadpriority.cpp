@@ -1,8 +1,11 @@
+#include "KernelScheduling.h"
 #include "PriorityFakes.h"
 #include "ThreadPriority.h"
 
+#include <QFile>
 #include <QTest>
 #include <memory>
+#include <unistd.h>
 
 namespace {
 
@@ -48,6 +51,12 @@ private slots:
     void grantThatDoesNotAnswerInTimeIsUndoneAfterTheRun();
     void grantAfterTheRunEndedIsUndone();
     void laterRefusalAfterAGrantIsAboutThatRunOnly();
+    void sessionGroupRaisedWithTheThread_data();
+    void sessionGroupRaisedWithTheThread();
+    void kernelTooSoonIsWaitedOut();
+    void runStartedBeforeTheGroupWasGivenBackKeepsIt();
+    void groupGivenBackBeforeExit();
+    void kernelReadsTheSessionGroup();
 };
 
 void TestThreadPriority::waysInOrder_data()
@@ -259,6 +268,127 @@ void TestThreadPriority::laterRefusalAfterAGrantIsAboutThatRunOnly()
     rig.priority->restore();
     QVERIFY(rig.told.isEmpty());
     QCOMPARE(rig.priority->way(), ThreadPriority::Way::RealtimeKit);
+}
+
+void TestThreadPriority::sessionGroupRaisedWithTheThread_data()
+{
+    QTest::addColumn<int>("floor");
+    QTest::addColumn<bool>("autogroups");
+    QTest::addColumn<int>("groupStart");
+    QTest::addColumn<int>("groupInRun");
+    QTest::addColumn<QStringList>("groupLog");
+
+    QTest::newRow("root") << -20 << true << 0 << -15 << QStringList{"-15", "0"};
+    QTest::newRow("limits.d allows only -10") << -10 << true << 0 << -10 << QStringList{"-10", "0"};
+    QTest::newRow("a session started at nice 3 gets 3 back") << -20 << true << 3 << -15 << QStringList{"-15", "3"};
+    QTest::newRow("autogroups off") << -20 << false << 0 << 0 << QStringList{};
+    QTest::newRow("group already higher") << -20 << true << -18 << -18 << QStringList{};
+    // RealtimeKit raises threads only; the group takes the permission it lacks.
+    QTest::newRow("RealtimeKit") << 20 << true << 0 << 0 << QStringList{};
+}
+
+void TestThreadPriority::sessionGroupRaisedWithTheThread()
+{
+    QFETCH(int, floor);
+    QFETCH(bool, autogroups);
+    QFETCH(int, groupStart);
+    QFETCH(int, groupInRun);
+    QFETCH(QStringList, groupLog);
+
+    Rig rig(floor, floor);
+    rig.kernel.autogroups = autogroups;
+    rig.kernel.groupNice = groupStart;
+    rig.load();
+    if (!rig.kit.pending.isEmpty())
+        rig.kit.grant(-15);
+    rig.priority->raise();
+    if (!rig.kit.pending.isEmpty())
+        rig.kit.grant();
+    QCOMPARE(rig.kernel.groupNice, groupInRun);
+    QCOMPARE(rig.priority->isGroupRaised(), groupInRun != groupStart);
+    rig.priority->restore();
+    QCOMPARE(rig.kernel.groupNice, groupStart);
+    QCOMPARE(rig.kernel.groupLog, groupLog);
+    QVERIFY(!rig.priority->isGroupRaised());
+}
+
+// Another program's change, or a run shorter than the kernel's 100 ms:
+// the change goes through once the kernel takes one again, the run going on.
+void TestThreadPriority::kernelTooSoonIsWaitedOut()
+{
+    Rig rig(-20);
+    rig.load();
+    rig.kernel.groupBusy = 1;
+    rig.priority->raise();
+    QVERIFY(rig.priority->isRaised());
+    QCOMPARE(rig.kernel.groupNice, 0);
+    QTRY_COMPARE_WITH_TIMEOUT(rig.kernel.groupNice, -15, 2000);
+
+    rig.kernel.groupBusy = 2;
+    rig.priority->restore();
+    QCOMPARE(rig.nice(), 0);
+    QCOMPARE(rig.kernel.groupNice, -15);
+    QTRY_COMPARE_WITH_TIMEOUT(rig.kernel.groupNice, 0, 2000);
+    QVERIFY(!rig.priority->isGroupRaised());
+    QCOMPARE(rig.kernel.groupLog, (QStringList{"-15", "-15", "0", "0", "0"}));
+    QTest::qWait(300);
+    QCOMPARE(rig.kernel.groupLog.size(), 5);
+}
+
+// "Stop" then "Start" at once: the group the first run could not give back
+// yet is the one the second needs; no change asked either way.
+void TestThreadPriority::runStartedBeforeTheGroupWasGivenBackKeepsIt()
+{
+    Rig rig(-20);
+    rig.load();
+    rig.priority->raise();
+    rig.kernel.groupBusy = 1;
+    rig.priority->restore();
+    rig.priority->raise();
+    QTest::qWait(300);
+    QCOMPARE(rig.kernel.groupNice, -15);
+    QCOMPARE(rig.kernel.groupLog, (QStringList{"-15", "0"}));
+    rig.priority->restore();
+    QCOMPARE(rig.kernel.groupNice, 0);
+}
+
+// "Chiudi" right after "Stop": the process ends before any timer could
+// fire, and its session must not stay raised after it.
+void TestThreadPriority::groupGivenBackBeforeExit()
+{
+    Rig rig(-20);
+    rig.load();
+    rig.priority->raise();
+    rig.kernel.groupBusy = 3;
+    rig.priority->restore();
+    QCOMPARE(rig.kernel.groupNice, -15);
+    rig.priority->settleBeforeExit();
+    QCOMPARE(rig.kernel.groupNice, 0);
+    QVERIFY(!rig.priority->isGroupRaised());
+    rig.priority.reset();
+    QCOMPARE(rig.kernel.groupLog.size(), 5);
+}
+
+// The real calls on this machine, against what /proc says in its own words.
+void TestThreadPriority::kernelReadsTheSessionGroup()
+{
+    QFile enabled(QStringLiteral("/proc/sys/kernel/sched_autogroup_enabled"));
+    QFile group(QStringLiteral("/proc/self/autogroup"));
+    KernelScheduling kernel;
+    int nice = 99;
+    const int error = kernel.autogroupNice(nice);
+    if (!enabled.open(QIODevice::ReadOnly) || enabled.readAll().trimmed() != "1") {
+        QCOMPARE(error, ENOENT);
+        QCOMPARE(nice, 99);
+        return;
+    }
+    QVERIFY(group.open(QIODevice::ReadOnly));
+    const QList<QByteArray> words = group.readAll().simplified().split(' ');
+    QCOMPARE(words.size(), 3);
+    QCOMPARE(error, 0);
+    QCOMPARE(nice, words[2].toInt());
+    if (::geteuid() == 0) // no other may write it without the 100 ms wait
+        QCOMPARE(kernel.setAutogroupNice(nice), 0);
 }
 
 QTEST_GUILESS_MAIN(TestThreadPriority)
