@@ -8,25 +8,49 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-BusyProcesses::BusyProcesses(int count, double seconds)
+namespace {
+
+[[noreturn]] void spinUntil(std::uint64_t endNs)
 {
-    const std::uint64_t endNs = monotonicNs() + static_cast<std::uint64_t>(seconds * 1e9);
-    std::fflush(nullptr); // the children must not write the bench's buffers again
+    volatile std::uint64_t spins = 0;
+    while (monotonicNs() < endNs)
+        for (int k = 0; k < 10000; ++k)
+            spins = spins + 1;
+    ::_exit(0);
+}
+
+// Runs in the session leader: it only starts the others and waits.
+[[noreturn]] void leadSession(int count, std::uint64_t endNs)
+{
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    ::setsid();
     for (int i = 0; i < count; ++i) {
         const pid_t child = ::fork();
         if (child == 0) {
             ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-            volatile std::uint64_t spins = 0;
-            while (monotonicNs() < endNs)
-                for (int k = 0; k < 10000; ++k)
-                    spins = spins + 1;
-            ::_exit(0);
+            spinUntil(endNs);
         }
-        if (child > 0)
-            m_children.push_back(child);
-        else
+        if (child < 0)
             std::perror("step_timing: fork");
     }
+    while (::wait(nullptr) > 0) {
+    }
+    ::_exit(0);
+}
+
+} // namespace
+
+BusyProcesses::BusyProcesses(int count, double seconds)
+{
+    const std::uint64_t endNs = monotonicNs() + static_cast<std::uint64_t>(seconds * 1e9);
+    std::fflush(nullptr); // the children must not write the bench's buffers again
+    m_leader = ::fork();
+    if (m_leader == 0)
+        leadSession(count, endNs);
+    if (m_leader < 0)
+        std::perror("step_timing: fork");
+    else
+        m_count = count;
 }
 
 BusyProcesses::~BusyProcesses()
@@ -34,11 +58,14 @@ BusyProcesses::~BusyProcesses()
     stop();
 }
 
+// The whole group at once; the leader alone if it has not made one yet.
 void BusyProcesses::stop()
 {
-    for (pid_t child : m_children)
-        ::kill(child, SIGKILL);
-    for (pid_t child : m_children)
-        ::waitpid(child, nullptr, 0);
-    m_children.clear();
+    if (m_leader <= 0)
+        return;
+    ::kill(-m_leader, SIGKILL);
+    ::kill(m_leader, SIGKILL);
+    ::waitpid(m_leader, nullptr, 0);
+    m_leader = -1;
+    m_count = 0;
 }

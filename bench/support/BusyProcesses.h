@@ -1,11 +1,13 @@
 #pragma once
 
 #include <sys/types.h>
-#include <vector>
 
-// Other work on the machine, as a shared desktop has it: child processes
-// that each spin a processor at the default priority. Each ends by itself
-// after `seconds` and with the bench if it dies; stop() ends them sooner.
+// Other work on the machine, as a shared desktop has it: a build started in
+// another terminal, say. Child processes that each spin a processor at the
+// default priority, all in one session of their own, so that the kernel
+// weighs them against the bench as it weighs another session's programs
+// against the tool. Each ends by itself after `seconds` and with the bench
+// if it dies; stop() ends them sooner.
 class BusyProcesses
 {
 public:
@@ -15,8 +17,9 @@ public:
     BusyProcesses &operator=(const BusyProcesses &) = delete;
 
     void stop();
-    int count() const { return static_cast<int>(m_children.size()); }
+    int count() const { return m_count; }
 
 private:
-    std::vector<pid_t> m_children;
+    pid_t m_leader = -1; // the session's, and its process group's
+    int m_count = 0;
 };
