@@ -35,6 +35,7 @@ struct Options
 {
     bool quick = false;
     bool viewOnly = false;
+    bool loadedOnly = false;
     int calibrations = 5;
     double runSeconds = 1.0;
     std::size_t slowestSteps = 4; // at 1 step/s: three intervals
@@ -113,6 +114,13 @@ std::vector<MonitorComparison> compareMonitor(StepBench &bench, const Options &o
             std::printf(" %.1f", pace);
         std::printf(" times a second; rate error grew %+.3f points (closed runs spread %.3f)\n",
                     monitorGrowthPoints(row), monitorNoisePoints(row));
+        std::printf("  event passes over %.0f us, a second: closed", kSlowPassNs / 1000);
+        for (const StepTiming &t : row.closed)
+            std::printf(" %.0f", t.slowPassesPerSec);
+        std::printf("; open");
+        for (const StepTiming &t : row.open)
+            std::printf(" %.0f (median %.1f us)", t.slowPassesPerSec, t.slowPassMedianUs);
+        std::printf("\n");
         rows.push_back(row);
     }
     std::printf("\n");
@@ -193,6 +201,16 @@ const char *wayText(ThreadPriority::Way way)
     return "";
 }
 
+// Read while the last run's raise is still on, if any was.
+std::string groupText(ISchedulingCalls &scheduling, const ThreadPriority &priority)
+{
+    int nice = 0;
+    if (scheduling.autogroupNice(nice) != 0)
+        return "does not count (autogroups off)";
+    return std::string(priority.isGroupRaised() ? "raised with it" : "not raised") + ", at nice " +
+           std::to_string(nice) + " now";
+}
+
 void printLoadedTargets(const std::vector<StepTiming> &rows, double noisePct)
 {
     double shortest = INFINITY;
@@ -215,7 +233,7 @@ void printLoadedTargets(const std::vector<StepTiming> &rows, double noisePct)
 // tool runs without the raise and once with it. The noise floor is taken
 // under the same load and priority as its table.
 void printLoadedTables(StepBench &bench, SwitchedPriority &switched, ThreadPriority &priority,
-                       const Options &options, double loopsPerSec)
+                       ISchedulingCalls &scheduling, const Options &options, double loopsPerSec)
 {
     const int busy = 2 * QThread::idealThreadCount();
     std::vector<StepTiming> raisedRows;
@@ -223,7 +241,8 @@ void printLoadedTables(StepBench &bench, SwitchedPriority &switched, ThreadPrior
     for (bool raised : {false, true}) {
         switched.setOn(raised);
         BusyProcesses others(busy, 120.0);
-        std::printf("Beside %d busy processes (two per CPU), LoopsPerSec x1, %s\n", others.count(),
+        std::printf("Beside %d busy processes (two per CPU, in a session of their own), LoopsPerSec x1, %s\n",
+                    others.count(),
                     raised ? "priority raised" : "without the raise (nice 0)");
         printTableHead();
         for (int rate : kRates) {
@@ -237,6 +256,7 @@ void printLoadedTables(StepBench &bench, SwitchedPriority &switched, ThreadPrior
         }
         switched.raiseForRun();
         const std::vector<double> waits = timedWaitsUs(loopsPerSec / 1000.0, kNoiseWaits);
+        const std::string group = groupText(scheduling, priority);
         switched.restoreAfterRun();
         const auto [low, high] = std::minmax_element(waits.begin(), waits.end());
         std::printf("Noise floor beside them: %d consecutive 1 ms SpinLoop waits took %.1f to %.1f us "
@@ -244,7 +264,8 @@ void printLoadedTables(StepBench &bench, SwitchedPriority &switched, ThreadPrior
                     kNoiseWaits, *low, *high, spreadPct(waits));
         if (raised) {
             raisedNoise = spreadPct(waits);
-            std::printf("Priority: %s, nice %d\n", wayText(priority.way()), priority.level());
+            std::printf("Priority: %s, nice %d; the session's group %s\n", wayText(priority.way()), priority.level(),
+                        group.c_str());
         }
         std::printf("\n");
     }
@@ -266,14 +287,17 @@ Options parse(int argc, char **argv)
     Options options;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--quick") == 0) {
-            const bool viewOnly = options.viewOnly;
-            options = {true, viewOnly, 3, 0.25, 2};
+            const Options only = options;
+            options = {true, only.viewOnly, only.loadedOnly, 3, 0.25, 2};
         } else if (std::strcmp(argv[i], "--view") == 0) {
             options.viewOnly = true;
+        } else if (std::strcmp(argv[i], "--loaded") == 0) {
+            options.loadedOnly = true;
         } else {
-            std::fprintf(stderr, "usage: step_timing [--quick] [--view]\n"
+            std::fprintf(stderr, "usage: step_timing [--quick] [--view | --loaded]\n"
                                  "  --quick  3 measurements and quarter-second runs\n"
-                                 "  --view   only the rows with the live view closed and open\n");
+                                 "  --view   only the rows with the live view closed and open\n"
+                                 "  --loaded only the tables beside busy processes\n");
             std::exit(std::strcmp(argv[i], "--help") == 0 ? 0 : 2);
         }
     }
@@ -308,6 +332,10 @@ int main(int argc, char **argv)
     report.loadAverage = loadAverage();
     std::printf("Machine: %d CPUs, load average %s (others' work shares them with this run)\n\n",
                 QThread::idealThreadCount(), report.loadAverage.c_str());
+    if (options.loadedOnly) {
+        printLoadedTables(bench, switched, priority, scheduling, options, calibrations.front().loopsPerSec);
+        return 0;
+    }
     for (double factor : kLoopsFactors) {
         if (options.viewOnly)
             break;
@@ -345,7 +373,7 @@ int main(int argc, char **argv)
     report.loadAverage = loadAverage();
     printReport(report);
     std::printf("\n");
-    printLoadedTables(bench, switched, priority, options, calibrations.front().loopsPerSec);
+    printLoadedTables(bench, switched, priority, scheduling, options, calibrations.front().loopsPerSec);
     std::printf("Load average at the end: %s\n", loadAverage().c_str());
     return 0;
 }

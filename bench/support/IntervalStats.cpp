@@ -45,6 +45,22 @@ double outsideShare(std::span<const std::uint64_t> writeNs, std::span<const std:
     return outside / static_cast<double>(writeNs.back() - writeNs.front());
 }
 
+void summariseSlowPasses(std::span<const std::uint64_t> writeNs, std::span<const std::uint64_t> passEndNs,
+                         StepTiming &timing)
+{
+    if (passEndNs.size() < writeNs.size())
+        return;
+    std::vector<double> slowUs;
+    for (std::size_t k = 1; k < writeNs.size(); ++k) {
+        const double passNs = static_cast<double>(passEndNs[k]) - static_cast<double>(writeNs[k - 1]);
+        if (passNs > kSlowPassNs)
+            slowUs.push_back(passNs / 1000.0);
+    }
+    timing.slowPassesPerSec = static_cast<double>(slowUs.size()) * 1e9 /
+                              static_cast<double>(writeNs.back() - writeNs.front());
+    timing.slowPassMedianUs = percentile(slowUs, 50);
+}
+
 } // namespace
 
 StepTiming summariseRun(std::span<const std::uint64_t> writeNs,
@@ -70,5 +86,6 @@ StepTiming summariseRun(std::span<const std::uint64_t> writeNs,
     timing.p99Us = percentile(deviationsUs, 99);
     timing.maxUs = *std::max_element(deviationsUs.begin(), deviationsUs.end());
     timing.outsideShare = outsideShare(writeNs, passEndNs);
+    summariseSlowPasses(writeNs, passEndNs, timing);
     return timing;
 }

@@ -18,8 +18,13 @@ struct StepTiming
     double shortestShare = 0;  // the shortest interval as a share of the period
     double outsideShare = 0;   // of the period spent outside the wait; NaN without pass stamps
     double cpuShare = 0;       // of the run's wall time this thread was running
+    double slowPassesPerSec = 0; // passes that took over kSlowPassNs, per second of the run
+    double slowPassMedianUs = 0; // how long those took
     double loopsFactor = 1;    // the LoopsPerSec the run was given, over the measured one
 };
+
+// A pass this long is more than its own bookkeeping: something ran in it.
+inline constexpr double kSlowPassNs = 10'000.0;
 
 // Needs at least two writes; fewer give a zero-filled result.
 StepTiming summariseRun(std::span<const std::uint64_t> writeNs,
