@@ -19,11 +19,14 @@ namespace {
     ::_exit(0);
 }
 
-// Runs in the session leader: it only starts the others and waits.
-[[noreturn]] void leadSession(int count, std::uint64_t endNs)
+// Runs in the leader: it only starts the others and waits.
+[[noreturn]] void lead(int count, std::uint64_t endNs, BusyProcesses::Session session)
 {
     ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-    ::setsid();
+    if (session == BusyProcesses::Session::Own)
+        ::setsid();
+    else
+        ::setpgid(0, 0);
     for (int i = 0; i < count; ++i) {
         const pid_t child = ::fork();
         if (child == 0) {
@@ -40,13 +43,13 @@ namespace {
 
 } // namespace
 
-BusyProcesses::BusyProcesses(int count, double seconds)
+BusyProcesses::BusyProcesses(int count, double seconds, Session session)
 {
     const std::uint64_t endNs = monotonicNs() + static_cast<std::uint64_t>(seconds * 1e9);
     std::fflush(nullptr); // the children must not write the bench's buffers again
     m_leader = ::fork();
     if (m_leader == 0)
-        leadSession(count, endNs);
+        lead(count, endNs, session);
     if (m_leader < 0)
         std::perror("step_timing: fork");
     else
@@ -59,6 +62,7 @@ BusyProcesses::~BusyProcesses()
 }
 
 // The whole group at once; the leader alone if it has not made one yet.
+// (A group of its own in the shared session too, so this reaches no other.)
 void BusyProcesses::stop()
 {
     if (m_leader <= 0)

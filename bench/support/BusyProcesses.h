@@ -2,16 +2,19 @@
 
 #include <sys/types.h>
 
-// Other work on the machine, as a shared desktop has it: a build started in
-// another terminal, say. Child processes that each spin a processor at the
-// default priority, all in one session of their own, so that the kernel
-// weighs them against the bench as it weighs another session's programs
-// against the tool. Each ends by itself after `seconds` and with the bench
-// if it dies; stop() ends them sooner.
+// Other work on the machine, as a shared desktop has it: child processes
+// that each spin a processor at the default priority. With autogroups on,
+// the kernel shares a processor between sessions first, so where they run
+// matters: in a session of their own (a build started in another terminal)
+// or in the bench's (one started from the same shell as the tool). Each
+// ends by itself after `seconds` and with the bench if it dies; stop() ends
+// them sooner.
 class BusyProcesses
 {
 public:
-    BusyProcesses(int count, double seconds);
+    enum class Session { Own, Shared };
+
+    BusyProcesses(int count, double seconds, Session session = Session::Own);
     ~BusyProcesses();
     BusyProcesses(const BusyProcesses &) = delete;
     BusyProcesses &operator=(const BusyProcesses &) = delete;
@@ -20,6 +23,6 @@ public:
     int count() const { return m_count; }
 
 private:
-    pid_t m_leader = -1; // the session's, and its process group's
+    pid_t m_leader = -1; // the one that starts the others, and their process group's leader
     int m_count = 0;
 };
