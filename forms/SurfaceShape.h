@@ -2,8 +2,6 @@
 
 #include "SurfaceItem.h"
 
-#include <QColor>
-#include <QImage>
 #include <cstdint>
 #include <optional>
 
@@ -31,7 +29,6 @@ public:
 
 private:
     QRect outline(const SurfaceScale &scale) const;
-    const QImage &circle(QSize size, const QColor &border, const QColor &fill, qreal pixelRatio) const;
 
     ShapeKind m_kind;
     double m_left;
@@ -40,9 +37,4 @@ private:
     double m_height;
     std::uint32_t m_borderColour;
     std::optional<std::uint32_t> m_fillColour;
-
-    // A circle as last drawn, and what it was drawn with.
-    mutable QImage m_circle;
-    mutable QColor m_circleBorder;
-    mutable QColor m_circleFill;
 };

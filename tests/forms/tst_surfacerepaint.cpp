@@ -2,7 +2,6 @@
 #include "FrameControl.h"
 #include "SurfaceFigure.h"
 #include "SurfaceLabel.h"
-#include "SurfaceShape.h"
 
 #include <QApplication>
 #include <QPainter>
@@ -57,8 +56,6 @@ private slots:
     void partOfAFramePaintsAsTheWhole_data();
     void partOfAFramePaintsAsTheWhole();
     void figureSitsWhereALabelWould();
-    void circleHasThePixelsOfOneDrawnStraight_data();
-    void circleHasThePixelsOfOneDrawnStraight();
 };
 
 void TestSurfaceRepaint::onlyTheItemsARepaintTouches()
@@ -131,57 +128,6 @@ void TestSurfaceRepaint::figureSitsWhereALabelWould()
     QCOMPARE(figureInk.bottom(), labelInk.bottom());
     QVERIFY2(std::abs(figureInk.right() - labelInk.right()) <= 2, qPrintable(QString::number(figureInk.right() - labelInk.right())));
     QVERIFY(figureInk.bottom() < figure.bounds(SurfaceScale::twips()).bottom());
-}
-
-void TestSurfaceRepaint::circleHasThePixelsOfOneDrawnStraight_data()
-{
-    QTest::addColumn<int>("diameterTwips");
-    QTest::addColumn<qreal>("pixelRatio");
-    QTest::addColumn<bool>("filled");
-
-    QTest::newRow("a lamp") << 180 << 1.0 << true;
-    QTest::newRow("the stator") << 1650 << 1.0 << true;
-    QTest::newRow("an outline") << 615 << 1.0 << false;
-    QTest::newRow("odd size, high DPI") << 617 << 2.0 << true;
-}
-
-// Drawn as before the image stood in for it, on the same kind of surface;
-// then lit, as a lamp is, and drawn again.
-void TestSurfaceRepaint::circleHasThePixelsOfOneDrawnStraight()
-{
-    QFETCH(int, diameterTwips);
-    QFETCH(qreal, pixelRatio);
-    QFETCH(bool, filled);
-
-    const SurfaceScale scale = SurfaceScale::twips();
-    const QPalette palette;
-    const std::optional<std::uint32_t> off = filled ? std::optional<std::uint32_t>(0x404040) : std::nullopt;
-    SurfaceShape shape(QStringLiteral("shpLamp"), ShapeKind::Circle, 45, 60, diameterTwips, diameterTwips + 90,
-                       0x000000, off);
-    const QRect box = shape.bounds(scale);
-    const QSize canvas = QSize(box.right() + 4, box.bottom() + 4) * pixelRatio;
-
-    for (std::optional<std::uint32_t> fill : {off, std::optional<std::uint32_t>(0x00FF00)}) {
-        if (!filled && fill)
-            continue;
-        shape.setFillColour(fill);
-        QImage cached(QSize(canvas.width(), canvas.height()), QImage::Format_ARGB32_Premultiplied);
-        cached.setDevicePixelRatio(pixelRatio);
-        cached.fill(Qt::magenta);
-        QImage straight = cached;
-        {
-            QPainter painter(&cached);
-            shape.paint(painter, scale, palette);
-            shape.paint(painter, scale, palette); // the second from the image
-        }
-        {
-            QPainter painter(&straight);
-            painter.setPen(QPen(Qt::black, 0));
-            painter.setBrush(fill ? QBrush(QColor(fill == off ? 0x404040 : 0x00FF00)) : QBrush());
-            painter.drawEllipse(box.adjusted(0, 0, -1, -1));
-        }
-        QCOMPARE(cached, straight);
-    }
 }
 
 QTEST_MAIN(TestSurfaceRepaint)
