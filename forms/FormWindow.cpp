@@ -33,5 +33,5 @@ FormWindow::FormWindow(const QString &caption, int clientWidth, int clientHeight
 void FormWindow::paintEvent(QPaintEvent *event)
 {
     QPainter painter(this);
-    m_surface.paint(painter, surfaceScale(), palette(), event->rect());
+    m_surface.paint(painter, surfaceScale(), palette(), event->region());
 }

@@ -27,7 +27,7 @@ void FrameControl::paintEvent(QPaintEvent *event)
     const QRect inside(2, metrics.height(), width() - 4, height() - metrics.height() - 2);
     if (!inside.contains(event->rect()))
         paintBorder(painter, metrics, caption, border);
-    m_surface.paint(painter, surfaceScale(), palette(), event->rect());
+    m_surface.paint(painter, surfaceScale(), palette(), event->region());
 }
 
 void FrameControl::paintBorder(QPainter &painter, const QFontMetrics &metrics, const QString &caption,

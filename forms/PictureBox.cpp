@@ -35,5 +35,5 @@ void PictureBox::paintEvent(QPaintEvent *event)
 {
     QPainter painter(this);
     painter.drawImage(QPoint(0, 0), m_picture);
-    m_surface.paint(painter, surfaceScale(), palette(), event->rect());
+    m_surface.paint(painter, surfaceScale(), palette(), event->region());
 }

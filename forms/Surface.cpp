@@ -21,14 +21,16 @@ SurfaceItem *Surface::itemAt(QPoint pixel, const SurfaceScale &scale) const
 }
 
 void Surface::paint(QPainter &painter, const SurfaceScale &scale, const QPalette &palette,
-                    const QRect &dirty) const
+                    const QRegion &dirty) const
 {
     for (auto it = m_items.rbegin(); it != m_items.rend(); ++it) {
         // Only an empty box is widened (a box meets nothing): widening them
         // all would repaint every neighbour that merely touches the dirty
         // rectangle, and lay out its text again.
         const QRect box = (*it)->bounds(scale);
-        if (dirty.isNull() || (box.isEmpty() ? box.adjusted(0, 0, 1, 1) : box).intersects(dirty))
+        if (dirty.isEmpty())
             (*it)->paint(painter, scale, palette);
+        else if (dirty.intersects(box.isEmpty() ? box.adjusted(0, 0, 1, 1) : box))
+            (*it)->paintPart(painter, scale, palette, dirty);
     }
 }

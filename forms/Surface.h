@@ -2,6 +2,7 @@
 
 #include "SurfaceItem.h"
 
+#include <QRegion>
 #include <memory>
 #include <vector>
 
@@ -30,11 +31,11 @@ public:
     // The topmost item whose box holds the pixel, or null.
     SurfaceItem *itemAt(QPoint pixel, const SurfaceScale &scale) const;
 
-    // Only the items whose box meets `dirty` (all of them for a null rect):
-    // a live view that repaints one small label at the screen's pace must
-    // not lay out every other text of its container each time.
+    // Only the items whose box meets `dirty` (all of them for an empty
+    // region): a live view that repaints one small label at the screen's
+    // pace must not lay out every other text of its container each time.
     void paint(QPainter &painter, const SurfaceScale &scale, const QPalette &palette,
-               const QRect &dirty = QRect()) const;
+               const QRegion &dirty = QRegion()) const;
 
 private:
     std::vector<std::unique_ptr<SurfaceItem>> m_items;

@@ -5,6 +5,7 @@
 #include <QString>
 
 class QPainter;
+class QRegion;
 class QPalette;
 
 // A windowless item drawn straight onto its container's surface: a line, a
@@ -22,6 +23,15 @@ public:
     // time, so system colours follow the desktop scheme.
     virtual void paint(QPainter &painter, const SurfaceScale &scale, const QPalette &palette) const = 0;
     virtual QRect bounds(const SurfaceScale &scale) const = 0;
+
+    // A repaint of `dirty` alone; an item that can cover that part with
+    // less work than drawing itself whole does so here.
+    virtual void paintPart(QPainter &painter, const SurfaceScale &scale, const QPalette &palette,
+                           const QRegion &dirty) const
+    {
+        (void)dirty;
+        paint(painter, scale, palette);
+    }
 
 private:
     QString m_name;

@@ -2,6 +2,8 @@
 #include "FrameControl.h"
 #include "SurfaceFigure.h"
 #include "SurfaceLabel.h"
+#include "SurfaceLine.h"
+#include "SurfaceShape.h"
 
 #include <QApplication>
 #include <QPainter>
@@ -56,6 +58,8 @@ private slots:
     void partOfAFramePaintsAsTheWhole_data();
     void partOfAFramePaintsAsTheWhole();
     void figureSitsWhereALabelWould();
+    void partOfADiscPaintsAsTheWhole_data();
+    void partOfADiscPaintsAsTheWhole();
 };
 
 void TestSurfaceRepaint::onlyTheItemsARepaintTouches()
@@ -128,6 +132,48 @@ void TestSurfaceRepaint::figureSitsWhereALabelWould()
     QCOMPARE(figureInk.bottom(), labelInk.bottom());
     QVERIFY2(std::abs(figureInk.right() - labelInk.right()) <= 2, qPrintable(QString::number(figureInk.right() - labelInk.right())));
     QVERIFY(figureInk.bottom() < figure.bounds(SurfaceScale::twips()).bottom());
+}
+
+void TestSurfaceRepaint::partOfADiscPaintsAsTheWhole_data()
+{
+    QTest::addColumn<QRect>("part");
+    QTest::addColumn<QRect>("alsoPart"); // a second rectangle of the same repaint
+    QTest::addColumn<int>("diameterTwips");
+    const QRect none;
+    QTest::newRow("around the hand, inside the disc") << QRect(48, 48, 24, 24) << none << 1650;
+    QTest::newRow("a corner at the outline") << QRect(20, 20, 30, 30) << none << 1650;
+    QTest::newRow("across the outline") << QRect(2, 50, 30, 10) << none << 1650;
+    QTest::newRow("a disc too small to hold it") << QRect(57, 57, 6, 6) << none << 90;
+    QTest::newRow("a disc of odd size") << QRect(50, 50, 21, 19) << none << 1651;
+    QTest::newRow("the hand and a pole, both inside") << QRect(48, 48, 24, 24) << QRect(50, 15, 20, 12) << 1650;
+    QTest::newRow("the hand, and a pole across the outline") << QRect(48, 48, 24, 24) << QRect(50, 2, 20, 12)
+                                                           << 1650;
+    QTest::newRow("the hand, and a part beside the disc") << QRect(48, 48, 24, 24) << QRect(118, 2, 10, 10)
+                                                        << 1650;
+}
+
+// A hand over a filled disc, as the live view draws the motor: a part
+// repainted over either must look as the whole does.
+void TestSurfaceRepaint::partOfADiscPaintsAsTheWhole()
+{
+    QFETCH(QRect, part);
+    QFETCH(QRect, alsoPart);
+    QFETCH(int, diameterTwips);
+    FrameControl frame(QString{});
+    frame.resize(130, 130);
+    const double centre = 60 * 15;
+    frame.surface().add(std::make_unique<SurfaceLine>("hand", centre, centre, centre + 300, centre - 200, 0x0000FFu));
+    frame.surface().add(std::make_unique<SurfaceShape>("disc", ShapeKind::Circle, centre - diameterTwips / 2.0,
+                                                       centre - diameterTwips / 2.0, diameterTwips, diameterTwips,
+                                                       0x000000u, 0xFFFFFFu));
+    const QImage whole = render(frame);
+    const QRegion region = QRegion(part) | QRegion(alsoPart);
+    const QImage partly = render(frame, region);
+    for (const QRect &rect : region)
+        for (int y = rect.top(); y <= rect.bottom(); ++y)
+            for (int x = rect.left(); x <= rect.right(); ++x)
+                QVERIFY2(partly.pixel(x, y) == whole.pixel(x, y),
+                         qPrintable(QStringLiteral("at %1,%2").arg(x).arg(y)));
 }
 
 QTEST_MAIN(TestSurfaceRepaint)
