@@ -11,7 +11,6 @@
 #include "PortTraceReader.h"
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
@@ -21,12 +20,11 @@
 
 namespace {
 
-// The layout's twips over 15: the centres of "++", "-", "Start", "Stop", "Chiudi".
-constexpr QPoint Faster{(180 + 180 + 315 / 2) / 15, (420 + 300 + 435 / 2) / 15};
-constexpr QPoint Slower{(180 + 180 + 315 / 2) / 15, (420 + 1260 + 435 / 2) / 15};
-constexpr QPoint Start{(240 + 975 / 2) / 15, (3180 + 375 / 2) / 15};
-constexpr QPoint Stop{(1440 + 975 / 2) / 15, (3180 + 375 / 2) / 15};
-constexpr QPoint Chiudi{(2640 + 795 / 2) / 15, (3180 + 375 / 2) / 15};
+const QPoint Start = DesktopSession::centreOf("Command1");
+const QPoint Chiudi = DesktopSession::centreOf("Command2");
+const QPoint Stop = DesktopSession::centreOf("Command3");
+const QPoint Faster = DesktopSession::centreOf("Command8(0)"); // "++"
+const QPoint Slower = DesktopSession::centreOf("Command8(2)"); // "-"
 
 constexpr int Wanted = 1000;          // 1 + 100 x "++" - 1 x "-"
 constexpr double SettleSeconds = 1.0; // from the first step: the raise is asked at "Start"
@@ -40,17 +38,6 @@ struct Outcome
     int niceInRun = 0;
     QString groupInRun;
 };
-
-bool waitFor(const std::function<bool()> &done, int timeoutMs)
-{
-    QDeadlineTimer deadline(timeoutMs);
-    while (!done()) {
-        if (deadline.hasExpired())
-            return false;
-        QTest::qWait(50);
-    }
-    return true;
-}
 
 // Field 19 of /proc/<pid>/stat, after the command's closing parenthesis.
 int niceOf(qint64 pid)
@@ -109,7 +96,7 @@ Outcome runOnce(const QString &executable, const QString &tracePath)
         return fail(f);
     if (QString f = session.startTool(executable, tracePath); !f.isEmpty())
         return fail(f);
-    if (!waitFor([&] { return QFile(tracePath).size() > 0; }, 120000))
+    if (!DesktopSession::waitFor([&] { return QFile(tracePath).size() > 0; }, 120000))
         return fail(QStringLiteral("no hand-over to the main window"));
     if (QString f = session.waitForMainWindow(30000); !f.isEmpty())
         return fail(f);

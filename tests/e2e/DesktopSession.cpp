@@ -1,8 +1,13 @@
 #include "DesktopSession.h"
 
 #include "ChildProcess.h"
+#include "Form1Layout.h"
+#include "Twips.h"
 
+#include <QDeadlineTimer>
 #include <QStandardPaths>
+#include <QTest>
+#include <cstring>
 
 namespace {
 
@@ -132,4 +137,36 @@ QString DesktopSession::missingTools()
             return QStringLiteral("%1 is missing: run ./test, which installs it").arg(QString::fromLatin1(tool));
     }
     return {};
+}
+
+QPoint DesktopSession::centreOf(const char *control)
+{
+    const auto row = [](const char *name) -> const ControlRow * {
+        for (const ControlRow &r : Form1Layout::Controls)
+            if (std::strcmp(r.name, name) == 0)
+                return &r;
+        return nullptr;
+    };
+    const ControlRow *found = row(control);
+    if (!found)
+        qFatal("no control %s in the main window's layout", control);
+    double left = found->left + found->width / 2.0;
+    double top = found->top + found->height / 2.0;
+    if (found->container) {
+        const ControlRow *container = row(found->container);
+        left += container->left;
+        top += container->top;
+    }
+    return Twips::point(left, top);
+}
+
+bool DesktopSession::waitFor(const std::function<bool()> &done, int timeoutMs)
+{
+    QDeadlineTimer deadline(timeoutMs);
+    while (!done()) {
+        if (deadline.hasExpired())
+            return false;
+        QTest::qWait(50);
+    }
+    return true;
 }

@@ -4,6 +4,7 @@
 #include <QProcess>
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 // One private X display (Xvfb, which picks its own free display number) and
 // the real executable running on it with a virtual port and a trace file.
@@ -21,6 +22,12 @@ public:
 
     // Empty when Xvfb and xdotool are installed, otherwise what to do.
     static QString missingTools();
+
+    // The centre of one of the main window's controls ("Command1" is
+    // "Start"), in its client area's pixels, from the window's own layout.
+    static QPoint centreOf(const char *control);
+    // Runs the event loop until `done` holds; false once `timeoutMs` passed.
+    static bool waitFor(const std::function<bool()> &done, int timeoutMs);
 
     // Each returns an empty string on success, otherwise what went wrong.
     QString startDisplay();

@@ -2,14 +2,12 @@
 #include "DesktopSession.h"
 #include "PortTraceReader.h"
 
-#include <QDeadlineTimer>
 #include <QFile>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <csignal>
-#include <functional>
 #include <memory>
 #include <sys/types.h>
 
@@ -42,27 +40,15 @@ static constexpr Row Rows[] = {
 };
 constexpr std::size_t RowCount = std::size(Rows);
 
-// Centres of the controls: the layout's twips / 15. "++" sits in its frame.
-constexpr QPoint StartButton{(240 + 975 / 2) / 15, (3180 + 375 / 2) / 15};
-constexpr QPoint ChiudiButton{(2640 + 795 / 2) / 15, (3180 + 375 / 2) / 15};
-constexpr QPoint FasterButton{(180 + 180 + 315 / 2) / 15, (420 + 300 + 435 / 2) / 15};
+const QPoint StartButton = DesktopSession::centreOf("Command1");
+const QPoint ChiudiButton = DesktopSession::centreOf("Command2");
+const QPoint FasterButton = DesktopSession::centreOf("Command8(0)"); // "++"
 
 // Every session starts at once on a small machine: each start-up measures
 // the loop rate with a busy loop, so they share the cores for a while.
 constexpr int HandOverTimeoutMs = 90000;
 constexpr int StepsBeforeEnding = 6;
 static constexpr int FullCycle[] = {68, 66, 72, 65};
-
-bool waitFor(const std::function<bool()> &done, int timeoutMs)
-{
-    QDeadlineTimer deadline(timeoutMs);
-    while (!done()) {
-        if (deadline.hasExpired())
-            return false;
-        QTest::qWait(50);
-    }
-    return true;
-}
 
 // The trace's bytes, or what is wrong with it: every line must be
 // "<ns> 0x378 <value>" with non-decreasing times and end with its newline.
@@ -114,7 +100,7 @@ private:
 // Up to the motor running and the ending itself.
 QString tst_DesktopExit::drive(DesktopSession &session, const Row &row, const QString &tracePath)
 {
-    if (!waitFor([&] { return !readTrace(tracePath).bytes.isEmpty(); }, HandOverTimeoutMs))
+    if (!DesktopSession::waitFor([&] { return !readTrace(tracePath).bytes.isEmpty(); }, HandOverTimeoutMs))
         return QStringLiteral("no hand-over to the main window");
     QString fault = session.waitForMainWindow(30000);
     if (!fault.isEmpty())
@@ -126,7 +112,7 @@ QString tst_DesktopExit::drive(DesktopSession &session, const Row &row, const QS
             fault = session.click(StartButton);
         if (!fault.isEmpty())
             return fault;
-        if (!waitFor([&] { return readTrace(tracePath).bytes.size() > StepsBeforeEnding; }, 30000))
+        if (!DesktopSession::waitFor([&] { return readTrace(tracePath).bytes.size() > StepsBeforeEnding; }, 30000))
             return QStringLiteral("the motor did not step: ") + bytesText(readTrace(tracePath).bytes);
     }
     switch (row.ending) {
@@ -148,7 +134,7 @@ QString tst_DesktopExit::drive(DesktopSession &session, const Row &row, const QS
 QString tst_DesktopExit::verify(DesktopSession &session, const Row &row, const QString &tracePath)
 {
     QProcess &tool = session.tool();
-    if (!waitFor([&] { return tool.state() == QProcess::NotRunning; }, 20000))
+    if (!DesktopSession::waitFor([&] { return tool.state() == QProcess::NotRunning; }, 20000))
         return QStringLiteral("still running");
     if (tool.exitStatus() != QProcess::NormalExit)
         return QStringLiteral("killed by its ending");

@@ -1,11 +1,9 @@
 #include "DesktopSession.h"
 
-#include <QDeadlineTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <functional>
 #include <unistd.h>
 
 // The real executable on its own X display, run as root (where the priority
@@ -16,22 +14,11 @@
 
 namespace {
 
-constexpr QPoint StartButton{(240 + 975 / 2) / 15, (3180 + 375 / 2) / 15};
-constexpr QPoint StopButton{(1440 + 975 / 2) / 15, (3180 + 375 / 2) / 15};
-constexpr QPoint ChiudiButton{(2640 + 795 / 2) / 15, (3180 + 375 / 2) / 15};
-constexpr QPoint FasterButton{(180 + 180 + 315 / 2) / 15, (420 + 300 + 435 / 2) / 15};
+const QPoint StartButton = DesktopSession::centreOf("Command1");
+const QPoint ChiudiButton = DesktopSession::centreOf("Command2");
+const QPoint StopButton = DesktopSession::centreOf("Command3");
+const QPoint FasterButton = DesktopSession::centreOf("Command8(0)"); // "++"
 constexpr int Raised = -15;
-
-bool waitFor(const std::function<bool()> &done, int timeoutMs)
-{
-    QDeadlineTimer deadline(timeoutMs);
-    while (!done()) {
-        if (deadline.hasExpired())
-            return false;
-        QTest::qWait(50);
-    }
-    return true;
-}
 
 QByteArray readAll(const QString &path)
 {
@@ -90,7 +77,7 @@ void tst_DesktopPriority::raisedWhileTheMotorRunsOnly()
     if (fault.isEmpty())
         fault = session.startTool(QStringLiteral(QUARNET_EXECUTABLE), trace);
     QVERIFY2(fault.isEmpty(), qPrintable(fault));
-    QVERIFY2(waitFor([&] { return QFile(trace).size() > 0; }, 90000), "no hand-over to the main window");
+    QVERIFY2(DesktopSession::waitFor([&] { return QFile(trace).size() > 0; }, 90000), "no hand-over to the main window");
     fault = session.waitForMainWindow(30000);
     QVERIFY2(fault.isEmpty(), qPrintable(fault));
 
@@ -105,7 +92,7 @@ void tst_DesktopPriority::raisedWhileTheMotorRunsOnly()
         QVERIFY(session.click(FasterButton).isEmpty());
         const qint64 before = QFile(trace).size();
         QVERIFY(session.click(StartButton).isEmpty());
-        QVERIFY2(waitFor([&] { return QFile(trace).size() > before; }, 10000), "the motor did not step");
+        QVERIFY2(DesktopSession::waitFor([&] { return QFile(trace).size() > before; }, 10000), "the motor did not step");
         QTRY_COMPARE_WITH_TIMEOUT(niceOf(pid), Raised, 5000);
         if (watchGroup)
             QTRY_COMPARE_WITH_TIMEOUT(groupNiceOf(QString::number(pid)), Raised, 5000);
