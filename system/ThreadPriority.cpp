@@ -125,10 +125,11 @@ void ThreadPriority::restore()
 
 // A group still raised from a run whose end the kernel refused to undo yet
 // is simply kept. One already as high as asked for is not ours to touch.
+// Only "too soon" is asked again; any other no holds for the process.
 void ThreadPriority::raiseGroup()
 {
     m_groupRetry.stop();
-    if (m_groupRaised)
+    if (m_groupRaised || m_groupRefused)
         return;
     int level = 0;
     if (m_calls.autogroupNice(level) != 0 || level <= m_level)
@@ -139,6 +140,8 @@ void ThreadPriority::raiseGroup()
         m_groupOriginal = level;
     } else if (error == EAGAIN) {
         m_groupRetry.start();
+    } else {
+        m_groupRefused = true;
     }
 }
 

@@ -86,5 +86,6 @@ private:
     long m_thread = 0;
     int m_original = 0;     // the level a run gives back
     bool m_groupRaised = false;
+    bool m_groupRefused = false; // for good: not asked again
     int m_groupOriginal = 0;
 };

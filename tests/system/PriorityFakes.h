@@ -47,7 +47,7 @@ public:
     int setAutogroupNice(int value) override
     {
         groupLog << QString::number(value);
-        if (value < 0 && value < floor)
+        if (groupLocked || (value < 0 && value < floor))
             return EPERM;
         if (groupBusy > 0) {
             --groupBusy;
@@ -66,6 +66,7 @@ public:
     bool autogroups = true;
     int groupNice = 0;
     int groupBusy = 0; // changes refused with EAGAIN before one is taken
+    bool groupLocked = false; // as a security module may have it
     QStringList groupLog;
 };
 

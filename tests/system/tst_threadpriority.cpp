@@ -56,6 +56,7 @@ private slots:
     void kernelTooSoonIsWaitedOut();
     void runStartedBeforeTheGroupWasGivenBackKeepsIt();
     void groupGivenBackBeforeExit();
+    void groupRefusedIsNotAskedAgain();
     void kernelReadsTheSessionGroup();
 };
 
@@ -367,6 +368,22 @@ void TestThreadPriority::groupGivenBackBeforeExit()
     QVERIFY(!rig.priority->isGroupRaised());
     rig.priority.reset();
     QCOMPARE(rig.kernel.groupLog.size(), 5);
+}
+
+// The thread still gets its level; the group is asked once per process.
+void TestThreadPriority::groupRefusedIsNotAskedAgain()
+{
+    Rig rig(-20);
+    rig.kernel.groupLocked = true;
+    rig.load();
+    for (int run = 0; run < 3; ++run) {
+        rig.priority->raise();
+        QCOMPARE(rig.nice(), -15);
+        QVERIFY(!rig.priority->isGroupRaised());
+        rig.priority->restore();
+    }
+    QCOMPARE(rig.kernel.groupLog, QStringList{"-15"});
+    QCOMPARE(rig.kernel.groupNice, 0);
 }
 
 // The real calls on this machine, against what /proc says in its own words.
