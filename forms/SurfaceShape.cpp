@@ -70,8 +70,9 @@ void SurfaceShape::paintPart(QPainter &painter, const SurfaceScale &scale, const
         for (const QRect &rect : dirty)
             if (rect.intersects(box))
                 painter.fillRect(rect, fill);
-    } else
+    } else {
         paint(painter, scale, palette);
+    }
 }
 
 QRect SurfaceShape::bounds(const SurfaceScale &scale) const

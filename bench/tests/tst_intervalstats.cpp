@@ -18,6 +18,7 @@ private slots:
     void runSummary_data();
     void runSummary();
     void outsideShareNeedsAPassPerWrite();
+    void slowPassesCountedPerSecond();
     void tooShortARunGivesNothing();
     void verdicts_data();
     void verdicts();
@@ -134,6 +135,20 @@ void TestIntervalStats::outsideShareNeedsAPassPerWrite()
 
     passes.pop_back();
     QVERIFY(std::isnan(summariseRun(writes, passes, 1000).outsideShare));
+}
+
+// Pass k runs from write k-1 to the end of pass k: over 10 us it counts,
+// exactly 10 us does not; without a pass for every write nothing is made up.
+void TestIntervalStats::slowPassesCountedPerSecond()
+{
+    const std::vector<std::uint64_t> writes{0, 1'000'000, 2'000'000, 3'000'000, 4'000'000};
+    const std::vector<std::uint64_t> passes{0, 2'000, 1'010'000, 2'030'000, 3'050'000};
+    const StepTiming timing = summariseRun(writes, passes, 1000);
+    QCOMPARE(timing.slowPassesPerSec, 2 * 1e9 / 4'000'000); // two slow passes in 4 ms
+    QCOMPARE(timing.slowPassMedianUs, 30.0);                // nearest rank of 30 and 50
+
+    const std::vector<std::uint64_t> fewer(passes.begin(), passes.end() - 1);
+    QCOMPARE(summariseRun(writes, fewer, 1000).slowPassesPerSec, 0.0);
 }
 
 void TestIntervalStats::tooShortARunGivesNothing()
