@@ -18,7 +18,7 @@ constexpr int kNiceLimitTop = 20;
 constexpr const char *kAutogroupFile = "/proc/self/autogroup";
 constexpr const char *kAutogroupSwitch = "/proc/sys/kernel/sched_autogroup_enabled";
 
-// Small /proc files read whole; an empty result is a failure, as errno says.
+// Small /proc files read whole; a failure is returned as errno says.
 int readSmall(const char *path, char *text, std::size_t size)
 {
     const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
@@ -27,8 +27,8 @@ int readSmall(const char *path, char *text, std::size_t size)
     const ssize_t got = ::read(fd, text, size - 1);
     const int error = got < 0 ? errno : 0;
     ::close(fd);
-    if (got <= 0)
-        return error ? error : EIO;
+    if (got < 0)
+        return error;
     text[got] = '\0';
     return 0;
 }
@@ -97,7 +97,12 @@ int KernelScheduling::autogroupNice(int &nice)
         return ENOENT;
     if (const int error = readSmall(kAutogroupFile, text, sizeof text))
         return error;
-    // "/autogroup-123 nice 0"
+    // A session that never left init's (a container's, a service's) is in
+    // the kernel's root group, which has no level of its own: the file is
+    // empty then, and there is no group to raise. Otherwise
+    // "/autogroup-123 nice 0".
+    if (text[0] == '\0')
+        return ENOENT;
     int value = 0;
     if (std::sscanf(text, "%*s nice %d", &value) != 1)
         return EIO;

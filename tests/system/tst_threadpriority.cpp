@@ -400,7 +400,13 @@ void TestThreadPriority::kernelReadsTheSessionGroup()
         return;
     }
     QVERIFY(group.open(QIODevice::ReadOnly));
-    const QList<QByteArray> words = group.readAll().simplified().split(' ');
+    const QByteArray said = group.readAll().simplified();
+    if (said.isEmpty()) { // still in init's session: the root group, no level
+        QCOMPARE(error, ENOENT);
+        QCOMPARE(nice, 99);
+        return;
+    }
+    const QList<QByteArray> words = said.split(' ');
     QCOMPARE(words.size(), 3);
     QCOMPARE(error, 0);
     QCOMPARE(nice, words[2].toInt());
