@@ -94,23 +94,29 @@ click() {
     full) set -- 160 84 ;;
     esac
     # Refusals run side by side, their windows stacked where the display
-    # put them: the session's own goes on top first.
+    # put them (there is no window manager): the session's own goes on top
+    # first. A batch's windows are all up before any is clicked, so none
+    # maps over it afterwards.
     xdo search --sync --all --onlyvisible --pid $pid --name "$WINDOW" windowraise %1 sleep 0.3 \
         mousemove --window %1 $1 $2 click 1
 }
-drive() {
-    local name=$1 trace=$R/$1.trace status=ok now
-    local script=$(awk '{ print $4 }' $R/$name.head)
-    # The window, as long as the process lives to show it.
-    local limit=180
+# wait_window NAME: until the session's main window shows, as long as the
+# process lives to show it; false, with the status said, when it never does.
+wait_window() {
+    local name=$1 limit=180
     until xdo search --all --onlyvisible --pid $(window_pid $name) --name "$WINDOW"; do
         limit=$((limit - 1))
         if [ $limit -le 0 ] || ! kill -0 $(cat $R/$name.pid) 2>/dev/null; then
             echo "no main window" > $R/$name.status
-            return
+            return 1
         fi
         sleep 1
     done
+}
+drive() {
+    local name=$1 trace=$R/$1.trace status=ok now
+    local script=$(awk '{ print $4 }' $R/$name.head)
+    wait_window $name || return
     case $script in
     steps)
         click $name faster && click $name faster && click $name start || status="clicks failed"
@@ -168,8 +174,11 @@ session() {
 batch_begin() { BATCH_KIND=$1; BATCH=""; before_$1; }
 queue() { note_$BATCH_KIND $1; launch "$@"; BATCH="$BATCH $1"; }
 batch_end() {
-    local n
-    for n in $BATCH; do drive $n; done
+    local n shown=""
+    # Every window up before any is clicked, so none maps over the one
+    # being clicked.
+    for n in $BATCH; do wait_window $n && shown="$shown $n"; done
+    for n in $shown; do drive $n; done
     for n in $BATCH; do finish $n; done
     for n in $BATCH; do after_$BATCH_KIND $n; done
 }
@@ -305,9 +314,11 @@ chip_live
 echo 1 > /sys/kernel/tracing/events/gpio/gpio_value/enable
 # Taken away while lines are held, as a USB GPIO chip pulled out: the
 # platform device goes, and every ioctl on its lines fails with ENODEV.
+# The mark goes in once the removal is done: a write while it is under way
+# may still reach the chip, and is no fault of the program.
 unplug_gpio() {
-    echo "rig: chip taken away" > /sys/kernel/tracing/trace_marker
     echo 0 > $C/live
+    echo "rig: chip taken away" > /sys/kernel/tracing/trace_marker
     say "chip $CHIP taken away (live $(cat $C/live)):$(dmesg | grep 'REMOVING GPIOCHIP' | tail -1 | cut -d']' -f2-)"
 }
 gpio_sessions() {
