@@ -62,19 +62,21 @@ void StepPacer::stepMade()
     m_stepAtNs = now;
 }
 
-// The previous step was due at m_dueNs and went at m_stepAtNs. With the debt
-// carried over capped at a quarter of the new period, the next interval is
-// at least three quarters of it; the bound is taken from the new period so
-// that a faster speed set mid-run cannot let the old debt squeeze it.
+// The previous step was due at m_dueNs and went at m_stepAtNs. The debt
+// carried over is capped at MaxDebtShare of the new period, and the step
+// goes no sooner than the floor after the last one: both bounds are taken
+// from the new period, so that a faster speed set mid-run cannot let the old
+// debt squeeze its intervals or stretch its catching up.
 void StepPacer::scheduleNext(double periodNs, std::int64_t now)
 {
     if (m_blind || now < m_stepAtNs) {
         m_stepAtNs = now;
         m_dueNs = static_cast<double>(now);
-    } else if (static_cast<double>(m_stepAtNs) - m_dueNs > periodNs * CatchUpShare) {
-        m_dueNs = static_cast<double>(m_stepAtNs);
+    } else {
+        m_dueNs = std::max(m_dueNs, static_cast<double>(m_stepAtNs) - periodNs * MaxDebtShare);
     }
     m_dueNs += periodNs;
+    m_goNs = std::max(m_dueNs, static_cast<double>(m_stepAtNs) + periodNs * FloorShare);
 }
 
 // Each time the clock moves, the loops spun since it last moved give the
@@ -85,8 +87,8 @@ void StepPacer::scheduleNext(double periodNs, std::int64_t now)
 std::int64_t StepPacer::spinUntilDue(std::int64_t now)
 {
     double spun = 0;
-    while (static_cast<double>(now) < m_dueNs) {
-        const double leftNs = m_dueNs - static_cast<double>(now);
+    while (static_cast<double>(now) < m_goNs) {
+        const double leftNs = m_goNs - static_cast<double>(now);
         const double loops = std::floor(std::max(1.0, std::min(leftNs / 2, kMaxChunkNs) * m_loopsPerNs));
         m_wait.spin(loops);
         spun += loops;

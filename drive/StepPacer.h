@@ -15,8 +15,13 @@
 //
 // Guarantees, whatever the clock and the loop do:
 // - a step up to a quarter of the new period late is caught up on the next
-//   interval; a later one drops its debt, and the schedule restarts from it,
-//   so lateness never turns into a burst of steps;
+//   interval; a later one is paid back a quarter period an interval, so the
+//   motor keeps its mean speed through the short stops a busy or virtual
+//   machine gives every thread, which at the top speeds come hundreds of
+//   times a second and each last a good part of a period;
+// - the debt carried is at most one period (MaxDebtShare) of the new speed:
+//   beyond it the time is given up, so a long hold-up is followed by at most
+//   four quickened steps, never a burst;
 // - no interval is shorter than three quarters of the period;
 // - no wait lasts longer than one period by the clock, or, where the clock
 //   shows no time passing, one period by the loop's speed as last seen. The
@@ -29,6 +34,7 @@ class StepPacer
 public:
     static constexpr double CatchUpShare = 0.25;
     static constexpr double FloorShare = 1.0 - CatchUpShare;
+    static constexpr double MaxDebtShare = 1.0;
 
     // The first step falls due one period after this. `loopsPerSec` seeds
     // the speed estimate; one that is no number, not positive or far outside
@@ -53,7 +59,8 @@ private:
     IMonotonicClock &m_clock;
     IBusyWait &m_wait;
     double m_loopsPerNs;
-    double m_dueNs;          // a double: a rounded period would drift by up to 0.5 ns a step
+    double m_dueNs;          // on the schedule; a double: a rounded period would drift by up to 0.5 ns a step
+    double m_goNs = 0;       // when the step goes: its deadline, or the floor after a late step
     std::int64_t m_stepAtNs; // the reading just after the last step's write
     bool m_blind = false;    // the last step was let go by the loop count alone
 };
