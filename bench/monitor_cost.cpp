@@ -1,8 +1,9 @@
 // What one reading of the live view of the outputs (--monitor) costs the
 // thread that steps: the reading and the repaint it asks for, up to the
-// backing store's flush, as the run loop's event pass pays for it. A step
-// late by more than a quarter of its period drops that lateness, so this
-// figure over the period says how many steps one frame of the view costs.
+// backing store's flush, as the run loop's event pass pays for it. The wait
+// pays lateness back a quarter period a step, up to one period of it, so
+// this figure against the period says whether a frame of the view costs the
+// motor time (more than a period) or only quickens the next steps.
 
 #include "DriveState.h"
 #include "IntervalStats.h"
