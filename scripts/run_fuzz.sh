@@ -12,15 +12,16 @@ fi
 cmake --build "$build" --parallel "$(nproc)" --target fuzz_address fuzz_propertybag fuzz_readproperties fuzz_portchoice
 
 export QT_QPA_PLATFORM=offscreen
-status=0
-for target in fuzz_address fuzz_propertybag fuzz_readproperties fuzz_portchoice; do
+# fuzz_one <target>: its kept regressions, then its bounded run; each target
+# runs on one processor, so they run side by side, as many as there are.
+fuzz_one() {
+    local target=$1 work regressions status=0
     work=$(mktemp -d)
     mkdir -p "$work/corpus"
     regressions=fuzz/regressions/$target
     if [ -d "$regressions" ] && [ -n "$(ls -A "$regressions")" ]; then
         if ! "$build/fuzz/$target" "$regressions"/* >"$work/regressions.log" 2>&1; then
-            echo "fuzz: $target fails on a kept regression input" >&2
-            tail -30 "$work/regressions.log" >&2
+            { echo "fuzz: $target fails on a kept regression input"; tail -30 "$work/regressions.log"; } >&2
             status=1
         fi
     fi
@@ -28,11 +29,27 @@ for target in fuzz_address fuzz_propertybag fuzz_readproperties fuzz_portchoice;
     if "$build/fuzz/$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=4096 \
         -artifact_prefix="$work/" "$work/corpus" "fuzz/corpus/$target" >"$work/fuzz.log" 2>&1; then
         echo "fuzz: $target ran ${seconds}s clean ($(grep -o 'Done [0-9]* runs' "$work/fuzz.log" || echo 'runs unknown'))"
-        rm -rf "$work"
+        [ $status -eq 0 ] && rm -rf "$work"
     else
-        echo "fuzz: $target FAILED; input and log kept in $work (copy the input into $regressions)" >&2
-        tail -40 "$work/fuzz.log" >&2
+        { echo "fuzz: $target FAILED; input and log kept in $work (copy the input into $regressions)"
+          tail -40 "$work/fuzz.log"; } >&2
         status=1
     fi
+    return $status
+}
+
+status=0
+running=0
+for target in fuzz_address fuzz_propertybag fuzz_readproperties fuzz_portchoice; do
+    if ((running >= $(nproc))); then
+        wait -n || status=1
+        running=$((running - 1))
+    fi
+    fuzz_one "$target" &
+    running=$((running + 1))
+done
+while ((running > 0)); do
+    wait -n || status=1
+    running=$((running - 1))
 done
 exit $status

@@ -10,8 +10,9 @@ QUARNET_RUN_PACKAGES=(cmake ninja-build g++ pkgconf qt6-base-dev qt6-qpa-plugins
 # display the desktop tests drive, the package stage's tools, the private
 # message bus of the scheduling test, and a compiler cache, since every stage
 # builds the whole tree again.
-QUARNET_TEST_PACKAGES=(clang libclang-rt-dev libx11-dev xvfb xdotool dpkg-dev file desktop-file-utils appstream
-                       dbus-daemon ccache)
+QUARNET_FUZZ_PACKAGES=(clang libclang-rt-dev)
+QUARNET_SUITE_PACKAGES=(libx11-dev xvfb xdotool dpkg-dev file desktop-file-utils appstream dbus-daemon ccache)
+QUARNET_TEST_PACKAGES=("${QUARNET_FUZZ_PACKAGES[@]}" "${QUARNET_SUITE_PACKAGES[@]}")
 # What the Debian 13 and arm64 stages add to this machine to make their trees.
 QUARNET_STAGE_PACKAGES=(debootstrap rsync)
 
@@ -46,13 +47,15 @@ quarnet_apt_install() {
     "${apt[@]}" install -y -qq $missing || return 1
 }
 
-# quarnet_install_packages [run|test]
+# quarnet_install_packages [run|test|suite|stages]: suite is what the test
+# suite alone needs, without the fuzzing compiler (the Debian 13 stage).
 quarnet_install_packages() {
     case ${1:-run} in
         run) quarnet_apt_install "${QUARNET_RUN_PACKAGES[@]}" ;;
         test) quarnet_apt_install "${QUARNET_RUN_PACKAGES[@]}" "${QUARNET_TEST_PACKAGES[@]}" ;;
+        suite) quarnet_apt_install "${QUARNET_RUN_PACKAGES[@]}" "${QUARNET_SUITE_PACKAGES[@]}" ;;
         stages) quarnet_apt_install "${QUARNET_STAGE_PACKAGES[@]}" ;;
-        *) echo "quarnet_install_packages: run or test, not $1" >&2; return 1 ;;
+        *) echo "quarnet_install_packages: run, test, suite or stages, not $1" >&2; return 1 ;;
     esac
 }
 

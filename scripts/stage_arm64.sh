@@ -4,7 +4,9 @@
 # and libraries, installed beside this machine's own (multiarch), then the
 # test suite run under qemu-user. The cross-build must succeed in any case;
 # where no qemu-user or binfmt_misc can be had, the stage says exactly why
-# the tests did not run, and passes on the cross-build alone.
+# the tests did not run, and passes on the cross-build alone. With --prepare
+# it only installs and downloads what it needs, which ./test does in the
+# background while the first stages compile.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/setup.sh
@@ -44,6 +46,29 @@ if [ ! -f "$ftdi/usr/lib/aarch64-linux-gnu/pkgconfig/libftdi1.pc" ]; then
     ln -sf /usr/lib/aarch64-linux-gnu/libftdi1.so.2 "$ftdi/usr/lib/aarch64-linux-gnu/libftdi1.so"
 fi
 
+# Debian 12's qemu-user (7.2) cannot start a child process ("fork failure:
+# Invalid argument") and answers the parallel port's ioctl with ENOSYS;
+# Debian 13's (a static build) runs here. It comes from the Debian 13 tree.
+qemu=$cache/qemu/usr/bin/qemu-aarch64
+no_qemu= # why it could not be had; the cross-build is still made and must pass
+if [ ! -x "$qemu" ]; then
+    if ! root=$(quarnet_tree trixie); then
+        no_qemu="no Debian 13 tree to take its qemu-user from"
+    else
+        quarnet_tree_mount "$root"
+        rm -rf "$cache/qemu" "$root/tmp/qemu-debs"
+        mkdir -p "$root/tmp/qemu-debs"
+        if quarnet_tree_run "$root" /bin/bash -c 'apt-get update -qq && cd /tmp/qemu-debs && apt-get download -qq qemu-user'; then
+            dpkg -x "$root"/tmp/qemu-debs/qemu-user_*.deb "$cache/qemu"
+        else
+            no_qemu="Debian 13's qemu-user could not be downloaded"
+        fi
+    fi
+fi
+[ -n "$no_qemu" ] || "$qemu" --version | head -n1
+
+[ "${1:-}" = --prepare ] && exit 0
+
 echo "== arm64: cross-build"
 cmake -S . -B build-arm64 -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/aarch64-linux-gnu.cmake" \
@@ -56,22 +81,7 @@ untested() {
     echo "arm64: the cross-build passed; THE TESTS DID NOT RUN: $*" >&2
     exit 0
 }
-
-# Debian 12's qemu-user (7.2) cannot start a child process ("fork failure:
-# Invalid argument") and answers the parallel port's ioctl with ENOSYS;
-# Debian 13's (a static build) runs here. It comes from the Debian 13 tree.
-qemu=$cache/qemu/usr/bin/qemu-aarch64
-if [ ! -x "$qemu" ]; then
-    root=$(quarnet_tree trixie) || untested "no Debian 13 tree to take its qemu-user from"
-    quarnet_tree_mount "$root"
-    rm -rf "$cache/qemu" "$root/tmp/qemu-debs"
-    mkdir -p "$root/tmp/qemu-debs"
-    if ! quarnet_tree_run "$root" /bin/bash -c 'apt-get update -qq && cd /tmp/qemu-debs && apt-get download -qq qemu-user'; then
-        untested "Debian 13's qemu-user could not be downloaded"
-    fi
-    dpkg -x "$root"/tmp/qemu-debs/qemu-user_*.deb "$cache/qemu"
-fi
-"$qemu" --version | head -n1
+[ -z "$no_qemu" ] || untested "$no_qemu"
 
 # The tests start the arm64 executable as a child process, so the kernel
 # must hand arm64 programs to qemu itself: a binfmt_misc entry of our own,

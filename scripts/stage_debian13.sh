@@ -6,6 +6,8 @@
 # tree's environment is bare (no locale), as a CI runner's is. The build stays
 # in the tree between runs: only files whose contents changed are copied, so
 # a second run rebuilds only what changed. The rig runs this build too.
+# With --prepare it only makes the tree and installs its packages, which
+# ./test does in the background while the first stages compile.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/setup.sh
@@ -21,11 +23,13 @@ mkdir -p "$work"
 rsync -a --checksum --delete --exclude='/.git' --exclude='/build*' ./ "$work/"
 
 echo "debian13: $(cat "$root/etc/debian_version") in $root"
+# No fuzzing compiler: the fuzz targets are built and run on this machine.
+quarnet_tree_run "$root" /bin/bash -c 'cd /work/quarnet && source scripts/setup.sh && quarnet_install_packages suite'
+[ "${1:-}" = --prepare ] && exit 0
 quarnet_tree_run "$root" /bin/bash -c '
     set -euo pipefail
     cd /work/quarnet
     source scripts/setup.sh
-    quarnet_install_packages test
     quarnet_use_compiler_cache
     echo "debian13: g++ $(g++ -dumpfullversion), Qt $(dpkg-query -W -f="\${Version}" qt6-base-dev), libgpiod $(pkg-config --modversion libgpiod), cmake $(cmake --version | head -n1 | cut -d" " -f3)"
     quarnet_build build

@@ -5,10 +5,12 @@
 # FT232R/FT232H stand-in on dummy_hcd) with the real quarnet executable.
 # See tests/hardware/README.md.
 #
-# usage: tests/hardware/run-rig.sh [LABEL:ROOT:EXECUTABLE ...]
+# usage: tests/hardware/run-rig.sh [--prepare] [LABEL:ROOT:EXECUTABLE ...]
 #   each build: a label, the root it runs in (/ for this machine's) and the
 #   executable's path inside that root. Without arguments: this clone's
 #   build/quarnet (bookworm) and the Debian 13 tree's build (trixie).
+#   --prepare: only install, download and build what the guest needs, not
+#   the builds under test (./test does it while the first stages compile).
 # Needs root and Debian's package mirror for the first run; downloads and
 # built artefacts stay in ${QUARNET_CACHE:-/var/cache/quarnet}/rig.
 # Ends with "N passed, N failed"; exit status 0 only when nothing failed.
@@ -26,6 +28,11 @@ cannot() {
     exit 1
 }
 
+PREPARE_ONLY=
+if [ "${1:-}" = --prepare ]; then
+    PREPARE_ONLY=1
+    shift
+fi
 if [ $# -eq 0 ]; then
     set -- "bookworm:/:$REPO/build/quarnet" \
            "trixie:/var/cache/quarnet/trixie:/work/quarnet/build/quarnet"
@@ -152,6 +159,7 @@ if [ ! -f "$INITRD" ] || [ "$HW/guest/init" -nt "$INITRD" ]; then
         cannot "the initramfs could not be built"
 fi
 step "cached artefacts ready"
+[ -n "$PREPARE_ONLY" ] && exit 0
 
 # ---- The guest.
 rm -rf "$OUT" && mkdir -p "$OUT"
