@@ -66,6 +66,8 @@ private slots:
     void speedChangeTakesEffectAtNextStep_data();
     void speedChangeTakesEffectAtNextStep();
     void fasterSpeedInheritsOneNewPeriodOfDebt();
+    void frequentShortStopsCostNoSpeed_data();
+    void frequentShortStopsCostNoSpeed();
     void clockThatMisbehaves_data();
     void clockThatMisbehaves();
     void realClockNeverStepsEarly();
@@ -205,6 +207,48 @@ void TestStepPacing::fasterSpeedInheritsOneNewPeriodOfDebt()
         QVERIFY2(std::abs(intervalNs(run, k) - expected) <= kToleranceNs,
                  qPrintable(QStringLiteral("interval %1: %2 ns").arg(k).arg(intervalNs(run, k))));
     }
+}
+
+// A busy or virtual machine stops the stepping thread briefly and often; at
+// the top speed each stop makes a step late by a good part of a period.
+// Paid back, such stops cost the run nothing: its last step falls where it
+// would have without them. Only lateness beyond one period is lost.
+void TestStepPacing::frequentShortStopsCostNoSpeed_data()
+{
+    QTest::addColumn<double>("latePeriods"); // how late each stop makes its step
+    QTest::addColumn<double>("lostPeriods"); // what each stop costs the run
+
+    QTest::newRow("a third of a period") << 0.3 << 0.0;
+    QTest::newRow("most of a period") << 0.7 << 0.0;
+    QTest::newRow("just under a period") << 0.95 << 0.0;
+    QTest::newRow("three periods") << 3.0 << 2.0;
+}
+
+void TestStepPacing::frequentShortStopsCostNoSpeed()
+{
+    QFETCH(double, latePeriods);
+    QFETCH(double, lostPeriods);
+
+    constexpr int kStepSec = 32767;
+    constexpr int kSteps = 400;
+    constexpr int kEvery = 20;
+    DriveRig rig;
+    const double period = periodNs(kStepSec);
+    // A hold-up of one period only uses up the wait; what lies beyond makes
+    // the step late.
+    for (int pass = 5; pass <= kSteps; pass += kEvery)
+        rig.pump.script[pass] = [&] { rig.machine.nowNs += (1.0 + latePeriods) * period; };
+    const Run run = runSteps(rig, kStepSec, kSteps);
+
+    QCOMPARE(run.stepsNs.size(), kSteps);
+    const double stops = std::ceil((kSteps - 4) / double(kEvery));
+    const double expected = run.startNs + (kSteps + stops * lostPeriods) * period;
+    // A stop beyond the cap also gives up the clock reads between its wait
+    // and its write, some tens of ns each time.
+    const double tolerance = kToleranceNs * (lostPeriods > 0 ? stops : 1.0);
+    QVERIFY2(std::abs(run.stepsNs.last() - expected) <= tolerance,
+             qPrintable(QStringLiteral("the last step came %1 periods off").arg((run.stepsNs.last() - expected) / period)));
+    QVERIFY(noneBelowFloor(run, period));
 }
 
 // A clock that stops, or that goes back, must neither hang the loop (the
