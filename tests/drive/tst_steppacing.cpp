@@ -44,6 +44,19 @@ double periodNs(int stepSec)
     return 1e9 / stepSec;
 }
 
+// The first interval from `first` on that is off what `expectedNs(k)` gives
+// it, described; empty when none is.
+template <typename Expected>
+QString offInterval(const Run &run, int first, Expected expectedNs)
+{
+    for (int k = first; k < run.stepsNs.size(); ++k) {
+        const double expected = expectedNs(k);
+        if (std::abs(intervalNs(run, k) - expected) > kToleranceNs)
+            return QStringLiteral("interval %1: %2 ns, not %3").arg(k).arg(intervalNs(run, k)).arg(expected);
+    }
+    return {};
+}
+
 bool noneBelowFloor(const Run &run, double period)
 {
     for (int k = 0; k < run.stepsNs.size(); ++k) {
@@ -154,11 +167,8 @@ void TestStepPacing::lateStep()
 
     const double late = std::max(0.0, handlerPeriods - 1.0) * period;
     QVERIFY(std::abs(intervalNs(run, 3) - period - late) <= kToleranceNs);
-    for (int k = 4; k < run.stepsNs.size(); ++k) {
-        const double expected = nextIntervalsPeriods.value(k - 4, 1.0) * period;
-        QVERIFY2(std::abs(intervalNs(run, k) - expected) <= kToleranceNs,
-                 qPrintable(QStringLiteral("interval %1: %2 ns, not %3").arg(k).arg(intervalNs(run, k)).arg(expected)));
-    }
+    const QString off = offInterval(run, 4, [&](int k) { return nextIntervalsPeriods.value(k - 4, 1.0) * period; });
+    QVERIFY2(off.isEmpty(), qPrintable(off));
     QVERIFY(noneBelowFloor(run, period));
 }
 
@@ -183,16 +193,13 @@ void TestStepPacing::speedChangeTakesEffectAtNextStep()
     rig.pump.script[3] = [&] { rig.state.StepSec = static_cast<std::int16_t>(to); };
     const Run run = runSteps(rig, from, 6);
 
-    for (int k = 0; k < run.stepsNs.size(); ++k) {
-        const double expected = periodNs(k < 2 ? from : to);
-        QVERIFY2(std::abs(intervalNs(run, k) - expected) <= kToleranceNs,
-                 qPrintable(QStringLiteral("interval %1: %2 ns").arg(k).arg(intervalNs(run, k))));
-    }
+    const QString off = offInterval(run, 0, [&](int k) { return periodNs(k < 2 ? from : to); });
+    QVERIFY2(off.isEmpty(), qPrintable(off));
 }
 
-// Step 2 is late by a fifth of the slow period, within that period's bound;
-// the speed then goes up tenfold before step 3. That debt is two of the new periods: only
-// one of them is carried, and it is paid back at the new speed's floor.
+// Step 2 is late by a fifth of the slow period; the speed then goes up
+// tenfold before step 3. That debt is two of the new periods: only one of
+// them is carried, and it is paid back at the new speed's floor.
 void TestStepPacing::fasterSpeedInheritsOneNewPeriodOfDebt()
 {
     DriveRig rig;
@@ -202,11 +209,8 @@ void TestStepPacing::fasterSpeedInheritsOneNewPeriodOfDebt()
     rig.pump.script[4] = [&] { rig.state.StepSec = 1000; };
     const Run run = runSteps(rig, 100, 10);
 
-    for (int k = 3; k < run.stepsNs.size(); ++k) {
-        const double expected = (k < 7 ? StepPacer::FloorShare : 1.0) * fast;
-        QVERIFY2(std::abs(intervalNs(run, k) - expected) <= kToleranceNs,
-                 qPrintable(QStringLiteral("interval %1: %2 ns").arg(k).arg(intervalNs(run, k))));
-    }
+    const QString off = offInterval(run, 3, [&](int k) { return (k < 7 ? StepPacer::FloorShare : 1.0) * fast; });
+    QVERIFY2(off.isEmpty(), qPrintable(off));
 }
 
 // A busy or virtual machine stops the stepping thread briefly and often; at

@@ -28,6 +28,13 @@ cannot() {
     exit 1
 }
 
+# The guest mounts a /tmp of its own (its display's sockets, the sessions'
+# files) over the host's, so nothing it runs may lie there.
+under_tmp() {
+    case $1/ in /tmp/*) cannot "$1 is under /tmp, which the guest covers with its own: clone the project elsewhere" ;; esac
+}
+under_tmp "$REPO"
+
 PREPARE_ONLY=
 if [ "${1:-}" = --prepare ]; then
     PREPARE_ONLY=1
@@ -41,14 +48,10 @@ BUILDS=
 for build in "$@"; do
     IFS=: read -r label root exe <<< "$build"
     [ -n "$label" ] && [ -n "$root" ] && [ -n "$exe" ] || cannot "a build is LABEL:ROOT:EXECUTABLE, not $build"
+    under_tmp "${root%/}$exe"
     BUILDS="$BUILDS $label|$root|$exe"
 done
 
-# The guest mounts a /tmp of its own (its display's sockets, the sessions'
-# files) over the host's, so nothing it runs may lie there.
-for path in "$REPO" $(for build in $BUILDS; do IFS='|' read -r _ root exe <<< "$build"; echo "${root%/}$exe"; done); do
-    case $path/ in /tmp/*) cannot "$path is under /tmp, which the guest covers with its own: clone the project elsewhere" ;; esac
-done
 [ "$(id -u)" -eq 0 ] || cannot "not root: it loads kernel modules in a guest built from Debian packages (run it as root)"
 [ "$(dpkg --print-architecture 2>/dev/null)" = amd64 ] || cannot "this rig boots Debian's amd64 kernel and needs an amd64 Debian host"
 
