@@ -136,6 +136,7 @@ int main(int argc, char *argv[])
         // Registered only now: whatever the drive's writes use already
         // exists, so exit() runs this before tearing any of it down.
         g_exitNet = {form.get(), port.get()};
+        port->setFailureHandler([&form](const QString &why) { form->portFailed(why); });
         std::atexit(switchOffAtExit);
         if (command.monitor) {
             monitor = std::make_unique<MonitorWindow>(state, stepClock);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <bit>
 #include <cstdint>
 
 // The ports whose data register was last left with a phase line on. A run
@@ -9,41 +10,43 @@
 // would keep a winding powered when the run ends or the program closes. The
 // drive switches these off at those moments.
 //
-// Fixed size and no allocation: it is updated at every step. A user would
-// have to drive more ports in one run than it holds before one is forgotten.
+// One bit for each of the 65,536 port numbers, so no port is ever forgotten,
+// and no allocation: it is updated at every step.
 class EnergizedPorts
 {
 public:
-    static constexpr int Capacity = 16;
-
     void note(std::int16_t port, bool phaseLineOn)
     {
-        const int at = find(port);
-        if (phaseLineOn && at < 0 && m_count < Capacity)
-            m_ports[m_count++] = port;
-        else if (!phaseLineOn && at >= 0)
-            m_ports[at] = m_ports[--m_count];
+        const auto number = static_cast<std::uint16_t>(port);
+        std::uint64_t &word = m_words[number >> 6];
+        const std::uint64_t bit = std::uint64_t{1} << (number & 63);
+        if (phaseLineOn && !(word & bit)) {
+            word |= bit;
+            ++m_count;
+        } else if (!phaseLineOn && (word & bit)) {
+            word &= ~bit;
+            --m_count;
+        }
     }
 
+    // Each port once, the highest first; cleared before `write` sees it, so
+    // that a write which notes the port again is kept.
     template <typename Write>
     void switchOff(Write write)
     {
-        while (m_count > 0)
-            write(m_ports[--m_count]);
+        for (std::size_t index = m_words.size(); m_count > 0 && index-- > 0;) {
+            while (m_words[index] != 0) {
+                const int bit = 63 - std::countl_zero(m_words[index]);
+                m_words[index] &= ~(std::uint64_t{1} << bit);
+                --m_count;
+                write(static_cast<std::int16_t>(static_cast<std::uint16_t>(index * 64 + bit)));
+            }
+        }
     }
 
     int count() const { return m_count; }
 
 private:
-    int find(std::int16_t port) const
-    {
-        for (int i = 0; i < m_count; ++i) {
-            if (m_ports[i] == port)
-                return i;
-        }
-        return -1;
-    }
-
-    std::array<std::int16_t, Capacity> m_ports = {};
+    std::array<std::uint64_t, 65536 / 64> m_words = {};
     int m_count = 0;
 };

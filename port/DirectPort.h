@@ -15,6 +15,7 @@ public:
     ~DirectPort() override;
     void write(std::uint16_t port, std::uint8_t value) override;
     void release() noexcept override;
+    GuardHandle guardHandle() const override { return {GuardHandle::Kind::Direct, -1, m_base}; }
 
 private:
     DirectPort(std::uint16_t base, const PortSystemCalls &calls);

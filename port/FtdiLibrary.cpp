@@ -92,6 +92,16 @@ public:
         m_context = nullptr;
     }
 
+    bool openedAddress(std::uint8_t &bus, std::uint8_t &address) const override
+    {
+        if (!m_context || !m_context->usb_dev)
+            return false;
+        libusb_device *device = libusb_get_device(m_context->usb_dev);
+        bus = libusb_get_bus_number(device);
+        address = libusb_get_device_address(device);
+        return true;
+    }
+
     const char *errorString() const override
     {
         const char *text = m_context ? ftdi_get_error_string(m_context) : nullptr;

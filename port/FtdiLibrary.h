@@ -46,6 +46,9 @@ public:
     virtual int close() = 0;
     // ftdi_free; the object can be created again afterwards.
     virtual void free() = 0;
+    // The bus and address of the device openListed opened; false when none
+    // is open.
+    virtual bool openedAddress(std::uint8_t &, std::uint8_t &) const { return false; }
     // The text libftdi keeps for its last failure.
     virtual const char *errorString() const = 0;
 

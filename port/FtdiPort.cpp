@@ -110,9 +110,36 @@ void FtdiPort::release() noexcept
     m_library->free();
 }
 
+// A transfer that timed out may have been one stall, not the adapter gone:
+// the off byte is worth one more bounded try.
+void FtdiPort::retryOff(std::uint8_t off) noexcept
+{
+    if (!m_open || m_writing)
+        return;
+    const unsigned char pins = Wire[off];
+    m_library->writeData(&pins, 1);
+}
+
 QString FtdiPort::goneReason() const
 {
     return m_name
         + QStringLiteral(": write failed or took longer than %1 ms (%2): ").arg(WriteTimeoutMs).arg(m_failure)
         + ftdiFaultAdvice(FtdiFault::Unplugged);
+}
+
+// libusb keeps its descriptor of the device node to itself: found by the
+// node's path, /dev/bus/usb/BBB/DDD.
+GuardHandle FtdiPort::guardHandle() const
+{
+    std::uint8_t bus = 0;
+    std::uint8_t address = 0;
+    if (!m_open || m_gone || !m_library->openedAddress(bus, address))
+        return {};
+    const QByteArray node = QByteArrayLiteral("/dev/bus/usb/")
+        + QByteArray::number(bus).rightJustified(3, '0') + '/'
+        + QByteArray::number(address).rightJustified(3, '0');
+    const int fd = newestDescriptorLinkedTo([&](const QByteArray &target) { return target == node; });
+    if (fd < 0)
+        return {};
+    return {GuardHandle::Kind::UsbBulk, fd};
 }

@@ -80,6 +80,8 @@ public:
     // that interrupted a write, it does nothing rather than deadlock.
     void release() noexcept override;
     QString goneReason() const override;
+    GuardHandle guardHandle() const override;
+    void retryOff(std::uint8_t off) noexcept override;
 
 private:
     FtdiPort(std::unique_ptr<FtdiLibrary> library, QString name);

@@ -171,6 +171,16 @@ void GpioPort::release() noexcept
     m_library->setValues({off, std::size_t(m_count)});
 }
 
+void GpioPort::retryOff(std::uint8_t off) noexcept
+{
+    if (m_switchedOff)
+        return;
+    int values[GpioLineSet::MaxLines];
+    for (int line = 0; line < m_count; ++line)
+        values[line] = (off >> DataBits[line]) & 1;
+    m_library->setValues({values, std::size_t(m_count)});
+}
+
 QString GpioPort::goneReason() const
 {
     QString reason = m_name + QStringLiteral(": setting the lines failed (")
@@ -178,4 +188,22 @@ QString GpioPort::goneReason() const
     if (m_failure == ENODEV)
         reason += QStringLiteral(": the chip has gone (a USB GPIO chip unplugged?); restart Quarnet once it is back");
     return reason;
+}
+
+// libgpiod keeps the request's descriptor to itself; the kernel names it
+// by the uAPI that made it (libgpiod 1 the first, libgpiod 2 the second).
+// The route holds one request at a time, so the newest such is this one.
+GuardHandle GpioPort::guardHandle() const
+{
+    QByteArray link;
+    const int fd = newestDescriptorLinkedTo(
+        [](const QByteArray &target) {
+            return target == "anon_inode:gpiohandle" || target == "anon_inode:gpio-line";
+        },
+        &link);
+    if (fd < 0 || m_switchedOff || m_gone)
+        return {};
+    const auto kind = link == "anon_inode:gpiohandle" ? GuardHandle::Kind::GpioHandleV1
+                                                       : GuardHandle::Kind::GpioRequestV2;
+    return {kind, fd, 0, static_cast<std::uint8_t>(m_count)};
 }

@@ -33,6 +33,8 @@ public:
     // Switches every line off; see the definition for what is safe where.
     void release() noexcept override;
     QString goneReason() const override;
+    GuardHandle guardHandle() const override;
+    void retryOff(std::uint8_t off) noexcept override;
 
 private:
     GpioPort(const GpioLineSet &lineSet, std::unique_ptr<GpioLibrary> library);

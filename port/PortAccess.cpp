@@ -10,15 +10,45 @@ PortAccess::PortAccess(PortAccessOptions options)
                  options.origin)
     , m_report(std::move(options.report))
     , m_virtual(std::make_unique<VirtualPort>())
-    , m_routes(std::make_unique<std::array<std::uint8_t, 65536>>())
+    , m_ports(GuardedPorts::map())
 {
-    m_routes->fill(Unrouted);
     if (!options.tracePath.isEmpty()) {
         const QString error = m_trace.open(options.tracePath);
         if (!error.isEmpty()) {
             tell(QStringLiteral("QUARNET_PORT_TRACE=%1: %2; no trace is written")
                      .arg(options.tracePath, error));
         }
+    }
+    // Started before any route opens, so that it has every device from the
+    // moment a winding can be powered, and with the trace already open.
+    if (options.guarded)
+        startGuardian();
+}
+
+void PortAccess::startGuardian()
+{
+    QString error;
+    m_guardian = PortGuardian::start(*m_ports, m_trace.descriptor(), error);
+    if (!m_guardian) {
+        tell(QStringLiteral("cannot start the guardian that switches the windings off should "
+                            "Quarnet be killed: %1; going on without it").arg(error));
+        return;
+    }
+    m_guardian->setEndedHandler([this](const QString &how) {
+        tell(QStringLiteral("the guardian that switches the windings off should Quarnet be "
+                            "killed has gone (%1); going on without it").arg(how));
+    });
+}
+
+// Cold: once per device, right after it opened.
+void PortAccess::guardSlot(int slot, std::uint16_t port)
+{
+    if (!m_guardian || !m_guardian->isAlive())
+        return;
+    const QString problem = m_guardian->hold(slot, m_real[slot]->guardHandle());
+    if (!problem.isEmpty()) {
+        tell(QStringLiteral("port %1: the guardian cannot hold its device (%2): should Quarnet be "
+                            "killed, its windings may stay powered").arg(PortSelector::hex(port), problem));
     }
 }
 
@@ -60,6 +90,7 @@ std::unique_ptr<PortAccess> PortAccess::forChoice(const PortChoice &choice, cons
     options.gpio = choice.gpio;
     options.origin = origin;
     options.tracePath = qEnvironmentVariable("QUARNET_PORT_TRACE");
+    options.guarded = true;
     return std::make_unique<PortAccess>(std::move(options));
 }
 
@@ -74,6 +105,8 @@ void PortAccess::Out32(std::int16_t port, std::int16_t value)
         m_lastBackend = backendFor(number);
         m_lastPort = number;
     }
+    // For the guardian, before the device: see GuardedPorts.
+    m_ports->last[number].store(byte, std::memory_order_relaxed);
     m_lastBackend->write(number, byte);
     if (m_lastBackend->gone()) [[unlikely]]
         abandonGone(number, byte);
@@ -82,7 +115,7 @@ void PortAccess::Out32(std::int16_t port, std::int16_t value)
 
 PortBackend *PortAccess::backendFor(std::uint16_t port)
 {
-    const std::uint8_t slot = (*m_routes)[port];
+    const std::uint8_t slot = m_ports->routes[port];
     if (slot == Unrouted)
         return routeFirstUse(port);
     if (slot == VirtualSlot)
@@ -105,13 +138,14 @@ PortBackend *PortAccess::routeFirstUse(std::uint16_t port)
     if (!selection.backend && selection.route != PortRoute::Virtual)
         return shareDevice(port, selection.route);
     if (!selection.backend) {
-        (*m_routes)[port] = VirtualSlot;
+        m_ports->routes[port] = VirtualSlot;
         return m_virtual.get();
     }
     const int slot = m_realCount++;
     m_real[slot] = std::move(selection.backend);
     m_realKind[slot] = selection.route;
-    (*m_routes)[port] = static_cast<std::uint8_t>(FirstRealSlot + slot);
+    m_ports->routes[port] = static_cast<std::uint8_t>(FirstRealSlot + slot);
+    guardSlot(slot, port);
     return m_real[slot].get();
 }
 
@@ -119,24 +153,26 @@ PortBackend *PortAccess::shareDevice(std::uint16_t port, PortRoute route)
 {
     for (int slot = 0; slot < m_realCount; ++slot) {
         if (m_realKind[slot] == route && !m_real[slot]->gone()) {
-            (*m_routes)[port] = static_cast<std::uint8_t>(FirstRealSlot + slot);
+            m_ports->routes[port] = static_cast<std::uint8_t>(FirstRealSlot + slot);
             return m_real[slot].get();
         }
     }
-    (*m_routes)[port] = VirtualSlot;
+    m_ports->routes[port] = VirtualSlot;
     return m_virtual.get();
 }
 
-// Cold: runs once per device, when its first write fails. Every port it
-// served goes virtual, so the user is told only once.
+// Cold: runs once per device, when its first write fails. The device gets
+// the phase lines off once more, in case only that write was lost; every
+// port it served goes virtual, so the user is told only once.
 void PortAccess::abandonGone(std::uint16_t port, std::uint8_t value)
 {
     PortBackend *gone = m_lastBackend;
+    gone->retryOff(static_cast<std::uint8_t>(value & 0xF0));
     int goneSlot = 0;
     while (m_real[goneSlot].get() != gone)
         ++goneSlot;
     const auto slotValue = static_cast<std::uint8_t>(FirstRealSlot + goneSlot);
-    for (std::uint8_t &route : *m_routes) {
+    for (std::uint8_t &route : m_ports->routes) {
         if (route == slotValue)
             route = VirtualSlot;
     }
@@ -146,6 +182,8 @@ void PortAccess::abandonGone(std::uint16_t port, std::uint8_t value)
     tell(line);
     m_lastBackend = m_virtual.get();
     m_lastBackend->write(port, value);
+    if (m_failed)
+        m_failed(line);
 }
 
 void PortAccess::shutdown() noexcept
@@ -164,7 +202,7 @@ std::optional<std::uint8_t> PortAccess::virtualByte(std::uint16_t port) const
 
 std::optional<PortRoute> PortAccess::routeOf(std::uint16_t port) const
 {
-    const std::uint8_t slot = (*m_routes)[port];
+    const std::uint8_t slot = m_ports->routes[port];
     if (slot == Unrouted)
         return std::nullopt;
     if (slot == VirtualSlot)

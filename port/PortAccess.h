@@ -1,5 +1,6 @@
 #pragma once
 
+#include "PortGuardian.h"
 #include "PortMode.h"
 #include "PortSelection.h"
 #include "PortSelector.h"
@@ -34,6 +35,9 @@ struct PortAccessOptions
     // QUARNET_PORT names no route, or a route it cannot be (a gpio form that
     // is no line set): the caller must not start.
     bool refused = false;
+    // A guardian process switches the windings off if the tool is killed:
+    // the program's own port has one; a test's fake routes must not.
+    bool guarded = false;
 };
 
 // The production port: routes each port number to ppdev, direct I/O, the
@@ -69,31 +73,44 @@ public:
     // it, do nothing: the process is ending and no route is held any more.
     void shutdown() noexcept;
 
+    // Told, on the writing thread and after the line on standard error, when
+    // a real route's device fails mid-run: the run must stop, not go on as
+    // if the motor turned.
+    void setFailureHandler(std::function<void(const QString &)> handler) { m_failed = std::move(handler); }
+
     // What the virtual port holds for `port`; none when nothing was written.
     std::optional<std::uint8_t> virtualByte(std::uint16_t port) const;
     // How `port` was routed and why; none before its first write.
     std::optional<PortRoute> routeOf(std::uint16_t port) const;
     QString routeReason(std::uint16_t port) const;
 
+    // The guardian's process, while there is one (for tests).
+    const PortGuardian *guardian() const { return m_guardian.get(); }
+
 private:
-    static constexpr std::uint8_t Unrouted = 0;
-    static constexpr std::uint8_t VirtualSlot = 1;
-    static constexpr std::uint8_t FirstRealSlot = 2;
+    static constexpr std::uint8_t Unrouted = GuardedPorts::Unrouted;
+    static constexpr std::uint8_t VirtualSlot = GuardedPorts::VirtualSlot;
+    static constexpr std::uint8_t FirstRealSlot = GuardedPorts::FirstRealSlot;
     // Real routes exist only at parallel-port bases; a PC has a handful.
-    static constexpr int MaxRealRoutes = 8;
+    static constexpr int MaxRealRoutes = PortGuardian::MaxDevices;
 
     PortBackend *backendFor(std::uint16_t port);
     PortBackend *routeFirstUse(std::uint16_t port);
     PortBackend *shareDevice(std::uint16_t port, PortRoute route);
     void abandonGone(std::uint16_t port, std::uint8_t value);
+    void startGuardian();
+    void guardSlot(int slot, std::uint16_t port);
     void tell(const QString &line) const;
     static void tell(const std::function<void(const QString &)> &report, const QString &line);
 
     PortSelector m_selector;
     std::function<void(const QString &)> m_report;
+    std::function<void(const QString &)> m_failed;
     std::unique_ptr<VirtualPort> m_virtual;
-    // Indexed by port number: a route is found with one load, whatever the port.
-    std::unique_ptr<std::array<std::uint8_t, 65536>> m_routes;
+    // Indexed by port number: a route is found with one load, whatever the
+    // port. Shared with the guardian, with the last byte of every port.
+    std::unique_ptr<GuardedPorts, void (*)(GuardedPorts *)> m_ports;
+    std::unique_ptr<PortGuardian> m_guardian;
     std::array<std::unique_ptr<PortBackend>, MaxRealRoutes> m_real;
     std::array<PortRoute, MaxRealRoutes> m_realKind{};
     int m_realCount = 0;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "PortGuardian.h"
+
 #include <QString>
 #include <cstdint>
 
@@ -25,6 +27,13 @@ public:
     bool gone() const noexcept { return m_gone; }
     // What went wrong, for the one line the user is told.
     virtual QString goneReason() const { return {}; }
+    // Once the device is gone: one more try to put `off` (the phase lines
+    // off) on it, in case what failed was one write and not the device.
+    virtual void retryOff(std::uint8_t) noexcept {}
+
+    // What the guardian needs to switch this route off once the tool has
+    // gone; Kind::None for a route it cannot reach. Cold: asked once.
+    virtual GuardHandle guardHandle() const { return {}; }
 
 protected:
     bool m_gone = false;

@@ -21,6 +21,7 @@ public:
     // the reason is returned; an empty text means success.
     QString open(const QString &path);
     bool isOpen() const { return m_fd >= 0; }
+    int descriptor() const { return m_fd; }
 
     void record(std::uint16_t port, std::uint8_t value) noexcept;
 

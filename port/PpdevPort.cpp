@@ -1,6 +1,7 @@
 #include "PpdevPort.h"
 
 #include <cerrno>
+#include <cstring>
 #include <condition_variable>
 #include <csignal>
 #include <fcntl.h>
@@ -115,12 +116,31 @@ PpdevPort::~PpdevPort()
     release();
 }
 
+// ppdev fails a write only when the port is no longer ours or no longer
+// there (a USB parallel adapter pulled out): the run must not go on as if
+// the motor turned.
 void PpdevPort::write(std::uint16_t, std::uint8_t value)
 {
-    if (m_fd < 0)
+    if (m_fd < 0 || m_gone)
         return;
     unsigned char data = value;
-    m_calls.ioctl(m_fd, PPWDATA, &data);
+    if (m_calls.ioctl(m_fd, PPWDATA, &data) != 0) [[unlikely]] {
+        m_failure = errno;
+        m_gone = true;
+    }
+}
+
+void PpdevPort::retryOff(std::uint8_t off) noexcept
+{
+    unsigned char data = off;
+    if (m_fd >= 0)
+        m_calls.ioctl(m_fd, PPWDATA, &data);
+}
+
+QString PpdevPort::goneReason() const
+{
+    return QStringLiteral("writing the parallel port failed (%1)")
+        .arg(QString::fromLocal8Bit(std::strerror(m_failure)));
 }
 
 void PpdevPort::release() noexcept

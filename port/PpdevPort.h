@@ -19,11 +19,15 @@ public:
     ~PpdevPort() override;
     void write(std::uint16_t port, std::uint8_t value) override;
     void release() noexcept override;
+    QString goneReason() const override;
+    void retryOff(std::uint8_t off) noexcept override;
+    GuardHandle guardHandle() const override { return {GuardHandle::Kind::Ppdev, m_fd}; }
 
 private:
     PpdevPort(int fd, const PortSystemCalls &calls);
     static PortOpening claim(int fd, const PortSystemCalls &calls);
 
     int m_fd;
+    int m_failure = 0;
     PortSystemCalls m_calls;
 };

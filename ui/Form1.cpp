@@ -11,6 +11,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
@@ -115,6 +116,20 @@ void Form1::closeProgram()
 void Form1::switchOffForExit()
 {
     m_drive.switchOff();
+}
+
+void Form1::portFailed(const QString &why)
+{
+    m_drive.StopMotor();
+    if (!m_portFailure) {
+        m_portFailure = new QMessageBox(QMessageBox::Warning, windowTitle(),
+                                        QStringLiteral("Il motore è stato fermato: la porta non risponde più."),
+                                        QMessageBox::Ok, this);
+        m_portFailure->setAttribute(Qt::WA_DeleteOnClose);
+        m_portFailure->setWindowModality(Qt::NonModal);
+    }
+    m_portFailure->setInformativeText(why);
+    m_portFailure->show();
 }
 
 Form2 *Form1::helpWindow() const

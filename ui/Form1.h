@@ -8,6 +8,7 @@
 #include "ISpeedDisplay.h"
 #include "MotorDrive.h"
 
+#include <QMessageBox>
 #include <QPointer>
 
 class Form2;
@@ -48,6 +49,11 @@ public:
     // ending: for an exit() that something other than this window started.
     void switchOffForExit();
 
+    // The port's device failed mid-run: the run stops as "Stop" stops it and
+    // the user sees why, in a window that does not hold up the run loop.
+    void portFailed(const QString &why);
+    const QMessageBox *portFailure() const { return m_portFailure; }
+
 public slots:
     // Phase lines off, one write, and the process ends: from "Chiudi", the
     // window frame, or a termination signal, idle or running alike.
@@ -72,6 +78,7 @@ private:
     IShell &m_shell;
     FormControls m_controls;
     MotorDrive m_drive;
+    QPointer<QMessageBox> m_portFailure;
     QPushButton *m_start = nullptr;
     QPushButton *m_stop = nullptr;
     QComboBox *m_address = nullptr;

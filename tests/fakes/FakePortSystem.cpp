@@ -64,6 +64,10 @@ int fakeIoctl(int, unsigned long request, void *argument)
         }
     } else if (request == PPWDATA) {
         note(QStringLiteral("data %1").arg(*static_cast<unsigned char *>(argument)));
+        if (fake.dataErrno != 0) {
+            errno = fake.dataErrno;
+            return -1;
+        }
     } else if (request == PPRELEASE) {
         note(QStringLiteral("release"));
     } else {

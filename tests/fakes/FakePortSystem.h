@@ -14,6 +14,7 @@ struct FakePortSystem
     int openErrno = 0;
     int claimErrno = 0;
     int iopermErrno = 0;
+    int dataErrno = 0; // every PPWDATA from then on fails with it
     QString root;     // stripped from logged paths
     QStringList log;  // "open /dev/parport1", "claim", "data 68", "outb 0x378 68"...
 

@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 #include <cerrno>
+#include <cstring>
 
 Q_DECLARE_METATYPE(PortMode)
 Q_DECLARE_METATYPE(PortRoute)
@@ -26,6 +27,7 @@ private slots:
     void routeChosenOnceThenKept();
     void shutdownReleasesOnceAndStopsWrites();
     void heldClaimNeitherBlocksNorWrites();
+    void failedWriteRetriedOffAndTold();
     void valueMaskedToByte_data();
     void valueMaskedToByte();
     void baseAddrParsing_data();
@@ -285,6 +287,35 @@ void TestPortAccess::heldClaimNeitherBlocksNorWrites()
     QVERIFY(FakePortSystem::waitForEntry("close", 5000));
     QCOMPARE(FakePortSystem::logSnapshot(),
              (QStringList{"open /dev/parport0", "claim", "release", "close"}));
+}
+
+// A write the device refuses: the phase lines off are tried once more on
+// it, the user is told once, the run's owner learns it, and every later
+// write goes to the virtual port rather than to a device that is not there.
+void TestPortAccess::failedWriteRetriedOffAndTold()
+{
+    QVERIFY(FakePortSystem::layOutTree(m_dir.path(), {"888\t1912"}, {"parport0"}));
+    FakePortSystem &fake = FakePortSystem::instance();
+    PortAccess access(fakeOptions(PortMode::Auto));
+    QStringList failures;
+    access.setFailureHandler([&failures](const QString &why) { failures << why; });
+    access.Out32(0x378, 64);
+    access.Out32(0x378, 65);
+    QCOMPARE(access.routeOf(0x378), PortRoute::Ppdev);
+    fake.dataErrno = EIO;
+    fake.log.clear();
+
+    access.Out32(0x378, 0x4A);
+    access.Out32(0x378, 68);
+    access.Out32(0x378, 64);
+    QCOMPARE(fake.log, (QStringList{"data 74", "data 64"}));
+    QCOMPARE(access.routeOf(0x378), PortRoute::Virtual);
+    QCOMPARE(access.virtualByte(0x378), std::optional<std::uint8_t>(64));
+    QCOMPARE(m_told.size(), 1);
+    QVERIFY2(m_told.first().contains("0x378") && m_told.first().contains(QString::fromLocal8Bit(std::strerror(EIO))),
+             qPrintable(m_told.first()));
+    QCOMPARE(failures.size(), 1);
+    QVERIFY(m_told.first().endsWith(failures.first()));
 }
 
 void TestPortAccess::valueMaskedToByte_data()

@@ -7,11 +7,14 @@
 #include <QComboBox>
 #include <QFile>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSet>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <cerrno>
+#include <cstring>
 #include <memory>
 #include <optional>
 
@@ -112,6 +115,7 @@ private slots:
     void init();
     void typingWhileRunning_data();
     void typingWhileRunning();
+    void deviceFailingMidRunStopsTheRun();
 
 private:
     QTemporaryDir m_dir;
@@ -145,6 +149,10 @@ void TestPortSafety::typingWhileRunning_data()
         << replaced({QString(3000, QLatin1Char('9')), QStringLiteral("&H") + QString(2000, QLatin1Char('0')) + "378",
                      QString(2000, QLatin1Char('0')) + "888", QString(2000, QLatin1Char(' ')),
                      QStringLiteral("&H378").repeated(400)});
+    QStringList manyPorts;
+    for (int port = 1; port <= 40; ++port)
+        manyPorts << QString::number(port);
+    QTest::newRow("more ports than a run usually meets") << replaced(manyPorts);
     QTest::newRow("picked from the list with the arrow keys")
         << Edits{{Edit::Key, QString(), Qt::Key_Up}, {Edit::Key, QString(), Qt::Key_Up},
                  {Edit::Key, QString(), Qt::Key_Down}, {Edit::Key, QString(), Qt::Key_Down},
@@ -276,6 +284,58 @@ void TestPortSafety::typingWhileRunning()
 
     form.reset();
     port.shutdown();
+}
+
+// The port's device starts refusing writes while the motor turns: the run
+// stops by itself, as "Stop" stops it, and the window says why; the off
+// byte is tried once more on the device and ends the trace.
+void TestPortSafety::deviceFailingMidRunStopsTheRun()
+{
+    const QString tracePath = m_dir.path() + "/trace";
+    PortAccessOptions options;
+    options.mode = PortMode::Auto;
+    options.procRoot = m_dir.path() + "/proc";
+    options.devRoot = m_dir.path() + "/dev";
+    options.calls = FakePortSystem::calls();
+    options.tracePath = tracePath;
+    QStringList told;
+    options.report = [&told](const QString &line) { told << line; };
+    PortAccess port(options);
+
+    DriveState state;
+    state.LoopsPerSec = 2000;
+    ScriptedPump pump;
+    RacingClock clock;
+    ForbiddenProcess process;
+    RecordingShell shell;
+    Adapters::Port drivePort(port);
+    auto form = std::make_unique<Form1>(state, drivePort, pump, clock, process, shell);
+    port.setFailureHandler([&form](const QString &why) { form->portFailed(why); });
+    auto *start = form->controls().get<QPushButton>("Command1");
+    auto *stop = form->controls().get<QPushButton>("Command3");
+    form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+    pump.fallback = [stop] { stop->click(); };
+    pump.then([] {});
+    pump.then([] {});
+    pump.then([] { FakePortSystem::instance().dataErrno = ENODEV; });
+
+    QTest::mouseClick(start, Qt::LeftButton);
+    QVERIFY2(!pump.overran, "the run went on after its device failed");
+    QVERIFY(start->isEnabled());
+    QVERIFY(!stop->isEnabled());
+    QVERIFY(form->portFailure() && form->portFailure()->isVisible());
+    QVERIFY2(form->portFailure()->informativeText().contains(QString::fromLocal8Bit(std::strerror(ENODEV))),
+             qPrintable(form->portFailure()->informativeText()));
+    QCOMPARE(told.size(), 1);
+
+    const QStringList calls = FakePortSystem::instance().log.filter(QRegularExpression("^data "));
+    QVERIFY2(calls.size() >= 4 && calls.last() == "data 64", qPrintable(calls.join(", ")));
+    const QList<TraceLine> trace = readTrace(tracePath);
+    QVERIFY(!trace.isEmpty());
+    QCOMPARE(trace.last().value, 64);
+    QCOMPARE(port.routeOf(0x378), PortRoute::Virtual);
+    form.reset();
 }
 
 QTEST_MAIN(TestPortSafety)
