@@ -10,7 +10,9 @@
 // The real executable on its own X display: a click on the link starts the
 // desktop's opener (xdg-open, here a script first on PATH that writes down
 // its environment and arguments). The opener must get the environment the
-// user started the tool with, not what the tool set for itself.
+// user started the tool with, not what the tool set for itself, and none of
+// its sockets: the guardian takes the end of the tool's socket closing for
+// the tool having ended, and a browser that kept it open would hold that off.
 
 namespace {
 
@@ -18,7 +20,9 @@ constexpr QPoint OnTheLink{60, 14}; // inside Label4, in pixels
 constexpr int HandOverTimeoutMs = 90000;
 
 const char *const FakeOpener = "#!/bin/sh\n"
-                               "{ env; echo \"ARGUMENT=$1\"; } > \"$0.seen.tmp\"\n"
+                               "{ env; echo \"ARGUMENT=$1\";\n"
+                               "  for fd in /proc/$$/fd/*; do echo \"FD=${fd##*/} $(readlink $fd)\"; done;\n"
+                               "} > \"$0.seen.tmp\"\n"
                                "mv \"$0.seen.tmp\" \"$0.seen\"\n";
 
 } // namespace
@@ -81,6 +85,9 @@ void tst_DesktopLink::openerGetsTheUsersEnvironment()
              qPrintable(lines.filter(QStringLiteral("ARGUMENT=")).join(QLatin1Char('\n'))));
     const QStringList noGlib = lines.filter(QRegularExpression(QStringLiteral("^QT_NO_GLIB=")));
     QCOMPARE(noGlib, userSets ? QStringList{QStringLiteral("QT_NO_GLIB=1")} : QStringList{});
+    QVERIFY(!lines.filter(QRegularExpression(QStringLiteral("^FD=0 "))).isEmpty());
+    const QStringList sockets = lines.filter(QRegularExpression(QStringLiteral("^FD=([3-9]|[1-9][0-9]+) socket:")));
+    QVERIFY2(sockets.isEmpty(), qPrintable(sockets.join(QLatin1Char('\n'))));
 }
 
 QTEST_GUILESS_MAIN(tst_DesktopLink)
