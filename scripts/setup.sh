@@ -9,9 +9,11 @@ QUARNET_RUN_PACKAGES=(cmake ninja-build g++ pkgconf qt6-base-dev qt6-qpa-plugins
 # What ./test adds: clang and its sanitizer and fuzzer runtimes, the private
 # display the desktop tests drive, the package stage's tools, the private
 # message bus of the scheduling test, and a compiler cache, since every stage
-# builds the whole tree again.
+# builds the whole tree again; a headless Wayland compositor with its key
+# sender and Qt's Wayland plugin, for the runs as a native Wayland client.
 QUARNET_FUZZ_PACKAGES=(clang libclang-rt-dev)
-QUARNET_SUITE_PACKAGES=(libx11-dev xvfb xdotool dpkg-dev file desktop-file-utils appstream dbus-daemon ccache)
+QUARNET_SUITE_PACKAGES=(libx11-dev xvfb xdotool dpkg-dev file desktop-file-utils appstream dbus-daemon ccache
+                        sway wtype qt6-wayland)
 QUARNET_TEST_PACKAGES=("${QUARNET_FUZZ_PACKAGES[@]}" "${QUARNET_SUITE_PACKAGES[@]}")
 # What the Debian 13 and arm64 stages add to this machine to make their trees.
 QUARNET_STAGE_PACKAGES=(debootstrap rsync)

@@ -29,7 +29,7 @@ if ! dpkg --print-foreign-architectures | grep -qx arm64; then
     apt-get -o DPkg::Lock::Timeout=600 update -qq
 fi
 quarnet_apt_install g++-aarch64-linux-gnu qt6-base-dev:arm64 qt6-qpa-plugins:arm64 libgpiod-dev:arm64 \
-    libftdi1-2:arm64 libusb-1.0-0-dev:arm64 libgl-dev:arm64 libx11-dev:arm64
+    libftdi1-2:arm64 libusb-1.0-0-dev:arm64 libgl-dev:arm64 libx11-dev:arm64 qt6-wayland:arm64
 
 # libftdi1-dev is not co-installable with its amd64 twin (no Multi-Arch
 # field): its headers and pkg-config file are unpacked aside, pointed at the

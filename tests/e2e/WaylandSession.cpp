@@ -1,0 +1,196 @@
+#include "WaylandSession.h"
+
+#include "ChildProcess.h"
+#include "DesktopSession.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QLibraryInfo>
+#include <QStandardPaths>
+
+#include <csignal>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr uid_t Nobody = 65534;
+constexpr gid_t NoGroup = 65534;
+
+bool runningAsRoot()
+{
+    return ::geteuid() == 0;
+}
+
+} // namespace
+
+WaylandSession::~WaylandSession()
+{
+    for (QProcess *process : {&m_tool, &m_compositor}) {
+        if (process->state() != QProcess::NotRunning) {
+            process->kill();
+            process->waitForFinished(5000);
+        }
+    }
+}
+
+QString WaylandSession::missingTools()
+{
+    QStringList missing;
+    for (const char *tool : {"sway", "wtype"}) {
+        if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty())
+            missing << QString::fromLatin1(tool);
+    }
+    const QString plugins = QLibraryInfo::path(QLibraryInfo::PluginsPath);
+    if (!QFile::exists(plugins + QStringLiteral("/platforms/libqwayland-generic.so")))
+        missing << QStringLiteral("qt6-wayland");
+    if (runningAsRoot() && QStandardPaths::findExecutable(QStringLiteral("setpriv")).isEmpty())
+        missing << QStringLiteral("util-linux (setpriv)");
+    if (missing.isEmpty())
+        return {};
+    return QStringLiteral("install %1 (./test installs them)").arg(missing.join(QLatin1Char(' ')));
+}
+
+QString WaylandSession::tracePath() const
+{
+    return m_runtime->filePath(QStringLiteral("trace"));
+}
+
+QStringList WaylandSession::asUser(const QString &program, const QStringList &arguments) const
+{
+    if (!runningAsRoot())
+        return QStringList{program} + arguments;
+    return QStringList{QStringLiteral("setpriv"), QStringLiteral("--reuid=%1").arg(Nobody),
+                       QStringLiteral("--regid=%1").arg(NoGroup), QStringLiteral("--clear-groups"),
+                       program}
+        + arguments;
+}
+
+QProcessEnvironment WaylandSession::environment() const
+{
+    QProcessEnvironment env = ChildProcess::environment();
+    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XDG_SESSION_TYPE"})
+        env.remove(QString::fromLatin1(name));
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_runtime->path());
+    env.insert(QStringLiteral("HOME"), m_runtime->path());
+    if (!m_display.isEmpty())
+        env.insert(QStringLiteral("WAYLAND_DISPLAY"), m_display);
+    return env;
+}
+
+QString WaylandSession::startCompositor()
+{
+    m_runtime = std::make_unique<QTemporaryDir>();
+    if (!m_runtime->isValid())
+        return QStringLiteral("no runtime folder");
+    if (runningAsRoot() && ::chown(QFile::encodeName(m_runtime->path()).constData(), Nobody, NoGroup) != 0)
+        return QStringLiteral("cannot hand the runtime folder to nobody");
+    QFile config(m_runtime->filePath(QStringLiteral("sway.config")));
+    if (!config.open(QIODevice::WriteOnly))
+        return QStringLiteral("cannot write sway's configuration");
+    config.write("output HEADLESS-1 resolution 1280x1024\n");
+    config.close();
+
+    QProcessEnvironment env = environment();
+    env.insert(QStringLiteral("WLR_BACKENDS"), QStringLiteral("headless"));
+    env.insert(QStringLiteral("WLR_RENDERER"), QStringLiteral("pixman"));
+    env.insert(QStringLiteral("WLR_LIBINPUT_NO_DEVICES"), QStringLiteral("1"));
+    m_compositor.setProcessEnvironment(env);
+    m_compositor.setProcessChannelMode(QProcess::MergedChannels);
+    const QStringList command = asUser(QStringLiteral("sway"), {QStringLiteral("-c"), config.fileName()});
+    m_compositor.start(command.first(), command.mid(1));
+    if (!m_compositor.waitForStarted())
+        return QStringLiteral("sway did not start: ") + m_compositor.errorString();
+    const QDir runtime(m_runtime->path());
+    const bool up = DesktopSession::waitFor(
+        [&] {
+            const QStringList sockets = runtime.entryList({QStringLiteral("wayland-*")}, QDir::System);
+            for (const QString &socket : sockets) {
+                if (!socket.endsWith(QLatin1String(".lock")))
+                    m_display = socket;
+            }
+            return !m_display.isEmpty() || m_compositor.state() == QProcess::NotRunning;
+        },
+        30000);
+    if (!up || m_display.isEmpty())
+        return QStringLiteral("sway never opened its socket: ") + QString::fromLocal8Bit(m_compositor.readAll());
+    return {};
+}
+
+QString WaylandSession::startTool(const QString &executable)
+{
+    QProcessEnvironment env = environment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("wayland"));
+    env.insert(QStringLiteral("QUARNET_PORT"), QStringLiteral("virtual"));
+    env.insert(QStringLiteral("QUARNET_PORT_TRACE"), tracePath());
+    m_tool.setProcessEnvironment(env);
+    m_tool.setProcessChannelMode(QProcess::SeparateChannels);
+    const QStringList command = asUser(executable, {});
+    m_tool.start(command.first(), command.mid(1));
+    if (!m_tool.waitForStarted())
+        return QStringLiteral("quarnet did not start: ") + ChildProcess::failure(m_tool);
+    return {};
+}
+
+QJsonObject WaylandSession::tree()
+{
+    const QStringList command = asUser(QStringLiteral("swaymsg"), {QStringLiteral("-t"), QStringLiteral("get_tree")});
+    QProcess swaymsg;
+    QProcessEnvironment env = environment();
+    const QStringList sockets = QDir(m_runtime->path()).entryList({QStringLiteral("sway-ipc.*.sock")}, QDir::System);
+    if (!sockets.isEmpty())
+        env.insert(QStringLiteral("SWAYSOCK"), m_runtime->filePath(sockets.first()));
+    swaymsg.setProcessEnvironment(env);
+    swaymsg.start(command.first(), command.mid(1));
+    if (!swaymsg.waitForFinished(20000))
+        return {};
+    return QJsonDocument::fromJson(swaymsg.readAllStandardOutput()).object();
+}
+
+namespace {
+
+QJsonObject focusedIn(const QJsonObject &node)
+{
+    if (node.value(QStringLiteral("focused")).toBool())
+        return node;
+    for (const char *children : {"nodes", "floating_nodes"}) {
+        for (const QJsonValue &child : node.value(QLatin1String(children)).toArray()) {
+            const QJsonObject found = focusedIn(child.toObject());
+            if (!found.isEmpty())
+                return found;
+        }
+    }
+    return {};
+}
+
+} // namespace
+
+QString WaylandSession::focusedTitle()
+{
+    return focusedIn(tree()).value(QStringLiteral("name")).toString();
+}
+
+QString WaylandSession::press(const QStringList &keys)
+{
+    // A new virtual keyboard's first key reaches the client before the
+    // keymap that goes with it and is lost: a Shift that means nothing
+    // goes first.
+    QStringList arguments{QStringLiteral("-k"), QStringLiteral("Shift_L")};
+    for (const QString &key : keys)
+        arguments << QStringLiteral("-k") << key;
+    const QStringList command = asUser(QStringLiteral("wtype"), arguments);
+    QProcess wtype;
+    wtype.setProcessEnvironment(environment());
+    wtype.setProcessChannelMode(QProcess::MergedChannels);
+    wtype.start(command.first(), command.mid(1));
+    if (!wtype.waitForFinished(20000) || wtype.exitStatus() != QProcess::NormalExit || wtype.exitCode() != 0)
+        return QStringLiteral("wtype failed: ") + QString::fromLocal8Bit(wtype.readAll());
+    return {};
+}
+
+void WaylandSession::killCompositor()
+{
+    ChildProcess::signal(m_compositor, SIGKILL);
+}

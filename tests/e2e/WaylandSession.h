@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QJsonObject>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <memory>
+
+// One private headless Wayland compositor (sway, a wlroots compositor as
+// Raspberry Pi OS's labwc is) and the real executable on it as a native
+// Wayland client, with a virtual port and a trace file. sway refuses to run
+// as root, so when the test is root both run as the user "nobody". Keys
+// reach the focused window through wtype, as an input method's would.
+// Whatever is still running at destruction is killed.
+class WaylandSession
+{
+public:
+    WaylandSession() = default;
+    WaylandSession(const WaylandSession &) = delete;
+    WaylandSession &operator=(const WaylandSession &) = delete;
+    ~WaylandSession();
+
+    // Empty when sway, wtype and Qt's Wayland plugin are there, else what to do.
+    static QString missingTools();
+
+    // Each returns an empty string on success, otherwise what went wrong.
+    QString startCompositor();
+    QString startTool(const QString &executable);
+    // The compositor's own view of its windows: sway's tree, as JSON.
+    QJsonObject tree();
+    // The title of the window that has the keyboard focus; empty when none.
+    QString focusedTitle();
+    // Key names as wtype takes them ("Tab", "space"), pressed in turn.
+    QString press(const QStringList &keys);
+    // The compositor killed, as when it crashes or the session is torn down.
+    void killCompositor();
+
+    QProcess &tool() { return m_tool; }
+    // A file the tool's user may create: where its trace goes.
+    QString tracePath() const;
+
+private:
+    QStringList asUser(const QString &program, const QStringList &arguments) const;
+    QProcessEnvironment environment() const;
+
+    std::unique_ptr<QTemporaryDir> m_runtime; // XDG_RUNTIME_DIR, sway's config, the trace
+    QProcess m_compositor;
+    QProcess m_tool;
+    QString m_display; // the Wayland socket's name
+};

@@ -1,0 +1,79 @@
+#include "DesktopSession.h"
+#include "PortTraceReader.h"
+#include "WaylandSession.h"
+
+#include <QTest>
+
+// The real executable as a native Wayland client of a headless compositor,
+// the motor running, and the compositor killed: Qt's Wayland plugin then
+// ends the process with _exit(), where neither the window nor a handler
+// runs, so it is the guardian that must leave the windings off.
+
+namespace {
+
+constexpr int HandOverTimeoutMs = 90000;
+static constexpr int FullCycle[] = {68, 66, 72, 65};
+
+QList<int> bytesOf(const QString &path)
+{
+    QList<int> bytes;
+    for (const PortTraceLine &line : PortTraceReader::readFile(path).lines)
+        bytes << line.value;
+    return bytes;
+}
+
+QString text(const QList<int> &bytes)
+{
+    QStringList parts;
+    for (int b : bytes)
+        parts << QString::number(b);
+    return parts.join(QLatin1Char(' '));
+}
+
+} // namespace
+
+class tst_WaylandExit : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void compositorKilledWhileRunning();
+};
+
+void tst_WaylandExit::compositorKilledWhileRunning()
+{
+    const QString missing = WaylandSession::missingTools();
+    QVERIFY2(missing.isEmpty(), qPrintable(missing));
+    WaylandSession session;
+    QString fault = session.startCompositor();
+    if (fault.isEmpty())
+        fault = session.startTool(QStringLiteral(QUARNET_EXECUTABLE));
+    QVERIFY2(fault.isEmpty(), qPrintable(fault));
+    const QString trace = session.tracePath();
+    QVERIFY2(DesktopSession::waitFor([&] { return !bytesOf(trace).isEmpty(); }, HandOverTimeoutMs),
+             "no hand-over to the main window");
+
+    // The main window takes the focus with "Start", first in its tab order.
+    QVERIFY2(DesktopSession::waitFor([&] { return session.focusedTitle().startsWith(QLatin1String("Quarnet")); }, 30000),
+             qPrintable(QStringLiteral("the main window never had the focus: ") + session.focusedTitle()));
+    fault = session.press({QStringLiteral("space")});
+    QVERIFY2(fault.isEmpty(), qPrintable(fault));
+    QVERIFY2(DesktopSession::waitFor([&] { return bytesOf(trace).size() > 3; }, 30000),
+             qPrintable(QStringLiteral("the motor did not step: ") + text(bytesOf(trace))));
+
+    session.killCompositor();
+    QVERIFY2(DesktopSession::waitFor([&] { return session.tool().state() == QProcess::NotRunning; }, 20000),
+             "still running after its compositor went away");
+    QCOMPARE(session.tool().exitStatus(), QProcess::NormalExit);
+    // The guardian writes once the process has gone, a moment after.
+    QVERIFY2(DesktopSession::waitFor([&] { return bytesOf(trace).last() == 64; }, 10000),
+             qPrintable(QStringLiteral("a winding left on: ") + text(bytesOf(trace))));
+
+    const QList<int> bytes = bytesOf(trace);
+    QCOMPARE(bytes.first(), 64);
+    for (qsizetype i = 1; i + 1 < bytes.size(); ++i)
+        QVERIFY2(bytes[i] == FullCycle[(i - 1) % 4], qPrintable(text(bytes)));
+}
+
+QTEST_GUILESS_MAIN(tst_WaylandExit)
+#include "tst_waylandexit.moc"
