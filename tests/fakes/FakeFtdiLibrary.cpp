@@ -158,6 +158,8 @@ int FakeFtdiLibrary::writeData(const unsigned char *data, int size)
     if (m_bus.duringWrite)
         std::exchange(m_bus.duringWrite, nullptr)();
     if (m_bus.writesBeforeFault == 0) {
+        if (m_bus.faultingWrites > 0 && --m_bus.faultingWrites == 0)
+            m_bus.writesBeforeFault = -1;
         // libusb_bulk_transfer gives up after the context's usb_write_timeout;
         // libftdi answers the same for that as for a device that is gone.
         if (m_bus.writeFault == FakeFtdiBus::WriteFault::Stall)

@@ -37,6 +37,7 @@ struct FakeFtdiBus
     int bitmodeCode = 0;
     int writesBeforeFault = -1; // -1: every write goes through
     WriteFault writeFault = WriteFault::Unplug;
+    int faultingWrites = -1; // once faults begin, how many fail; -1: every one
     std::function<void()> duringWrite;
     int writeTimeoutMs = 0; // as the last create set it
     // "new", "strings 001/004", "open 001/004", "bitmode ea 1", "write 0x42",

@@ -33,6 +33,7 @@ private slots:
     void unpluggedMidRunGoesVirtual();
     void stalledWriteHoldsNoLongerThanTheTimeout();
     void stalledLastWriteStillReleases();
+    void oneStalledStepStillEndsOff();
     void releaseInsideAWriteLeavesLibusbAlone();
     void refusalsOutsideAnOpenDevice_data();
     void refusalsOutsideAnOpenDevice();
@@ -256,6 +257,25 @@ void TestFtdiPort::stalledLastWriteStillReleases()
     port->shutdown();
     QVERIFY2(held.elapsed() < 1000, qPrintable(QString::number(held.elapsed())));
     QCOMPARE(m_bus.log, (QStringList{"close", "free"}));
+}
+
+// One transfer that timed out may have been a stall, not an adapter gone:
+// the phase lines off are tried on it once more, so no winding stays
+// latched on the chip while the run goes virtual and stops.
+void TestFtdiPort::oneStalledStepStillEndsOff()
+{
+    m_bus.writesBeforeFault = 2; // the set-up's 0, then 65
+    m_bus.faultingWrites = 1;
+    m_bus.writeFault = FakeFtdiBus::WriteFault::Stall;
+    auto port = access();
+    QStringList failures;
+    port->setFailureHandler([&failures](const QString &why) { failures << why; });
+    port->Out32(0x378, 65);
+    port->Out32(0x378, 0x4C); // 68 with bit 3 too: the retry keeps only bit 6
+    QCOMPARE(m_bus.log.filter("write"), (QStringList{"write 0x00", "write 0x42", "write 0x40"}));
+    QCOMPARE(port->routeOf(0x378), PortRoute::Virtual);
+    QCOMPARE(m_told.size(), 1);
+    QCOMPARE(failures.size(), 1);
 }
 
 // A signal handler that ended the process in the middle of a transfer would
