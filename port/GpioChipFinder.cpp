@@ -21,6 +21,11 @@ bool isNumber(const QString &text)
         && std::all_of(text.begin(), text.end(), [](QChar c) { return c.isDigit() && c.unicode() < 128; });
 }
 
+bool isChipNode(const QString &name)
+{
+    return name.startsWith(QLatin1String("gpiochip")) && isNumber(name.mid(8));
+}
+
 // gpiochip2 before gpiochip10, as the kernel numbers them.
 bool numberOrder(const QString &left, const QString &right)
 {
@@ -46,6 +51,7 @@ QStringList GpioChipFinder::chipNames() const
 {
     QStringList names = QDir(m_devRoot).entryList({QStringLiteral("gpiochip*")},
                                                   QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);
+    names.removeIf([](const QString &name) { return !isChipNode(name); });
     std::sort(names.begin(), names.end(), numberOrder);
     return names;
 }
@@ -55,22 +61,28 @@ QByteArray GpioChipFinder::pathOf(const QString &name) const
     return (m_devRoot + QLatin1Char('/') + name).toLocal8Bit();
 }
 
+int GpioChipFinder::openChecked(const QString &name)
+{
+    const QByteArray path = pathOf(name);
+    if (const int error = m_library.checkChip(path))
+        return error;
+    return m_library.openChip(path);
+}
+
 int GpioChipFinder::open(const QString &chip)
 {
     if (isNumber(chip))
-        return m_library.openChip(pathOf(QStringLiteral("gpiochip%1").arg(chip.toULongLong())));
-    if (chip.startsWith(QLatin1Char('/')))
-        return m_library.openChip(chip.toLocal8Bit());
-    const int error = m_library.openChip(pathOf(chip));
-    if (error != ENOENT)
-        return error;
-    // A label ("pinctrl-bcm2835"): a chip that could not be opened to read
-    // its own explains best why none was found.
+        return openChecked(QStringLiteral("gpiochip%1").arg(chip.toULongLong()));
+    if (isChipNode(chip))
+        return openChecked(chip);
+    // Anything else is a label ("pinctrl-bcm2835"), looked for among the
+    // chips: a chip that could not be opened to read its own explains best
+    // why none was found.
     int unreadable = ENOENT;
     const QByteArray label = chip.toUtf8();
     for (const QString &name : chipNames()) {
         GpioChipInfo info;
-        if (const int openError = m_library.openChip(pathOf(name))) {
+        if (const int openError = openChecked(name)) {
             if (openError == EACCES || openError == EPERM)
                 unreadable = openError;
             continue;
@@ -84,7 +96,7 @@ int GpioChipFinder::open(const QString &chip)
 
 GpioChipFinder::ChipLines GpioChipFinder::readChip(const QString &name)
 {
-    ChipLines chip{name, {}, {}, m_library.openChip(pathOf(name))};
+    ChipLines chip{name, {}, {}, openChecked(name)};
     GpioChipInfo info;
     if (!chip.error)
         chip.error = m_library.chipInfo(info);

@@ -17,9 +17,10 @@ class GpioChipFinder
 public:
     GpioChipFinder(GpioLibrary &library, QString devRoot);
 
-    // Opens the chip named as libgpiod 1's lookup took it: a number
-    // (gpiochipN), a path, a name in the device folder, or a chip's label.
-    // 0, the chip left open in the library; or the errno that stopped it.
+    // Opens the chip named by its number, its node's name gpiochipN or its
+    // label; only gpiochip* nodes that are GPIO chips are ever opened, so
+    // no name reaches another kind of device. 0, the chip left open in the
+    // library; or the errno that stopped it.
     int open(const QString &chip);
 
     struct Found
@@ -36,6 +37,7 @@ private:
     struct ChipLines;
     QStringList chipNames() const;
     QByteArray pathOf(const QString &name) const;
+    int openChecked(const QString &name);
     ChipLines readChip(const QString &name);
 
     GpioLibrary &m_library;

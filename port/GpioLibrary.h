@@ -32,6 +32,13 @@ class GpioLibrary
 public:
     virtual ~GpioLibrary() = default;
 
+    // 0 when `path` is a character device of the kernel's GPIO subsystem,
+    // found without opening it: ENOENT when there is nothing, ENOTTY for
+    // anything else. libgpiod 1 opens a path read-write before it checks,
+    // and opening a serial port alone raises DTR (which resets an Arduino),
+    // a watchdog's arms it: nothing is opened before this said yes.
+    virtual int checkChip(const QByteArray &path) const;
+
     // A path only: finding a chip by name, number or label is the caller's.
     // EBUSY while a chip is open.
     virtual int openChip(const QByteArray &path) = 0;

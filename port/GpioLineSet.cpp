@@ -116,5 +116,9 @@ GpioLineSetParse parseGpioLineSet(QStringView text)
         return refuse(QStringLiteral("no chip named"));
     if (chip.contains(QLatin1Char(':')))
         return refuse(QStringLiteral("one chip, then one list of lines"));
+    // A path could name any file; only the kernel's GPIO chips are ever opened.
+    if (chip.contains(QLatin1Char('/')))
+        return refuse(QStringLiteral("\"%1\" is a path: name the chip gpiochipN, by its number or by its label "
+                                     "(gpiodetect lists them)").arg(chip));
     return parseOffsets(chip, text.mid(colon + 1));
 }

@@ -39,6 +39,23 @@ struct FakeGpioKernel
     int liveObjects = 0;
     bool logSets = true; // off where a test counts allocations
 
+    // Nodes in the device folder that are not GPIO chips, with what the
+    // check of the node answers (ENOTTY): never to be opened.
+    QHash<QByteArray, int> otherNodes;
+
+    // Whether the node is a GPIO chip, by its name, as GpioLibrary::checkChip tells.
+    int check(const QByteArray &path) const
+    {
+        const QByteArray name = path.mid(path.lastIndexOf('/') + 1);
+        if (otherNodes.contains(name))
+            return otherNodes.value(name);
+        for (const FakeGpioChip &chip : chips) {
+            if (chip.name == name)
+                return 0;
+        }
+        return ENOENT;
+    }
+
     // A chip is found by its node's name, whatever folder the path names.
     int open(const QByteArray &path, int &chip)
     {
@@ -127,6 +144,10 @@ struct FakeGpioKernel
         QDir().mkpath(devDir);
         for (const FakeGpioChip &chip : chips) {
             QFile node(devDir + QLatin1Char('/') + QString::fromUtf8(chip.name));
+            node.open(QIODevice::WriteOnly);
+        }
+        for (auto other = otherNodes.cbegin(); other != otherNodes.cend(); ++other) {
+            QFile node(devDir + QLatin1Char('/') + QString::fromUtf8(other.key()));
             node.open(QIODevice::WriteOnly);
         }
     }

@@ -13,6 +13,8 @@ public:
     }
     ~FakeGpioLibrary() override { release(); }
 
+    int checkChip(const QByteArray &path) const override { return m_kernel.check(path); }
+
     int openChip(const QByteArray &path) override
     {
         if (m_chip >= 0)

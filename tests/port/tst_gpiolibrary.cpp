@@ -6,6 +6,8 @@
 #include "GpioLibrary.h"
 
 #include <QtTest>
+#include <cerrno>
+#include <sys/stat.h>
 #include <atomic>
 #include <cstdlib>
 #include <new>
@@ -61,6 +63,8 @@ private slots:
     void seamCases_data();
     void seamCases();
     void settingAllocatesNothing();
+    void nodeCheckOpensNothing_data();
+    void nodeCheckOpensNothing();
 
 private:
     void setUp(const QString &chips);
@@ -255,6 +259,40 @@ void TestGpioLibrary::settingAllocatesNothing()
     QCOMPARE(failures, 0);
     QCOMPARE(allocated, 0L);
     QCOMPARE(m_kernel.chips[0].sets, 100);
+}
+
+void TestGpioLibrary::nodeCheckOpensNothing_data()
+{
+    QTest::addColumn<QString>("node"); // in a fresh folder, or a device's path
+    QTest::addColumn<int>("answer");
+    QTest::newRow("nothing there") << "missing" << ENOENT;
+    QTest::newRow("a regular file") << "file" << ENOTTY;
+    // Opened for writing, a FIFO with no reader would block for ever.
+    QTest::newRow("a FIFO with no reader") << "fifo" << ENOTTY;
+    QTest::newRow("a character device of another subsystem") << "/dev/null" << ENOTTY;
+    QTest::newRow("a link to one") << "link" << ENOTTY;
+    QTest::newRow("a folder") << "folder" << ENOTTY;
+}
+
+// The real check, on what a user could name: none of it is a GPIO chip, and
+// finding that out opens nothing.
+void TestGpioLibrary::nodeCheckOpensNothing()
+{
+    QFETCH(QString, node);
+    QFETCH(int, answer);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QFile file(dir.filePath("file"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+    QCOMPARE(::mkfifo(QFile::encodeName(dir.filePath("fifo")).constData(), 0600), 0);
+    QVERIFY(QFile::link("/dev/null", dir.filePath("link")));
+    QVERIFY(QDir(dir.path()).mkdir("folder"));
+    const QString path = node.startsWith('/') ? node : dir.filePath(node);
+
+    const std::unique_ptr<GpioLibrary> library = makeLibgpiod();
+    QCOMPARE(library->checkChip(QFile::encodeName(path)), answer);
+    QVERIFY2(m_kernel.log.isEmpty(), qPrintable(m_kernel.log.join(", ")));
 }
 
 QTEST_GUILESS_MAIN(TestGpioLibrary)

@@ -72,7 +72,10 @@ void TestGpioPort::routeTextParsing_data()
     QTest::addColumn<QString>("lines"); // the line set's own text, or the words the refusal holds
     QTest::newRow("four lines") << QByteArray("gpio:gpiochip0:17,18,27,22") << "gpiochip0" << "gpiochip0:17,18,27,22";
     QTest::newRow("fifth line for bit 6") << QByteArray("gpio:gpiochip0:17,18,27,22,23") << "gpiochip0" << "gpiochip0:17,18,27,22,23";
-    QTest::newRow("device path, any case of gpio") << QByteArray(" GPIO:/dev/gpiochip1:0,1,2,3 ") << "/dev/gpiochip1" << "/dev/gpiochip1:0,1,2,3";
+    QTest::newRow("any case of gpio") << QByteArray(" GPIO:gpiochip1:0,1,2,3 ") << "gpiochip1" << "gpiochip1:0,1,2,3";
+    // A path could be any file: a FIFO, a serial port, a watchdog.
+    QTest::newRow("a path is refused") << QByteArray("gpio:/dev/gpiochip1:0,1,2,3") << "-" << "is a path";
+    QTest::newRow("a relative path too") << QByteArray("gpio:../tmp/fifo:0,1,2,3") << "-" << "gpiodetect";
     QTest::newRow("line 0 and spaces") << QByteArray("gpio:gpiochip0: 0, 5 ,6,13") << "gpiochip0" << "gpiochip0:0,5,6,13";
     QTest::newRow("chip label keeps its case") << QByteArray("gpio:Pinctrl-BCM2835:1,2,3,4") << "Pinctrl-BCM2835" << "Pinctrl-BCM2835:1,2,3,4";
     QTest::newRow("chip number") << QByteArray("gpio:0:17,18,27,22") << "0" << "0:17,18,27,22";
@@ -194,7 +197,7 @@ void TestGpioPort::linesFollowEachByte()
 void TestGpioPort::requestedOnceForEveryParallelBase()
 {
     QVERIFY(FakePortSystem::layOutTree(m_dir.path(), {"53264\t53256"}, {}));
-    PortAccess access(gpioOptions("/dev/gpiochip0:17,18,27,22,23"));
+    PortAccess access(gpioOptions("gpiochip0:17,18,27,22,23"));
     const int writes[][2] = {{0x378, 64}, {0x278, 65}, {0x3BC, 68}, {0xD010, 66}, {0x3, 72}, {0x378, 72}};
     for (const auto &write : writes)
         access.Out32(static_cast<std::int16_t>(write[0]), static_cast<std::int16_t>(write[1]));
@@ -204,7 +207,7 @@ void TestGpioPort::requestedOnceForEveryParallelBase()
                                       "set 0 1 0 0 1", "set 0 0 0 1 1"}));
     for (std::uint16_t base : {0x378, 0x278, 0x3BC, 0xD010})
         QCOMPARE(access.routeOf(base), PortRoute::Gpio);
-    QVERIFY(access.routeReason(0x278).contains("GPIO lines /dev/gpiochip0:17,18,27,22,23"));
+    QVERIFY(access.routeReason(0x278).contains("GPIO lines gpiochip0:17,18,27,22,23"));
     QCOMPARE(access.routeOf(0x3), PortRoute::Virtual);
     QCOMPARE(access.virtualByte(0x3), std::optional<std::uint8_t>(72));
     QCOMPARE(m_told.size(), 1);
@@ -241,8 +244,7 @@ void TestGpioPort::deviceRefusals_data()
     const QStringList opened{"open gpiochip0", "close gpiochip0"};
     // Not a name in /dev, so perhaps a label: every chip is asked for its own.
     QTest::newRow("no such chip")
-        << "gpiochip7:17,18,27,22" << 0 << 0 << "-"
-        << QStringList{"open gpiochip7", "open gpiochip0", "close gpiochip0"}
+        << "gpiochip7:17,18,27,22" << 0 << 0 << "-" << QStringList{}
         << QStringList{"GPIO lines gpiochip7:17,18,27,22: no GPIO chip gpiochip7", "ls /dev/gpiochip*"};
     QTest::newRow("permission denied")
         << "gpiochip0:17,18,27,22" << EACCES << 0 << "-" << QStringList{"open gpiochip0"}
@@ -251,8 +253,8 @@ void TestGpioPort::deviceRefusals_data()
         << "gpiochip0:17,18,27,22" << ENOTTY << 0 << "-" << QStringList{"open gpiochip0"}
         << QStringList{"gpiochip0 is not a GPIO chip"};
     QTest::newRow("a character device of another kind (libgpiod 2)")
-        << "/dev/ttyS0:17,18,27,22" << ENODEV << 0 << "-" << QStringList{"open ttyS0"}
-        << QStringList{"/dev/ttyS0 is not a GPIO chip"};
+        << "gpiochip0:17,18,27,22" << ENODEV << 0 << "-" << QStringList{"open gpiochip0"}
+        << QStringList{"gpiochip0 is not a GPIO chip"};
     QTest::newRow("offset the chip lacks")
         << "gpiochip0:17,18,54,22" << 0 << 0 << "-" << opened
         << QStringList{"gpiochip0 has no line 54 (its lines are 0 to 53)"};
@@ -282,8 +284,6 @@ void TestGpioPort::deviceRefusals()
     QFETCH(QStringList, calls);
     QFETCH(QStringList, told);
     FakeGpioChip &chip = m_kernel.chips[0];
-    if (lines.startsWith("/dev/ttyS0"))
-        chip.name = "ttyS0";
     chip.openErrno = openErrno;
     chip.requestErrno = requestErrno;
     if (holder != "-")
@@ -317,16 +317,23 @@ void TestGpioPort::chipNamedAsLibgpiod1Took_data()
     QTest::newRow("a number is gpiochipN") << "1:0,1,2,3" << false << QStringList{"open gpiochip1"} + taken << "";
     QTest::newRow("a number read as strtoul does") << "001:0,1,2,3" << false
                                                    << QStringList{"open gpiochip1"} + taken << "";
-    QTest::newRow("a name in /dev") << "gpiochip1:0,1,2,3" << false << QStringList{"open gpiochip1"} + taken << "";
-    QTest::newRow("a path") << "/dev/gpiochip1:0,1,2,3" << false << QStringList{"open gpiochip1"} + taken << "";
+    QTest::newRow("its node's name") << "gpiochip1:0,1,2,3" << false << QStringList{"open gpiochip1"} + taken << "";
     QTest::newRow("a label")
         << "raspberrypi-exp-gpio:0,1,2,3" << false
-        << QStringList{"open raspberrypi-exp-gpio", "open gpiochip0", "close gpiochip0", "open gpiochip1"} + taken
-        << "";
+        << QStringList{"open gpiochip0", "close gpiochip0", "open gpiochip1"} + taken << "";
     QTest::newRow("a label behind a chip closed to us")
-        << "raspberrypi-exp-gpio:0,1,2,3" << true
-        << QStringList{"open raspberrypi-exp-gpio", "open gpiochip0", "close gpiochip0", "open gpiochip1"}
+        << "raspberrypi-exp-gpio:0,1,2,3" << true << QStringList{"open gpiochip0", "close gpiochip0", "open gpiochip1"}
         << "permission denied on raspberrypi-exp-gpio";
+    // Other devices in /dev are never opened, whatever they are called: a
+    // serial port's open raises DTR, a watchdog's arms it.
+    QTest::newRow("a serial port's name is no label")
+        << "ttyACM0:0,1,2,3" << false << QStringList{"open gpiochip0", "close gpiochip0", "open gpiochip1", "close gpiochip1"}
+        << "no GPIO chip ttyACM0";
+    QTest::newRow("a watchdog's name neither")
+        << "watchdog:0,1,2,3" << false << QStringList{"open gpiochip0", "close gpiochip0", "open gpiochip1", "close gpiochip1"}
+        << "no GPIO chip watchdog";
+    QTest::newRow("a gpiochip node of another kind") << "gpiochip9:0,1,2,3" << false << QStringList{}
+                                                     << "gpiochip9 is not a GPIO chip";
 }
 
 // Whatever the major, the chip is found as libgpiod 1's gpiod_chip_open_lookup
@@ -339,6 +346,8 @@ void TestGpioPort::chipNamedAsLibgpiod1Took()
     QFETCH(QString, told);
     m_kernel.chips << FakeGpioChip{"gpiochip1", "raspberrypi-exp-gpio", 8, {}, {}, secondDenied ? EACCES : 0,
                                    0, 0, 0, 0};
+    for (const char *node : {"ttyACM0", "watchdog", "gpiochip9"})
+        m_kernel.otherNodes.insert(node, ENOTTY);
     PortAccess access(gpioOptions(lines));
     access.Out32(0x378, 64);
     QCOMPARE(m_kernel.log, calls);

@@ -36,8 +36,8 @@ void TestPortChoice::accepted_data()
         << QByteArray("ftdi:i:1027:24577:1") << PortMode::Ftdi << QByteArray("i:1027:24577:1");
     QTest::newRow("serial keeps its case and colons")
         << QByteArray("ftdi:s:0x0403:0x6001:Ab:12") << PortMode::Ftdi << QByteArray("s:0x0403:0x6001:Ab:12");
-    QTest::newRow("gpio lines, chip path keeps its case")
-        << QByteArray("Gpio:/dev/GpioChip0:17,18,27,22") << PortMode::Gpio << QByteArray("/dev/GpioChip0:17,18,27,22");
+    QTest::newRow("gpio lines, chip label keeps its case")
+        << QByteArray("Gpio:Pinctrl-BCM2711:17,18,27,22") << PortMode::Gpio << QByteArray("Pinctrl-BCM2711:17,18,27,22");
     QTest::newRow("gpio lines by name")
         << QByteArray("gpio:GPIO17,GPIO18,GPIO27,GPIO22") << PortMode::Gpio << QByteArray("GPIO17,GPIO18,GPIO27,GPIO22");
 }
