@@ -59,6 +59,47 @@ std::optional<std::uint16_t> PortKernelList::parseBaseAddr(QByteArrayView text)
     return static_cast<std::uint16_t>(value);
 }
 
+QString PortKernelList::ioportHolder(std::uint16_t port) const
+{
+    QFile file(m_procRoot + QStringLiteral("/ioports"));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return ioportHolderIn(file.read(1 << 20), port);
+}
+
+QString PortKernelList::ioportHolderIn(QByteArrayView ioports, std::uint16_t port)
+{
+    // "  0378-037a : parport0": deeper entries lie inside the ones above them.
+    static const QRegularExpression entry(QStringLiteral("^( *)([0-9a-fA-F]+)-([0-9a-fA-F]+) : (.+)$"));
+    static const QRegularExpression reservation(QStringLiteral("^(PCI Bus .*|[0-9a-fA-F]{2}:[0-9a-fA-F]{2}|[A-Z]{3}[0-9A-F]{4}:[0-9]+)$"));
+    QString holder;
+    qsizetype depth = -1;
+    for (const QByteArray &line : ioports.toByteArray().split('\n')) {
+        const QRegularExpressionMatch match = entry.match(QString::fromUtf8(line));
+        if (!match.hasMatch())
+            continue;
+        const uint start = match.captured(2).toUInt(nullptr, 16);
+        const uint end = match.captured(3).toUInt(nullptr, 16);
+        const QString name = match.captured(4).trimmed();
+        if (start > port || end < port || reservation.match(name).hasMatch())
+            continue;
+        if (match.capturedLength(1) > depth) {
+            depth = match.capturedLength(1);
+            holder = name;
+        }
+    }
+    return holder;
+}
+
+QString PortKernelList::activeClaimant(int index) const
+{
+    QFile file(directory() + QStringLiteral("/parport%1/devices/active").arg(index));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QString active = QString::fromUtf8(file.read(256)).trimmed();
+    return active == QLatin1String("none") ? QString() : active;
+}
+
 bool PortKernelList::isParallelBase(std::uint16_t port, const QList<KernelParport> &listed)
 {
     for (std::uint16_t base : LegacyBases) {

@@ -34,6 +34,15 @@ public:
     // sit elsewhere). Nothing else may ever be written on real hardware.
     static bool isParallelBase(std::uint16_t port, const QList<KernelParport> &listed);
 
+    // The driver whose I/O range, in <procRoot>/ioports, takes in `port`
+    // ("parport0"); empty when none does. Buses and bare device ids only
+    // reserve a range, they do not drive it. Root sees the real ranges;
+    // others see zeros, and direct I/O is root's anyway.
+    QString ioportHolder(std::uint16_t port) const;
+    static QString ioportHolderIn(QByteArrayView ioports, std::uint16_t port);
+    // Who holds parport<index> now, from its devices/active; empty for "none".
+    QString activeClaimant(int index) const;
+
 private:
     QString m_procRoot;
 };

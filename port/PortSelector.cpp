@@ -76,10 +76,11 @@ PortSelection PortSelector::select(std::uint16_t port)
             return {std::move(opening.backend), PortRoute::Ppdev,
                     name + QStringLiteral(": ppdev ") + device + forcedNote(), false};
         }
-        // The kernel's parport driver owns this port and ppdev said no: the
-        // printer driver or another program holds it. Direct I/O would write
-        // under their claim, so nothing real is tried after this.
-        if (ppdevPresent(opening.fault)) {
+        // The kernel's parport driver owns this port and ppdev said no, or
+        // is not loaded: direct I/O would write under the driver, the
+        // printer driver or another program, so nothing real is tried after
+        // this; the line says how to load ppdev.
+        if (ppdevPresent(opening.fault) || opening.fault == PortFault::NoDeviceNode) {
             return {nullptr, PortRoute::Virtual,
                     name + QStringLiteral(": ") + tried.join(QStringLiteral("; "))
                         + QStringLiteral("; using a virtual port instead") + forcedNote(),
@@ -87,7 +88,7 @@ PortSelection PortSelector::select(std::uint16_t port)
         }
     }
     if (allows(PortMode::Direct)) {
-        PortOpening opening = tryDirect(port, tried);
+        PortOpening opening = tryDirect(port, listed, tried);
         if (opening.backend) {
             return {std::move(opening.backend), PortRoute::Direct,
                     name + QStringLiteral(": direct I/O (ioperm)") + forcedNote(), false};
@@ -166,8 +167,27 @@ PortOpening PortSelector::tryPpdev(std::uint16_t port, const QList<KernelParport
     return {nullptr, PortFault::NoKernelParport, 0};
 }
 
-PortOpening PortSelector::tryDirect(std::uint16_t port, QStringList &tried) const
+// Direct I/O bypasses every driver, so it is never taken where one holds
+// the port's range or a program has claimed the port through it.
+PortOpening PortSelector::tryDirect(std::uint16_t port, const QList<KernelParport> &listed,
+                                    QStringList &tried) const
 {
+    for (const KernelParport &parport : listed) {
+        if (parport.base != port)
+            continue;
+        const QString claimant = m_kernel.activeClaimant(parport.index);
+        if (!claimant.isEmpty()) {
+            tried << QStringLiteral("direct I/O: parport%1 is claimed by %2 (%3/parport%1/devices/active)")
+                         .arg(parport.index).arg(claimant, m_kernel.directory());
+            return {nullptr, PortFault::Other, EBUSY};
+        }
+    }
+    const QString holder = m_kernel.ioportHolder(port);
+    if (!holder.isEmpty()) {
+        tried << QStringLiteral("direct I/O: the kernel's driver %1 holds the port's range (/proc/ioports); "
+                                "use ppdev instead (sudo modprobe ppdev)").arg(holder);
+        return {nullptr, PortFault::Other, EBUSY};
+    }
     PortOpening opening = DirectPort::open(port, m_calls);
     if (!opening.backend)
         tried << QStringLiteral("direct I/O: ") + faultText(opening);

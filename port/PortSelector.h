@@ -46,7 +46,7 @@ public:
 private:
     PortOpening tryPpdev(std::uint16_t port, const QList<KernelParport> &listed,
                          QStringList &tried, QString &device) const;
-    PortOpening tryDirect(std::uint16_t port, QStringList &tried) const;
+    PortOpening tryDirect(std::uint16_t port, const QList<KernelParport> &listed, QStringList &tried) const;
     PortSelection selectShared(const QString &name);
     PortSelection openFtdi(const QString &name);
     PortSelection openGpio();
