@@ -6,6 +6,8 @@
 #include "IMonotonicClock.h"
 #include "KernelScheduling.h"
 #include "MonitorWindow.h"
+#include "PortAccess.h"
+#include "Privileges.h"
 #include "RealtimeKitClient.h"
 #include "SignalBridge.h"
 #include "SteadyClock.h"
@@ -63,6 +65,20 @@ int main(int argc, char *argv[])
     if (!command.unknownOptions) {
         if (const std::optional<int> status = finishCommandLine(command))
             return *status;
+    }
+    // Root is for direct port I/O alone: its permission is taken now, then
+    // the process becomes the user who ran sudo or pkexec, before Qt reads
+    // its plugins, options and display, and before any trace or browser.
+    if (const std::optional<InvokingUser> user = Privileges::invokingUser()) {
+        PortAccess::grantDirectAhead(routeBeforeTheWindowSystem(command, arguments, environmentPort));
+        if (const QString why = Privileges::becomeUser(*user); !why.isEmpty()) {
+            std::fprintf(stderr, "quarnet: cannot give up root for %s: %s\n", user->name.constData(), qPrintable(why));
+            return 1;
+        }
+    }
+    if (const QString refused = Privileges::rootRefusesOption(argc, argv); !refused.isEmpty()) {
+        std::fprintf(stderr, "quarnet: %s\n", qPrintable(refused));
+        return 2;
     }
     QApplication app(argc, argv);
     // The dispatcher is chosen by now. Programs the tool starts (the link's

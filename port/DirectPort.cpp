@@ -1,12 +1,28 @@
 #include "DirectPort.h"
 
+#include <bitset>
 #include <cerrno>
+
+namespace {
+
+// The thread that took them is the one that writes: the window's.
+std::bitset<65536> s_grantedAhead;
+
+} // namespace
+
+bool DirectPort::grantAhead(std::uint16_t base, const PortSystemCalls &calls)
+{
+    if (calls.ioperm(base, 1, 1) < 0)
+        return false;
+    s_grantedAhead.set(base);
+    return true;
+}
 
 PortOpening DirectPort::open(std::uint16_t base, const PortSystemCalls &calls)
 {
     // Only the data register is needed: one port of permission, not the
     // port's whole register block.
-    if (calls.ioperm(base, 1, 1) < 0) {
+    if (!s_grantedAhead.test(base) && calls.ioperm(base, 1, 1) < 0) {
         const int error = errno;
         return {nullptr, portFaultFromErrno(PortStep::IoPermission, error), error};
     }

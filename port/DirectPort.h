@@ -11,6 +11,9 @@ class DirectPort final : public PortBackend
 {
 public:
     static PortOpening open(std::uint16_t base, const PortSystemCalls &calls);
+    // The permission taken before the process gives up root: open() then
+    // finds it held instead of asking for it again, which it no longer may.
+    static bool grantAhead(std::uint16_t base, const PortSystemCalls &calls);
 
     ~DirectPort() override;
     void write(std::uint16_t port, std::uint8_t value) override;

@@ -94,6 +94,12 @@ std::unique_ptr<PortAccess> PortAccess::forChoice(const PortChoice &choice, cons
     return std::make_unique<PortAccess>(std::move(options));
 }
 
+QList<std::uint16_t> PortAccess::grantDirectAhead(const PortChoice &choice, const PortSystemCalls &calls,
+                                                 const QString &procRoot)
+{
+    return PortSelector(choice.mode, procRoot, QStringLiteral("/dev"), calls).grantDirectAhead();
+}
+
 void PortAccess::Out32(std::int16_t port, std::int16_t value)
 {
     if (m_shutDown.load(std::memory_order_relaxed))

@@ -62,6 +62,11 @@ public:
     // The route already chosen (the tool's command line), and the trace
     // from QUARNET_PORT_TRACE.
     static std::unique_ptr<PortAccess> forChoice(const PortChoice &choice, const QString &origin);
+    // For a process about to give up root: the direct I/O permission for
+    // every base `choice` could write directly, taken now; the bases.
+    static QList<std::uint16_t> grantDirectAhead(const PortChoice &choice,
+                                                 const PortSystemCalls &calls = PortSystemCalls::real(),
+                                                 const QString &procRoot = QStringLiteral("/proc"));
 
     // Once per motor step. After a port's first use this touches only memory
     // and the route's one system call (plus the trace's write).

@@ -8,6 +8,7 @@
 #include <QSocketNotifier>
 
 #include <cerrno>
+#include <csetjmp>
 #include <csignal>
 #include <cstring>
 #include <ctime>
@@ -56,6 +57,38 @@ void say(const char *text) noexcept
     [[maybe_unused]] const ssize_t written = ::write(STDERR_FILENO, text, std::strlen(text));
 }
 
+#if defined(__x86_64__) || defined(__i386__)
+sigjmp_buf s_outbFaulted;
+
+extern "C" void onOutbFault(int)
+{
+    siglongjmp(s_outbFaulted, 1);
+}
+#endif
+
+// outb without the permission faults; the guardian is told, not killed.
+bool guardedOutb(std::uint8_t value, std::uint16_t port) noexcept
+{
+#if defined(__x86_64__) || defined(__i386__)
+    struct sigaction fault = {};
+    struct sigaction previous = {};
+    fault.sa_handler = onOutbFault;
+    sigemptyset(&fault.sa_mask);
+    ::sigaction(SIGSEGV, &fault, &previous);
+    bool written = false;
+    if (sigsetjmp(s_outbFaulted, 1) == 0) {
+        outb(value, port);
+        written = true;
+    }
+    ::sigaction(SIGSEGV, &previous, nullptr);
+    return written;
+#else
+    (void)value;
+    (void)port;
+    return false;
+#endif
+}
+
 // Everything from here to _exit runs in the forked child of a process that
 // has other threads: only system calls, on the stack.
 bool switchOff(const HeldDevice &device, std::uint8_t off) noexcept
@@ -66,12 +99,10 @@ bool switchOff(const HeldDevice &device, std::uint8_t off) noexcept
         return ::ioctl(device.fd, PPWDATA, &data) == 0;
     }
     case GuardHandle::Kind::Direct:
-#if defined(__x86_64__) || defined(__i386__)
-        outb(off, device.base);
-        return true;
-#else
+        if (guardedOutb(off, device.base))
+            return true;
+        say("quarnet: the guardian has no I/O permission for the port: a winding may stay powered\n");
         return false;
-#endif
     case GuardHandle::Kind::GpioHandleV1: {
         gpiohandle_data data{};
         for (int line = 0; line < device.lines; ++line)
@@ -171,13 +202,11 @@ bool receive(int socket, HeldDevice (&devices)[PortGuardian::MaxDevices]) noexce
         ::close(device.fd);
     device = {message.kind, fd, message.base, message.lines};
 #if defined(__x86_64__) || defined(__i386__)
-    // A guardian forked before the tool took the permission asks for its
-    // own; it has the tool's rights, so it gets it wherever the tool did.
-    if (device.kind == GuardHandle::Kind::Direct && ::ioperm(device.base, 1, 1) != 0) {
-        device.kind = GuardHandle::Kind::None;
-        say("quarnet: the guardian has no I/O permission for the port: should Quarnet be killed, "
-            "its windings may stay powered\n");
-    }
+    // The permission comes with the fork when the tool took it first (and
+    // then gave up root); otherwise the guardian, with the tool's rights,
+    // asks for its own. Either may fail: the write finds out, safely.
+    if (device.kind == GuardHandle::Kind::Direct)
+        ::ioperm(device.base, 1, 1);
 #endif
     return true;
 }

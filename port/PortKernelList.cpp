@@ -100,6 +100,11 @@ QString PortKernelList::activeClaimant(int index) const
     return active == QLatin1String("none") ? QString() : active;
 }
 
+QList<std::uint16_t> PortKernelList::legacyBases()
+{
+    return {LegacyBases.begin(), LegacyBases.end()};
+}
+
 bool PortKernelList::isParallelBase(std::uint16_t port, const QList<KernelParport> &listed)
 {
     for (std::uint16_t base : LegacyBases) {

@@ -33,6 +33,7 @@ public:
     // The legacy ISA bases, plus whatever the kernel lists (PCI and PCIe cards
     // sit elsewhere). Nothing else may ever be written on real hardware.
     static bool isParallelBase(std::uint16_t port, const QList<KernelParport> &listed);
+    static QList<std::uint16_t> legacyBases();
 
     // The driver whose I/O range, in <procRoot>/ioports, takes in `port`
     // ("parport0"); empty when none does. Buses and bare device ids only

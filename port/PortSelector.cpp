@@ -4,6 +4,7 @@
 #include "GpioPort.h"
 #include "PpdevPort.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -100,6 +101,29 @@ PortSelection PortSelector::select(std::uint16_t port)
             true};
 }
 
+QList<std::uint16_t> PortSelector::grantDirectAhead()
+{
+    QList<std::uint16_t> granted;
+    if (!allows(PortMode::Direct))
+        return granted;
+    const QList<KernelParport> listed = m_kernel.scan();
+    QList<std::uint16_t> bases = PortKernelList::legacyBases();
+    for (const KernelParport &parport : listed) {
+        if (!bases.contains(parport.base))
+            bases << parport.base;
+    }
+    for (std::uint16_t base : std::as_const(bases)) {
+        // Where the kernel lists the port, the automatic choice is ppdev's.
+        const bool ppdevs = std::any_of(listed.begin(), listed.end(),
+                                        [base](const KernelParport &parport) { return parport.base == base; });
+        if ((m_mode == PortMode::Auto && ppdevs) || !directRefusal(base, listed).isEmpty())
+            continue;
+        if (DirectPort::grantAhead(base, m_calls))
+            granted << base;
+    }
+    return granted;
+}
+
 // The adapter or the lines stand in at every base, so they are opened, or
 // refused and told, only once.
 PortSelection PortSelector::selectShared(const QString &name)
@@ -169,23 +193,30 @@ PortOpening PortSelector::tryPpdev(std::uint16_t port, const QList<KernelParport
 
 // Direct I/O bypasses every driver, so it is never taken where one holds
 // the port's range or a program has claimed the port through it.
-PortOpening PortSelector::tryDirect(std::uint16_t port, const QList<KernelParport> &listed,
-                                    QStringList &tried) const
+QString PortSelector::directRefusal(std::uint16_t port, const QList<KernelParport> &listed) const
 {
     for (const KernelParport &parport : listed) {
         if (parport.base != port)
             continue;
         const QString claimant = m_kernel.activeClaimant(parport.index);
         if (!claimant.isEmpty()) {
-            tried << QStringLiteral("direct I/O: parport%1 is claimed by %2 (%3/parport%1/devices/active)")
-                         .arg(parport.index).arg(claimant, m_kernel.directory());
-            return {nullptr, PortFault::Other, EBUSY};
+            return QStringLiteral("direct I/O: parport%1 is claimed by %2 (%3/parport%1/devices/active)")
+                .arg(parport.index).arg(claimant, m_kernel.directory());
         }
     }
     const QString holder = m_kernel.ioportHolder(port);
     if (!holder.isEmpty()) {
-        tried << QStringLiteral("direct I/O: the kernel's driver %1 holds the port's range (/proc/ioports); "
-                                "use ppdev instead (sudo modprobe ppdev)").arg(holder);
+        return QStringLiteral("direct I/O: the kernel's driver %1 holds the port's range (/proc/ioports); "
+                              "use ppdev instead (sudo modprobe ppdev)").arg(holder);
+    }
+    return {};
+}
+
+PortOpening PortSelector::tryDirect(std::uint16_t port, const QList<KernelParport> &listed,
+                                    QStringList &tried) const
+{
+    if (const QString refusal = directRefusal(port, listed); !refusal.isEmpty()) {
+        tried << refusal;
         return {nullptr, PortFault::Other, EBUSY};
     }
     PortOpening opening = DirectPort::open(port, m_calls);

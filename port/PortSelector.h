@@ -41,11 +41,16 @@ public:
     // the one already open.
     PortSelection select(std::uint16_t port);
 
+    // Takes the direct I/O permission now for every base this mode could
+    // write directly, while the process is still root: the bases it got.
+    QList<std::uint16_t> grantDirectAhead();
+
     static QString hex(std::uint16_t port);
 
 private:
     PortOpening tryPpdev(std::uint16_t port, const QList<KernelParport> &listed,
                          QStringList &tried, QString &device) const;
+    QString directRefusal(std::uint16_t port, const QList<KernelParport> &listed) const;
     PortOpening tryDirect(std::uint16_t port, const QList<KernelParport> &listed, QStringList &tried) const;
     PortSelection selectShared(const QString &name);
     PortSelection openFtdi(const QString &name);

@@ -3,8 +3,16 @@
 #include <QDesktopServices>
 #include <QUrl>
 
+#include <cstdio>
+#include <unistd.h>
+
 void DesktopShell::open(const QString &target)
 {
+    // A browser or mail client started as root would run the web as root.
+    if (::geteuid() == 0) {
+        std::fputs("quarnet: the link is not opened as root; run Quarnet as yourself to follow it\n", stderr);
+        return;
+    }
     // Text that is not an address at all is dropped here: handed to
     // fromUserInput it would come back as a made-up http address
     // ("http://[::1" turns into "http://http//[::1").

@@ -101,6 +101,23 @@ CommandLine parseCommandLine(const QStringList &arguments, QByteArrayView enviro
     return command;
 }
 
+PortChoice routeBeforeTheWindowSystem(const CommandLine &command, const QStringList &arguments,
+                                      QByteArrayView environmentPort)
+{
+    if (!command.unknownOptions)
+        return command.port;
+    QByteArray value = environmentPort.toByteArray();
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        if (arguments[i] == QLatin1String("--port") && i + 1 < arguments.size())
+            value = arguments[i + 1].toLocal8Bit();
+        else if (arguments[i].startsWith(QLatin1String("--port=")))
+            value = arguments[i].mid(7).toLocal8Bit();
+    }
+    if (value.trimmed().isEmpty())
+        return {};
+    return parsePortChoice(value).value_or(PortChoice{});
+}
+
 std::optional<int> finishCommandLine(const CommandLine &command)
 {
     switch (command.action) {

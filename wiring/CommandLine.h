@@ -32,6 +32,12 @@ struct CommandLine
 // is opened.
 CommandLine parseCommandLine(const QStringList &arguments, QByteArrayView environmentPort);
 
+// The route the command line asks for, found before the window system has
+// taken out its own options: what the direct I/O permission, taken before
+// root is given up, is taken for. Auto when it names none it can read.
+PortChoice routeBeforeTheWindowSystem(const CommandLine &command, const QStringList &arguments,
+                                      QByteArrayView environmentPort);
+
 // Prints what Help, Version and Refuse say and gives the exit status they
 // end with (0, 0 and 2); none for Run.
 std::optional<int> finishCommandLine(const CommandLine &command);

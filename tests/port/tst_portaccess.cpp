@@ -30,6 +30,7 @@ private slots:
     void failedWriteRetriedOffAndTold();
     void directIoStaysOffWhatOthersHold_data();
     void directIoStaysOffWhatOthersHold();
+    void permissionTakenBeforeRootIsGivenUp();
     void ioportsHolder_data();
     void ioportsHolder();
     void valueMaskedToByte_data();
@@ -378,6 +379,41 @@ void TestPortAccess::directIoStaysOffWhatOthersHold()
     QCOMPARE(m_told.size(), told.isEmpty() ? 0 : 1);
     if (!told.isEmpty())
         QVERIFY2(m_told.first().contains(told), qPrintable(m_told.first()));
+}
+
+// Started through sudo, the tool takes the direct I/O permission for the
+// bases it could write directly, then gives up root: a base it took is
+// written though ioperm would now refuse; one it did not take stays virtual.
+// (The permission outlives this test: it runs last of those on direct I/O.)
+void TestPortAccess::permissionTakenBeforeRootIsGivenUp()
+{
+    QVERIFY(FakePortSystem::layOutTree(m_dir.path(), {"888\t1912"}, {"parport0"}));
+    QFile ioports(m_dir.path() + "/proc/ioports");
+    QVERIFY(ioports.open(QIODevice::WriteOnly));
+    ioports.write("0000-0cf7 : PCI Bus 0000:00\n  03bc-03be : somedriver\n");
+    ioports.close();
+    FakePortSystem &fake = FakePortSystem::instance();
+
+    // Automatic: 0x378 is the kernel's (ppdev's), 0x3bc a driver's.
+    PortChoice automatic;
+    QCOMPARE(PortAccess::grantDirectAhead(automatic, FakePortSystem::calls(), m_dir.path() + "/proc"),
+             (QList<std::uint16_t>{0x278}));
+    PortChoice direct;
+    direct.mode = PortMode::Direct;
+    QCOMPARE(PortAccess::grantDirectAhead(direct, FakePortSystem::calls(), m_dir.path() + "/proc"),
+             (QList<std::uint16_t>{0x278, 0x378}));
+    QCOMPARE(fake.log.filter("ioperm"), (QStringList{"ioperm 0x278 1 1", "ioperm 0x278 1 1", "ioperm 0x378 1 1"}));
+
+    fake.iopermErrno = EPERM; // no longer root
+    fake.log.clear();
+    PortAccess access(fakeOptions(PortMode::Direct));
+    access.Out32(0x378, 65);
+    access.Out32(0x278, 68);
+    QCOMPARE(access.routeOf(0x378), PortRoute::Direct);
+    QCOMPARE(access.routeOf(0x278), PortRoute::Direct);
+    QCOMPARE(fake.log, (QStringList{"outb 0x378 65", "outb 0x278 68"}));
+    access.Out32(0x3BC, 68);
+    QCOMPARE(access.routeOf(0x3BC), PortRoute::Virtual);
 }
 
 void TestPortAccess::ioportsHolder_data()
