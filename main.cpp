@@ -88,7 +88,9 @@ int main(int argc, char *argv[])
     ::sigaction(SIGPIPE, &pipeAction, nullptr);
 
     // Handlers go in before anything can touch the port, so that no signal
-    // ever takes its default action once a winding may be powered.
+    // ever takes its default action once a winding may be powered. The order
+    // matters outside too: the port access creates the trace file, and the
+    // tests take that file's existence as the sign that signals are handled.
     ProcessControl process;
     SignalBridge termination;
     if (!termination.isActive())
