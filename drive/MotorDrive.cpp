@@ -184,6 +184,17 @@ void MotorDrive::CloseProgram()
     std::abort(); // a process control that returns has broken its contract
 }
 
+// The run's priority stays raised: the stopped process uses no processor,
+// and the run goes on at it once continued. The next step sets the phase
+// lines afresh, so nothing needs putting back.
+void MotorDrive::stopProcess()
+{
+    switchPhaseLinesOff(m_state);
+    SendPort();
+    switchOffStrayPorts();
+    m_process.stopUntilContinued();
+}
+
 void MotorDrive::switchOff()
 {
     switchPhaseLinesOff(m_state);
