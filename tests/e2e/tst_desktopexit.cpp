@@ -9,8 +9,11 @@
 
 #include <algorithm>
 #include <csignal>
+#include <fcntl.h>
 #include <memory>
+#include <sys/stat.h>
 #include <sys/types.h>
+#include <unistd.h>
 
 // The real executable on its own X display, ended every way a user, the
 // desktop or the system can end it, with the motor idle and running. Each
@@ -111,6 +114,7 @@ class tst_DesktopExit : public QObject
 private slots:
     void everyEndingSwitchesOff();
     void stopSignalSwitchesOffUntilContinued();
+    void pipeAsTraceIsRefusedAtOnce();
 
 private:
     static QString startRunning(DesktopSession &session, const QString &tracePath);
@@ -288,6 +292,39 @@ void tst_DesktopExit::stopSignalSwitchesOffUntilContinued()
         const int expected = i < stopAt ? FullCycle[(i - 1) % 4] : i == stopAt ? 64 : FullCycle[(i - 2) % 4];
         QVERIFY2(bytes[i] == expected, seen + QByteArray(" at byte ") + QByteArray::number(i));
     }
+}
+
+// A trace path that is a named pipe nobody reads must neither hold up the
+// start (opening it to write would wait for a reader) nor get a byte.
+void tst_DesktopExit::pipeAsTraceIsRefusedAtOnce()
+{
+    const QString missing = DesktopSession::missingTools();
+    QVERIFY2(missing.isEmpty(), qPrintable(missing));
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString pipePath = dir.filePath(QStringLiteral("pipe"));
+    QCOMPARE(::mkfifo(QFile::encodeName(pipePath).constData(), 0600), 0);
+    DesktopSession session;
+    QString fault = session.startDisplay();
+    if (fault.isEmpty())
+        fault = session.startTool(QStringLiteral(QUARNET_EXECUTABLE), pipePath);
+    if (fault.isEmpty())
+        fault = session.waitForMainWindow(HandOverTimeoutMs);
+    if (fault.isEmpty())
+        fault = session.click(ChiudiButton);
+    if (fault.isEmpty())
+        fault = endedCleanly(session);
+    QVERIFY2(fault.isEmpty(), qPrintable(fault));
+
+    struct stat after;
+    QCOMPARE(::stat(QFile::encodeName(pipePath).constData(), &after), 0);
+    QVERIFY(S_ISFIFO(after.st_mode));
+    const int reader = ::open(QFile::encodeName(pipePath).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    QVERIFY(reader >= 0);
+    char byte;
+    const ssize_t got = ::read(reader, &byte, 1);
+    ::close(reader);
+    QCOMPARE(got, ssize_t(0));
 }
 
 QTEST_GUILESS_MAIN(tst_DesktopExit)
