@@ -124,6 +124,10 @@ int main(int argc, char *argv[])
         port->shutdown();
         threadPriority.settleBeforeExit();
     });
+    // The drive gives the priority back before a stop; a session group the
+    // kernel would only take back after a retry must be back before the
+    // process stops, as no timer runs while it is stopped.
+    process.setStopAction([&threadPriority] { threadPriority.settleBeforeExit(); });
 
     const auto showMainWindow = [&] {
         form = std::make_unique<Form1>(state, drivePort, pump, stepClock, ending, shell, runPriority);

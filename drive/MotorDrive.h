@@ -39,7 +39,8 @@ public:
     // is already under way and must not be turned into another one.
     void switchOff();
     // What CloseProgram writes, then the process stops until it is
-    // continued; a run under way then goes on from the step it had reached.
+    // continued, its priority given back meanwhile; a run under way then
+    // goes on from the step it had reached.
     void stopProcess();
     void SelectMode(int index);
 

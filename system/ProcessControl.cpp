@@ -22,7 +22,14 @@ void ProcessControl::endNow()
     ::_exit(0);
 }
 
+void ProcessControl::setStopAction(std::function<void()> action)
+{
+    m_beforeStop = std::move(action);
+}
+
 void ProcessControl::stopUntilContinued()
 {
+    if (m_beforeStop)
+        m_beforeStop();
     ::raise(SIGSTOP);
 }

@@ -13,10 +13,15 @@ public:
 
     [[noreturn]] void endNow();
 
+    // What must be settled before the process sits stopped: nothing runs
+    // while it does, timers included.
+    void setStopAction(std::function<void()> action);
+
     // Stops the whole process with SIGSTOP, which nothing can catch, so the
     // shell that sent the stop request sees it stopped; returns on SIGCONT.
     void stopUntilContinued();
 
 private:
     std::function<void()> m_shutdown;
+    std::function<void()> m_beforeStop;
 };

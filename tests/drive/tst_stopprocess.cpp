@@ -50,17 +50,19 @@ void TestStopProcess::windingsOffWhileStopped()
     DriveRig rig;
     rig.drive.SelectMode(modeIndex);
     std::map<int, int> heldWhileStopped; // port -> the last byte it was given
-    bool priorityRaisedWhileStopped = false;
+    bool priorityRaisedWhileStopped = true;
     rig.process.onStop = [&] {
         for (const Write &write : rig.port.writes)
             heldWhileStopped[write.port] = write.value;
         priorityRaisedWhileStopped = rig.priority.raised;
     };
+    bool priorityRaisedAfter = false;
 
     if (running) {
         if (!typed.isEmpty())
             rig.pump.script[3] = [&] { rig.drive.SetPortAddress(typed); };
         rig.pump.script[4] = [&] { rig.drive.stopProcess(); };
+        rig.pump.script[5] = [&] { priorityRaisedAfter = rig.priority.raised; };
         rig.stopAtPass(6);
         rig.drive.RunMotor();
     } else {
@@ -72,9 +74,12 @@ void TestStopProcess::windingsOffWhileStopped()
     for (const auto &[port, value] : heldWhileStopped)
         QVERIFY2((value & 0x0F) == 0, qPrintable(QStringLiteral("port %1 held %2").arg(port).arg(value)));
     QCOMPARE(rig.port.writes, writes);
-    // The run goes on at the priority it had; it is given back at its end.
-    QCOMPARE(priorityRaisedWhileStopped, running);
+    // A stopped process leaves its session at its own priority; the run
+    // takes it again once continued, and gives it back at its end.
+    QVERIFY(!priorityRaisedWhileStopped);
+    QCOMPARE(priorityRaisedAfter, running);
     QVERIFY(!rig.priority.raised);
+    QCOMPARE(rig.priority.calls.size(), running ? 4 : 0);
 }
 
 QTEST_GUILESS_MAIN(TestStopProcess)
