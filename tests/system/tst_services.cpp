@@ -13,7 +13,6 @@
 #include <QUrl>
 
 #include <cmath>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <sys/wait.h>
@@ -43,7 +42,6 @@ private slots:
     void shellDropsUnopenableTargets_data();
     void shellDropsUnopenableTargets();
     void endNowRunsOnlyTheShutdownAction();
-    void stopLastsUntilContinued();
 };
 
 static constexpr double SecondsPerDay = 86400.0;
@@ -226,45 +224,6 @@ void tst_Services::endNowRunsOnlyTheShutdownAction()
     QVERIFY(WIFEXITED(status));
     QCOMPARE(WEXITSTATUS(status), 0);
     QCOMPARE(output, QByteArray("SP"));
-}
-
-// The child writes "B" from the stop action, stops, and writes "C" once
-// continued. Whoever started the process (a shell) must see it stopped by
-// SIGSTOP, with the stop action's work done already.
-void tst_Services::stopLastsUntilContinued()
-{
-    int fds[2];
-    QVERIFY(::pipe(fds) == 0);
-    std::fflush(nullptr);
-    const pid_t pid = ::fork();
-    QVERIFY(pid >= 0);
-    if (pid == 0) {
-        ::close(fds[0]);
-        ProcessControl process;
-        process.setStopAction([&] { ::write(fds[1], "B", 1); });
-        process.stopUntilContinued();
-        ::write(fds[1], "C", 1);
-        ::_exit(0);
-    }
-    ::close(fds[1]);
-    int status = 0;
-    const bool seen = ::waitpid(pid, &status, WUNTRACED) == pid;
-    const bool stopped = seen && WIFSTOPPED(status) && WSTOPSIG(status) == SIGSTOP;
-    char before[4] = {};
-    const ssize_t readBefore = stopped ? ::read(fds[0], before, sizeof before) : 0;
-    ::kill(pid, SIGCONT);
-    QByteArray after;
-    char buffer[16];
-    ssize_t n;
-    while ((n = ::read(fds[0], buffer, sizeof buffer)) > 0)
-        after.append(buffer, n);
-    ::close(fds[0]);
-    QCOMPARE(::waitpid(pid, &status, 0), pid);
-    QVERIFY(stopped);
-    QCOMPARE(QByteArray(before, int(readBefore)), QByteArray("B"));
-    QVERIFY(WIFEXITED(status));
-    QCOMPARE(WEXITSTATUS(status), 0);
-    QCOMPARE(after, QByteArray("C"));
 }
 
 QTEST_MAIN(tst_Services)
