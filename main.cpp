@@ -13,7 +13,6 @@
 #include "SteadyClock.h"
 
 #include <QApplication>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -94,26 +93,24 @@ int main(int argc, char *argv[])
     // moment must not pass for the last window closing. The tool ends only
     // through the main window, which ends the process itself.
     app.setQuitOnLastWindowClosed(false);
-    // A display connection that breaks must reach Qt as a write error, which
-    // ends through exit() and the safety net, not as a SIGPIPE that kills
-    // the process with a winding on. A handler rather than SIG_IGN: programs
-    // the tool starts (the link's mail client) get the default back.
-    struct sigaction pipeAction = {};
-    pipeAction.sa_handler = [](int) {};
-    sigemptyset(&pipeAction.sa_mask);
-    ::sigaction(SIGPIPE, &pipeAction, nullptr);
-
     // Handlers go in before anything can touch the port, so that no signal
-    // ever takes its default action once a winding may be powered.
+    // ever takes its default action once a winding may be powered. The order
+    // matters outside too: the port access creates the trace file, and the
+    // tests take that file's existence as the sign that signals are handled.
+    // The bridge also absorbs SIGPIPE, so a display connection that breaks
+    // reaches Qt as a write error, which ends through exit() and the safety
+    // net rather than killing the process with a winding on.
     ProcessControl process;
-    SignalBridge termination;
-    if (!termination.isActive())
-        std::fprintf(stderr, "quarnet: %s\n", qPrintable(termination.errorString()));
-    // Until the main window loads nothing is written: a plain end is all a
-    // signal needs. The start-up tick lets events run once, after measuring,
-    // so a signal that came during the measurement ends the process there.
-    auto endPlainly = QObject::connect(&termination, &SignalBridge::terminationRequested,
+    SignalBridge signalBridge;
+    if (!signalBridge.isActive())
+        std::fprintf(stderr, "quarnet: %s\n", qPrintable(signalBridge.errorString()));
+    // Until the main window loads nothing is written: a plain end or stop is
+    // all a signal needs. The start-up tick lets events run once, after
+    // measuring, so a signal that came during the measurement acts there.
+    auto endPlainly = QObject::connect(&signalBridge, &SignalBridge::terminationRequested,
                                        [&process] { process.endNow(); });
+    auto stopPlainly = QObject::connect(&signalBridge, &SignalBridge::stopRequested,
+                                        [&process] { process.stopUntilContinued(); });
 
     std::unique_ptr<PortAccess> port = PortAccess::forChoice(command.port, command.origin);
 
@@ -143,12 +140,18 @@ int main(int argc, char *argv[])
         port->shutdown();
         threadPriority.settleBeforeExit();
     });
+    // The drive gives the priority back before a stop; a session group the
+    // kernel would only take back after a retry must be back before the
+    // process stops, as no timer runs while it is stopped.
+    process.setStopAction([&threadPriority] { threadPriority.settleBeforeExit(); });
 
     const auto showMainWindow = [&] {
         form = std::make_unique<Form1>(state, drivePort, pump, stepClock, ending, shell, runPriority);
         QObject::disconnect(endPlainly);
-        QObject::connect(&termination, &SignalBridge::terminationRequested, form.get(),
+        QObject::disconnect(stopPlainly);
+        QObject::connect(&signalBridge, &SignalBridge::terminationRequested, form.get(),
                          &Form1::closeProgram);
+        QObject::connect(&signalBridge, &SignalBridge::stopRequested, form.get(), &Form1::stopProgram);
         // Registered only now: whatever the drive's writes use already
         // exists, so exit() runs this before tearing any of it down.
         g_exitNet = {form.get(), port.get()};

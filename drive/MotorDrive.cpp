@@ -184,6 +184,24 @@ void MotorDrive::CloseProgram()
     std::abort(); // a process control that returns has broken its contract
 }
 
+// A process may sit stopped for days: the run's priority is given back
+// meanwhile, or its whole session would run raised, and taken again once
+// it is continued. The next step sets the phase lines afresh, so nothing
+// else needs putting back.
+void MotorDrive::stopProcess()
+{
+    switchPhaseLinesOff(m_state);
+    SendPort();
+    switchOffStrayPorts();
+    const bool raised = m_priorityRaised;
+    releasePriority();
+    m_process.stopUntilContinued();
+    if (raised && m_runDepth > 0) {
+        m_priorityRaised = true;
+        m_priority.raiseForRun();
+    }
+}
+
 void MotorDrive::switchOff()
 {
     switchPhaseLinesOff(m_state);

@@ -38,6 +38,10 @@ public:
     // What CloseProgram writes, without ending the process: for an end that
     // is already under way and must not be turned into another one.
     void switchOff();
+    // What CloseProgram writes, then the process stops until it is
+    // continued, its priority given back meanwhile; a run under way then
+    // goes on from the step it had reached.
+    void stopProcess();
     void SelectMode(int index);
 
     void StepSpeed(int index);

@@ -1,5 +1,6 @@
 #include "ProcessControl.h"
 
+#include <csignal>
 #include <cstdio>
 #include <unistd.h>
 #include <utility>
@@ -19,4 +20,16 @@ void ProcessControl::endNow()
     // _exit skips stdio's buffers; a message printed just before must not be lost.
     std::fflush(nullptr);
     ::_exit(0);
+}
+
+void ProcessControl::setStopAction(std::function<void()> action)
+{
+    m_beforeStop = std::move(action);
+}
+
+void ProcessControl::stopUntilContinued()
+{
+    if (m_beforeStop)
+        m_beforeStop();
+    ::raise(SIGSTOP);
 }

@@ -113,6 +113,11 @@ void Form1::closeProgram()
     m_drive.CloseProgram();
 }
 
+void Form1::stopProgram()
+{
+    m_drive.stopProcess();
+}
+
 void Form1::switchOffForExit()
 {
     m_drive.switchOff();

@@ -58,6 +58,9 @@ public slots:
     // Phase lines off, one write, and the process ends: from "Chiudi", the
     // window frame, or a termination signal, idle or running alike.
     void closeProgram();
+    // Phase lines off, written, and the process stops until it is continued
+    // (a stop signal: Ctrl-Z in a terminal); a run goes on after it.
+    void stopProgram();
     void showHelp();
 
 protected:

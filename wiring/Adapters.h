@@ -47,6 +47,7 @@ class Process final : public IProcessControl
 public:
     explicit Process(ProcessControl &process) : m_process(process) {}
     [[noreturn]] void endNow() override { m_process.endNow(); }
+    void stopUntilContinued() override { m_process.stopUntilContinued(); }
 
 private:
     ProcessControl &m_process;

@@ -27,6 +27,12 @@ public:
         std::fputs("step_timing: the main window ended the process\n", stderr);
         _exit(3);
     }
+    void stopUntilContinued() override
+    {
+        std::fflush(stdout);
+        std::fputs("step_timing: the main window stopped the process\n", stderr);
+        _exit(3);
+    }
 };
 
 // On a shared machine the scheduler takes whole slices away from a busy

@@ -33,10 +33,19 @@ struct ProcessEnded
 {
 };
 
+// Ends by throwing; a stop runs `onStop` in place of the stopped time.
 class ThrowingProcess : public IProcessControl
 {
 public:
     [[noreturn]] void endNow() override { throw ProcessEnded{}; }
+    void stopUntilContinued() override
+    {
+        ++stops;
+        if (onStop)
+            onStop();
+    }
+    int stops = 0;
+    std::function<void()> onStop;
 };
 
 // Notes each call with how many port writes had been made by then, so a

@@ -109,6 +109,7 @@ void TestRunPriority::givenBackBeforeChiudiEndsTheProcess()
             raisedAtEnd = priority->raised;
             throw ProcessEnded{};
         }
+        void stopUntilContinued() override { qFatal("the drive stopped the process unexpectedly"); }
     };
     DriveRig rig;
     Ending process;

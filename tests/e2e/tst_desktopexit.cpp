@@ -7,9 +7,13 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <csignal>
+#include <fcntl.h>
 #include <memory>
+#include <sys/stat.h>
 #include <sys/types.h>
+#include <unistd.h>
 
 // The real executable on its own X display, ended every way a user, the
 // desktop or the system can end it, with the motor idle and running. Each
@@ -35,6 +39,12 @@ static constexpr Row Rows[] = {
     {"SIGINT, running", Ending::Signal, SIGINT, true},
     {"SIGTERM, running", Ending::Signal, SIGTERM, true},
     {"SIGHUP, running", Ending::Signal, SIGHUP, true},
+    {"SIGQUIT, running", Ending::Signal, SIGQUIT, true},
+    {"SIGUSR1, running", Ending::Signal, SIGUSR1, true},
+    {"SIGUSR2, running", Ending::Signal, SIGUSR2, true},
+    {"SIGALRM, running", Ending::Signal, SIGALRM, true},
+    {"SIGPWR, running", Ending::Signal, SIGPWR, true},
+    {"SIGXCPU, running", Ending::Signal, SIGXCPU, true},
     {"display gone, idle", Ending::DisplayGone, 0, false},
     {"display gone, running", Ending::DisplayGone, 0, true},
 };
@@ -44,8 +54,9 @@ const QPoint StartButton = DesktopSession::centreOf("Command1");
 const QPoint ChiudiButton = DesktopSession::centreOf("Command2");
 const QPoint FasterButton = DesktopSession::centreOf("Command8(0)"); // "++"
 
-// Every session starts at once on a small machine: each start-up measures
-// the loop rate with a busy loop, so they share the cores for a while.
+// A batch of sessions starts at once on a small machine: each start-up
+// measures the loop rate with a busy loop, so they share the cores for a while.
+constexpr std::size_t SessionsAtOnce = 8;
 constexpr int HandOverTimeoutMs = 90000;
 constexpr int StepsBeforeEnding = 6;
 static constexpr int FullCycle[] = {68, 66, 72, 65};
@@ -75,6 +86,17 @@ Trace readTrace(const QString &path)
     return trace;
 }
 
+// The process's state as the kernel shows it: 'T' while it is stopped.
+char processState(const QProcess &process)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(process.processId()));
+    if (process.processId() <= 0 || !stat.open(QIODevice::ReadOnly))
+        return '?';
+    const QByteArray text = stat.readAll();
+    const qsizetype close = text.lastIndexOf(')');
+    return close >= 0 && close + 2 < text.size() ? text[close + 2] : '?';
+}
+
 QString bytesText(const QList<int> &bytes)
 {
     QStringList parts;
@@ -91,30 +113,59 @@ class tst_DesktopExit : public QObject
 
 private slots:
     void everyEndingSwitchesOff();
+    void stopSignalSwitchesOffUntilContinued();
+    void pipeAsTraceIsRefusedAtOnce();
 
 private:
+    static QString startRunning(DesktopSession &session, const QString &tracePath);
     static QString drive(DesktopSession &session, const Row &row, const QString &tracePath);
     static QString verify(DesktopSession &session, const Row &row, const QString &tracePath);
+    static QString endedCleanly(DesktopSession &session);
 };
 
-// Up to the motor running and the ending itself.
-QString tst_DesktopExit::drive(DesktopSession &session, const Row &row, const QString &tracePath)
+// Up to the main window shown, "++" and "Start" clicked and some steps made.
+QString tst_DesktopExit::startRunning(DesktopSession &session, const QString &tracePath)
 {
     if (!DesktopSession::waitFor([&] { return !readTrace(tracePath).bytes.isEmpty(); }, HandOverTimeoutMs))
         return QStringLiteral("no hand-over to the main window");
     QString fault = session.waitForMainWindow(30000);
+    // At one step a second a full cycle takes four seconds: 11 a second.
+    if (fault.isEmpty())
+        fault = session.click(FasterButton);
+    if (fault.isEmpty())
+        fault = session.click(StartButton);
     if (!fault.isEmpty())
         return fault;
+    if (!DesktopSession::waitFor([&] { return readTrace(tracePath).bytes.size() > StepsBeforeEnding; }, 30000))
+        return QStringLiteral("the motor did not step: ") + bytesText(readTrace(tracePath).bytes);
+    return {};
+}
+
+QString tst_DesktopExit::endedCleanly(DesktopSession &session)
+{
+    QProcess &tool = session.tool();
+    if (!DesktopSession::waitFor([&] { return tool.state() == QProcess::NotRunning; }, 20000))
+        return QStringLiteral("still running");
+    if (tool.exitStatus() != QProcess::NormalExit)
+        return QStringLiteral("killed by its ending");
+    if (tool.exitCode() != 0)
+        return QStringLiteral("exit code %1").arg(tool.exitCode());
+    return {};
+}
+
+// Up to the motor running and the ending itself.
+QString tst_DesktopExit::drive(DesktopSession &session, const Row &row, const QString &tracePath)
+{
+    QString fault;
     if (row.running) {
-        // At one step a second a full cycle takes four seconds: 11 a second.
-        fault = session.click(FasterButton);
-        if (fault.isEmpty())
-            fault = session.click(StartButton);
-        if (!fault.isEmpty())
-            return fault;
-        if (!DesktopSession::waitFor([&] { return readTrace(tracePath).bytes.size() > StepsBeforeEnding; }, 30000))
-            return QStringLiteral("the motor did not step: ") + bytesText(readTrace(tracePath).bytes);
+        fault = startRunning(session, tracePath);
+    } else if (!DesktopSession::waitFor([&] { return !readTrace(tracePath).bytes.isEmpty(); }, HandOverTimeoutMs)) {
+        fault = QStringLiteral("no hand-over to the main window");
+    } else {
+        fault = session.waitForMainWindow(30000);
     }
+    if (!fault.isEmpty())
+        return fault;
     switch (row.ending) {
     case Ending::Chiudi:
         return session.click(ChiudiButton);
@@ -161,36 +212,119 @@ QString tst_DesktopExit::verify(DesktopSession &session, const Row &row, const Q
     return {};
 }
 
-// All sessions start together, so the start-ups overlap; the motors then
-// run one at a time, each ended before the next starts.
+// The sessions of a batch start together, so their start-ups overlap; the
+// motors then run one at a time, each ended before the next starts.
 void tst_DesktopExit::everyEndingSwitchesOff()
 {
     const QString missing = DesktopSession::missingTools();
     QVERIFY2(missing.isEmpty(), qPrintable(missing));
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
-    std::unique_ptr<DesktopSession> sessions[RowCount];
-    QString traces[RowCount];
-    for (std::size_t i = 0; i < RowCount; ++i) {
-        sessions[i] = std::make_unique<DesktopSession>();
-        traces[i] = dir.filePath(QStringLiteral("trace%1").arg(i));
-        QString fault = sessions[i]->startDisplay();
-        if (fault.isEmpty())
-            fault = sessions[i]->startTool(QStringLiteral(QUARNET_EXECUTABLE), traces[i]);
-        QVERIFY2(fault.isEmpty(), qPrintable(fault));
-    }
     QStringList faults;
-    for (std::size_t i = 0; i < RowCount; ++i) {
-        const QString fault = drive(*sessions[i], Rows[i], traces[i]);
-        if (!fault.isEmpty())
-            faults.append(QString::fromLatin1(Rows[i].name) + QStringLiteral(": ") + fault);
-    }
-    for (std::size_t i = 0; i < RowCount; ++i) {
-        const QString fault = verify(*sessions[i], Rows[i], traces[i]);
-        if (!fault.isEmpty())
-            faults.append(QString::fromLatin1(Rows[i].name) + QStringLiteral(": ") + fault);
+    for (std::size_t first = 0; first < RowCount; first += SessionsAtOnce) {
+        const std::size_t end = std::min(RowCount, first + SessionsAtOnce);
+        std::unique_ptr<DesktopSession> sessions[SessionsAtOnce];
+        QString traces[SessionsAtOnce];
+        for (std::size_t i = first; i < end; ++i) {
+            sessions[i - first] = std::make_unique<DesktopSession>();
+            traces[i - first] = dir.filePath(QStringLiteral("trace%1").arg(i));
+            QString fault = sessions[i - first]->startDisplay();
+            if (fault.isEmpty())
+                fault = sessions[i - first]->startTool(QStringLiteral(QUARNET_EXECUTABLE), traces[i - first]);
+            QVERIFY2(fault.isEmpty(), qPrintable(fault));
+        }
+        for (std::size_t i = first; i < end; ++i) {
+            const QString fault = drive(*sessions[i - first], Rows[i], traces[i - first]);
+            if (!fault.isEmpty())
+                faults.append(QString::fromLatin1(Rows[i].name) + QStringLiteral(": ") + fault);
+        }
+        for (std::size_t i = first; i < end; ++i) {
+            const QString fault = verify(*sessions[i - first], Rows[i], traces[i - first]);
+            if (!fault.isEmpty())
+                faults.append(QString::fromLatin1(Rows[i].name) + QStringLiteral(": ") + fault);
+        }
     }
     QVERIFY2(faults.isEmpty(), qPrintable(faults.join(QLatin1Char('\n'))));
+}
+
+// Ctrl-Z in a terminal: the process stops with every winding off, and once
+// continued the run goes on from the step it had reached, until "Chiudi".
+void tst_DesktopExit::stopSignalSwitchesOffUntilContinued()
+{
+    const QString missing = DesktopSession::missingTools();
+    QVERIFY2(missing.isEmpty(), qPrintable(missing));
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString tracePath = dir.filePath(QStringLiteral("trace"));
+    DesktopSession session;
+    QString fault = session.startDisplay();
+    if (fault.isEmpty())
+        fault = session.startTool(QStringLiteral(QUARNET_EXECUTABLE), tracePath);
+    if (fault.isEmpty())
+        fault = startRunning(session, tracePath);
+    QVERIFY2(fault.isEmpty(), qPrintable(fault));
+
+    QVERIFY(ChildProcess::signal(session.tool(), SIGTSTP));
+    QVERIFY2(DesktopSession::waitFor([&] { return processState(session.tool()) == 'T'; }, 20000),
+             "the process did not stop");
+    const Trace stopped = readTrace(tracePath);
+    QVERIFY2(stopped.fault.isEmpty(), qPrintable(stopped.fault));
+    QVERIFY2(stopped.bytes.last() == 64, qPrintable(QStringLiteral("stopped with ") + bytesText(stopped.bytes)));
+    const qsizetype stopAt = stopped.bytes.size() - 1;
+
+    QVERIFY(ChildProcess::signal(session.tool(), SIGCONT));
+    QVERIFY2(DesktopSession::waitFor([&] { return readTrace(tracePath).bytes.size() > stopAt + StepsBeforeEnding; },
+                                     30000),
+             qPrintable(QStringLiteral("no steps after SIGCONT: ") + bytesText(readTrace(tracePath).bytes)));
+    fault = session.click(ChiudiButton);
+    if (fault.isEmpty())
+        fault = endedCleanly(session);
+    QVERIFY2(fault.isEmpty(), qPrintable(fault));
+
+    const Trace trace = readTrace(tracePath);
+    QVERIFY2(trace.fault.isEmpty(), qPrintable(trace.fault));
+    const QList<int> &bytes = trace.bytes;
+    const QByteArray seen = bytesText(bytes).toLatin1();
+    QVERIFY2(bytes.first() == 64 && bytes.last() == 64, seen);
+    // "Full" from the first step; the stop's 64 sits between two steps that
+    // follow each other in the cycle.
+    for (qsizetype i = 1; i + 1 < bytes.size(); ++i) {
+        const int expected = i < stopAt ? FullCycle[(i - 1) % 4] : i == stopAt ? 64 : FullCycle[(i - 2) % 4];
+        QVERIFY2(bytes[i] == expected, seen + QByteArray(" at byte ") + QByteArray::number(i));
+    }
+}
+
+// A trace path that is a named pipe nobody reads must neither hold up the
+// start (opening it to write would wait for a reader) nor get a byte.
+void tst_DesktopExit::pipeAsTraceIsRefusedAtOnce()
+{
+    const QString missing = DesktopSession::missingTools();
+    QVERIFY2(missing.isEmpty(), qPrintable(missing));
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString pipePath = dir.filePath(QStringLiteral("pipe"));
+    QCOMPARE(::mkfifo(QFile::encodeName(pipePath).constData(), 0600), 0);
+    DesktopSession session;
+    QString fault = session.startDisplay();
+    if (fault.isEmpty())
+        fault = session.startTool(QStringLiteral(QUARNET_EXECUTABLE), pipePath);
+    if (fault.isEmpty())
+        fault = session.waitForMainWindow(HandOverTimeoutMs);
+    if (fault.isEmpty())
+        fault = session.click(ChiudiButton);
+    if (fault.isEmpty())
+        fault = endedCleanly(session);
+    QVERIFY2(fault.isEmpty(), qPrintable(fault));
+
+    struct stat after;
+    QCOMPARE(::stat(QFile::encodeName(pipePath).constData(), &after), 0);
+    QVERIFY(S_ISFIFO(after.st_mode));
+    const int reader = ::open(QFile::encodeName(pipePath).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    QVERIFY(reader >= 0);
+    char byte;
+    const ssize_t got = ::read(reader, &byte, 1);
+    ::close(reader);
+    QCOMPARE(got, ssize_t(0));
 }
 
 QTEST_GUILESS_MAIN(tst_DesktopExit)

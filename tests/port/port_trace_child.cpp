@@ -4,17 +4,54 @@
 // keeps writing until the parent kills it). argv[2] is the number of writes.
 // "stray" instead writes only to addresses no parallel port has, the way a
 // partly typed address box does, to show what the user is told.
+// "at-size-limit" and "across-size-limit" write argv[2] lines, then lower
+// the file size limit (RLIMIT_FSIZE) to the trace's size, or a few bytes
+// past it, and write ten more; argv[3] "handled" sets up the tool's signal
+// handling first, "default" leaves SIGXFSZ to kill. Prints "done" at the end.
 #include "PortAccess.h"
+#include "SignalBridge.h"
 
+#include <QCoreApplication>
+#include <cstdlib>
 #include <cstring>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+namespace {
+
+int writeOverSizeLimit(int argc, char **argv, bool across, long count)
+{
+    QCoreApplication app(argc, argv);
+    std::unique_ptr<SignalBridge> signalHandling;
+    if (std::strcmp(argv[3], "handled") == 0)
+        signalHandling = std::make_unique<SignalBridge>();
+    std::unique_ptr<PortAccess> access = PortAccess::fromEnvironment();
+    for (long written = 0; written < count; ++written)
+        access->Out32(0x378, static_cast<std::int16_t>(written % 256));
+    struct stat trace;
+    if (::stat(std::getenv("QUARNET_PORT_TRACE"), &trace) != 0)
+        return 3;
+    const rlim_t limit = static_cast<rlim_t>(trace.st_size) + (across ? 5 : 0);
+    const struct rlimit fileSize = {limit, limit};
+    if (::setrlimit(RLIMIT_FSIZE, &fileSize) != 0)
+        return 4;
+    for (long written = count; written < count + 10; ++written)
+        access->Out32(0x378, static_cast<std::int16_t>(written % 256));
+    [[maybe_unused]] const ssize_t told = write(STDOUT_FILENO, "done\n", 5);
+    return 0;
+}
+
+} // namespace
 
 int main(int argc, char **argv)
 {
-    if (argc != 3)
+    if (argc < 3)
         return 2;
     const char *ending = argv[1];
     const long count = std::strtol(argv[2], nullptr, 10);
+    if (std::strstr(ending, "-size-limit") && argc == 4)
+        return writeOverSizeLimit(argc, argv, std::strcmp(ending, "across-size-limit") == 0, count);
     std::unique_ptr<PortAccess> access = PortAccess::fromEnvironment();
     if (std::strcmp(ending, "stray") == 0) {
         for (std::int16_t port : {0x3, 0x3, 0x123, 0x3, 0x123, -1})

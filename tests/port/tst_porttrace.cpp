@@ -1,14 +1,19 @@
 #include "ChildProcess.h"
+#include "CountingAllocator.h"
 #include "PortAccess.h"
 #include "PortTraceReader.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <csignal>
 #include <ctime>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -46,6 +51,12 @@ private slots:
     void formatsEveryWrite();
     void appendsToExistingFile();
     void unwritableFileIsToldAndWritesGoOn();
+    void onlyTheUsersOwnRegularFile_data();
+    void onlyTheUsersOwnRegularFile();
+    void createdForTheUserAlone();
+    void limitReachedGivesUpWithOneLine();
+    void failedWriteGivesUpWithoutKilling_data();
+    void failedWriteGivesUpWithoutKilling();
     void completeAfterProcessEnds_data();
     void completeAfterProcessEnds();
     void strayAddressesToldOnceOnStderr_data();
@@ -187,6 +198,197 @@ void TestPortTrace::unwritableFileIsToldAndWritesGoOn()
     QCOMPARE(access.virtualByte(0x378), std::optional<std::uint8_t>(68));
 }
 
+void TestPortTrace::onlyTheUsersOwnRegularFile_data()
+{
+    QTest::addColumn<QString>("what");
+    QTest::addColumn<QString>("says");
+    QTest::newRow("link to a file") << "link" << "symbolic link";
+    QTest::newRow("link to nothing") << "dangling link" << "symbolic link";
+    QTest::newRow("named pipe, no reader") << "pipe" << "named pipe";
+    QTest::newRow("named pipe, a reader") << "read pipe" << "named pipe";
+    QTest::newRow("directory") << "directory" << "directory";
+    QTest::newRow("character device") << "/dev/null" << "character device";
+    QTest::newRow("another user's file") << "nobody's" << "belongs to user 65534";
+    QTest::newRow("file at the limit") << "full" << "already holds 268435456 bytes";
+}
+
+// Whatever the variable names, the trace writes to nothing but a regular
+// file of the user running the tool, and never waits to open it: a pipe
+// with no reader would hold the start up for ever. The refusal is one line
+// and the tool goes on without a trace.
+void TestPortTrace::onlyTheUsersOwnRegularFile()
+{
+    QFETCH(QString, what);
+    QFETCH(QString, says);
+    const QString path = m_dir.filePath(QTest::currentDataTag());
+    const QByteArray name = QFile::encodeName(path);
+    const QString target = path + QStringLiteral(".target");
+    int pipeReader = -1;
+    QString tracePath = path;
+    if (what == "link" || what == "dangling link") {
+        if (what == "link") {
+            QFile file(target);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("kept\n");
+        }
+        QVERIFY(QFile::link(target, path));
+    } else if (what == "pipe" || what == "read pipe") {
+        QCOMPARE(::mkfifo(name.constData(), 0600), 0);
+        if (what == "read pipe")
+            pipeReader = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    } else if (what == "directory") {
+        QVERIFY(QDir().mkpath(path));
+    } else if (what == "/dev/null") {
+        tracePath = what;
+    } else if (what == "nobody's") {
+        if (::getuid() != 0)
+            QSKIP("only root can give a file to another user");
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+        QCOMPARE(::chown(name.constData(), 65534, 65534), 0);
+    } else if (what == "full") {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QVERIFY(file.resize(qint64(PortTrace::LimitBytes))); // sparse: costs no disc
+    }
+
+    QStringList told;
+    PortAccessOptions options;
+    options.mode = PortMode::Virtual;
+    options.tracePath = tracePath;
+    options.report = [&told](const QString &line) { told << line; };
+    QElapsedTimer opening;
+    opening.start();
+    {
+        PortAccess access(options);
+        access.Out32(0x378, 68);
+        QCOMPARE(access.virtualByte(0x378), std::optional<std::uint8_t>(68));
+    }
+    QVERIFY2(opening.elapsed() < 5000, "opening the trace waited");
+    QCOMPARE(told.size(), 1);
+    QVERIFY2(told.first().startsWith(QStringLiteral("quarnet: QUARNET_PORT_TRACE=%1: ").arg(tracePath)),
+             qPrintable(told.first()));
+    QVERIFY2(told.first().contains(says), qPrintable(told.first()));
+    QVERIFY2(told.first().endsWith(QStringLiteral("; no trace is written")), qPrintable(told.first()));
+
+    if (what == "link") {
+        QFile file(target);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), QByteArray("kept\n"));
+    } else if (what == "dangling link") {
+        QVERIFY(!QFileInfo::exists(target));
+    } else if (what == "read pipe") {
+        char byte;
+        QCOMPARE(::read(pipeReader, &byte, 1), ssize_t(0)); // nothing in it, and no writer holds it
+        ::close(pipeReader);
+    } else if (what == "nobody's" || what == "full") {
+        QCOMPARE(QFileInfo(path).size(), what == "full" ? qint64(PortTrace::LimitBytes) : 0);
+    }
+}
+
+void TestPortTrace::createdForTheUserAlone()
+{
+    const QString path = m_dir.filePath("private");
+    const mode_t umaskBefore = ::umask(0);
+    PortTrace trace;
+    const QString error = trace.open(path);
+    ::umask(umaskBefore);
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+    QCOMPARE(QFileInfo(path).permissions(), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
+}
+
+// The step path gives the trace up: one line, made without allocating, and
+// from then on every write is a plain return. The file keeps whole lines.
+void TestPortTrace::limitReachedGivesUpWithOneLine()
+{
+    const QString path = m_dir.filePath("limited");
+    int tell[2];
+    QCOMPARE(::pipe2(tell, O_CLOEXEC | O_NONBLOCK), 0);
+    constexpr std::uint64_t Limit = 100;
+    qint64 allocations = -1;
+    {
+        PortTrace trace(tell[1]);
+        const QString error = trace.open(path, Limit);
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        const long long before = CountingAllocator::allocations();
+        for (int i = 0; i < 20; ++i)
+            trace.record(0x378, std::uint8_t(i));
+        allocations = CountingAllocator::allocations() - before;
+        QVERIFY(!trace.isOpen());
+    }
+    ::close(tell[1]);
+    QByteArray said(4096, '\0');
+    const ssize_t saidLength = ::read(tell[0], said.data(), said.size());
+    ::close(tell[0]);
+    said.truncate(qMax<ssize_t>(saidLength, 0));
+    QCOMPARE(allocations, 0);
+    QCOMPARE(said.count('\n'), 1);
+    QVERIFY2(said.startsWith("quarnet: QUARNET_PORT_TRACE=" + QFile::encodeName(path) + ": "), said.constData());
+    QVERIFY2(said.contains("limit of 100 bytes"), said.constData());
+
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray content = file.readAll();
+    QList<TraceLine> lines;
+    QVERIFY(parseTrace(content, lines));
+    QVERIFY(content.size() <= qsizetype(Limit));
+    // Every line that fitted is there, in order: the next would not have.
+    QVERIFY(content.size() + qsizetype(PortTrace::MaxLine) > qsizetype(Limit));
+    for (int index = 0; index < lines.size(); ++index)
+        QCOMPARE(lines[index].value, index);
+}
+
+void TestPortTrace::failedWriteGivesUpWithoutKilling_data()
+{
+    QTest::addColumn<QString>("ending");
+    QTest::addColumn<QString>("handling");
+    QTest::addColumn<QString>("says"); // empty: killed by SIGXFSZ
+    QTest::newRow("at the size limit") << "at-size-limit" << "handled" << "(ulimit -f)";
+    QTest::newRow("a line across the size limit") << "across-size-limit" << "handled" << "did not fit whole";
+    // Shows that the child really meets the limit: without the tool's
+    // handling the kernel's SIGXFSZ kills it.
+    QTest::newRow("at the size limit, SIGXFSZ left alone") << "at-size-limit" << "default" << "";
+}
+
+// A file size limit (ulimit -f) turns the trace's write into EFBIG and a
+// SIGXFSZ, or into a short write; either gives the trace up with one line,
+// and the writes to the port go on.
+void TestPortTrace::failedWriteGivesUpWithoutKilling()
+{
+    QFETCH(QString, ending);
+    QFETCH(QString, handling);
+    QFETCH(QString, says);
+    const QString path = m_dir.filePath(QTest::currentDataTag());
+    constexpr int Count = 50;
+    QProcess child;
+    QProcessEnvironment environment = ChildProcess::environment();
+    environment.insert("QT_QPA_PLATFORM", "offscreen");
+    environment.insert("QUARNET_PORT", "virtual");
+    environment.insert("QUARNET_PORT_TRACE", path);
+    child.setProcessEnvironment(environment);
+    child.start(PORT_TRACE_CHILD, {ending, QString::number(Count), handling});
+    QVERIFY(child.waitForFinished(10000));
+    const QByteArray said = child.readAllStandardError();
+    if (says.isEmpty()) {
+        QCOMPARE(child.exitStatus(), QProcess::CrashExit);
+        QCOMPARE(child.exitCode(), SIGXFSZ);
+    } else {
+        QCOMPARE(child.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(child.exitCode(), 0);
+        QCOMPARE(child.readAllStandardOutput(), QByteArray("done\n"));
+        QCOMPARE(said.count('\n'), 1);
+        QVERIFY2(said.startsWith("quarnet: QUARNET_PORT_TRACE=" + QFile::encodeName(path) + ": "), said.constData());
+        QVERIFY2(said.contains(says.toLocal8Bit()), said.constData());
+    }
+
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QList<TraceLine> lines;
+    QVERIFY(parseTrace(file.readAll(), lines));
+    QCOMPARE(lines.size(), Count);
+}
+
 void TestPortTrace::completeAfterProcessEnds_data()
 {
     QTest::addColumn<QString>("ending");
@@ -214,7 +416,9 @@ void TestPortTrace::completeAfterProcessEnds()
     if (ending == "signal") {
         QVERIFY(child.waitForReadyRead(10000));
         QCOMPARE(child.readAllStandardOutput(), QByteArray("ready\n"));
-        QTest::qWait(20);
+        // Ended while it writes, not before its next write.
+        const qint64 atReady = QFileInfo(path).size();
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(path).size() > atReady, 10000);
         child.terminate();
     }
     QVERIFY(child.waitForFinished(10000));

@@ -44,4 +44,5 @@ class ForbiddenProcess : public IProcessControl
 {
 public:
     [[noreturn]] void endNow() override { qFatal("the tool ended the process unexpectedly"); }
+    void stopUntilContinued() override { qFatal("the tool stopped the process unexpectedly"); }
 };

@@ -40,6 +40,8 @@ class ExitingProcess : public IProcessControl
 {
 public:
     [[noreturn]] void endNow() override { _exit(0); }
+    // No ending stops the process: a child that stops leaves with status 5.
+    void stopUntilContinued() override { _exit(5); }
 };
 
 struct ChildResult
