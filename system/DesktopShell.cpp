@@ -4,12 +4,11 @@
 #include <QUrl>
 
 #include <cstdio>
-#include <unistd.h>
 
 void DesktopShell::open(const QString &target)
 {
     // A browser or mail client started as root would run the web as root.
-    if (::geteuid() == 0) {
+    if (m_effectiveUser == 0) {
         std::fputs("quarnet: the link is not opened as root; run Quarnet as yourself to follow it\n", stderr);
         return;
     }

@@ -7,6 +7,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <unistd.h>
+
 // The real executable on its own X display: a click on the link starts the
 // desktop's opener (xdg-open, here a script first on PATH that writes down
 // its environment and arguments). The opener must get the environment the
@@ -65,6 +67,15 @@ void tst_DesktopLink::openerGetsTheUsersEnvironment()
     user.insert(QStringLiteral("PATH"), dir.path() + QLatin1Char(':') + qEnvironmentVariable("PATH"));
     if (userSets)
         user.insert(QStringLiteral("QT_NO_GLIB"), QStringLiteral("1"));
+    // As root the tool opens no browser: it runs here as sudo would start it
+    // for the user "nobody", and becomes that user before anything else.
+    if (::geteuid() == 0) {
+        for (const QString &path : {dir.path(), opener})
+            QCOMPARE(::chown(QFile::encodeName(path).constData(), 65534, 65534), 0);
+        user.insert(QStringLiteral("SUDO_UID"), QStringLiteral("65534"));
+        user.insert(QStringLiteral("SUDO_GID"), QStringLiteral("65534"));
+        user.insert(QStringLiteral("SUDO_USER"), QStringLiteral("nobody"));
+    }
 
     DesktopSession session;
     QString fault = session.startDisplay();

@@ -156,9 +156,12 @@ void tst_Services::shellOpensAddressesAsTheDesktopWould()
     QFETCH(QString, target);
     QFETCH(QString, scheme);
     QFETCH(QUrl, expected);
+    constexpr uid_t User = 1000;
     UrlRecorder recorder;
     QDesktopServices::setUrlHandler(scheme, &recorder, "open");
-    DesktopShell().open(target);
+    DesktopShell(User).open(target);
+    // A browser or mail client is never started as root.
+    DesktopShell(0).open(target);
     QDesktopServices::unsetUrlHandler(scheme);
     QCOMPARE(recorder.urls, QList<QUrl>{expected});
 }
@@ -180,7 +183,7 @@ void tst_Services::shellDropsUnopenableTargets()
     UrlRecorder recorder;
     for (const char *scheme : {"http", "https", "file", ""})
         QDesktopServices::setUrlHandler(scheme, &recorder, "open");
-    DesktopShell().open(target);
+    DesktopShell(1000).open(target);
     for (const char *scheme : {"http", "https", "file", ""})
         QDesktopServices::unsetUrlHandler(scheme);
     QVERIFY2(recorder.urls.isEmpty(), qPrintable(recorder.urls.value(0).toString()));
