@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <csignal>
+#include <sys/resource.h>
 #include <fcntl.h>
 #include <memory>
 #include <sys/stat.h>
@@ -21,7 +22,9 @@
 
 namespace {
 
-enum class Ending { Chiudi, FrameClose, Signal, DisplayGone };
+// Killed: a signal no process can handle, or a crash's, whose default
+// action ends it at once; only the guardian can switch the windings off.
+enum class Ending { Chiudi, FrameClose, Signal, Killed, DisplayGone };
 
 struct Row
 {
@@ -45,6 +48,9 @@ static constexpr Row Rows[] = {
     {"SIGALRM, running", Ending::Signal, SIGALRM, true},
     {"SIGPWR, running", Ending::Signal, SIGPWR, true},
     {"SIGXCPU, running", Ending::Signal, SIGXCPU, true},
+    {"SIGKILL, running", Ending::Killed, SIGKILL, true},
+    {"SIGSEGV, running", Ending::Killed, SIGSEGV, true},
+    {"SIGABRT, running", Ending::Killed, SIGABRT, true},
     {"display gone, idle", Ending::DisplayGone, 0, false},
     {"display gone, running", Ending::DisplayGone, 0, true},
 };
@@ -172,6 +178,7 @@ QString tst_DesktopExit::drive(DesktopSession &session, const Row &row, const QS
     case Ending::FrameClose:
         return session.closeFrame(QStringLiteral(QUARNET_XDELETEWINDOW));
     case Ending::Signal:
+    case Ending::Killed:
         if (!ChildProcess::signal(session.tool(), row.signo))
             return QStringLiteral("the signal could not be sent: ") + ChildProcess::failure(session.tool());
         return {};
@@ -187,12 +194,23 @@ QString tst_DesktopExit::verify(DesktopSession &session, const Row &row, const Q
     QProcess &tool = session.tool();
     if (!DesktopSession::waitFor([&] { return tool.state() == QProcess::NotRunning; }, 20000))
         return QStringLiteral("still running");
-    if (tool.exitStatus() != QProcess::NormalExit)
+    if (row.ending == Ending::Killed) {
+        if (tool.exitStatus() != QProcess::CrashExit)
+            return QStringLiteral("not killed by its signal");
+        // The guardian writes once the process has gone, a moment after.
+        DesktopSession::waitFor(
+            [&] {
+                const QList<int> bytes = readTrace(tracePath).bytes;
+                return !bytes.isEmpty() && bytes.last() == 64;
+            },
+            10000);
+    } else if (tool.exitStatus() != QProcess::NormalExit) {
         return QStringLiteral("killed by its ending");
-    // The display going away ends the process through Qt's own exit(1);
-    // every other ending is the tool's own and ends it cleanly.
-    if (row.ending != Ending::DisplayGone && tool.exitCode() != 0)
+    } else if (row.ending != Ending::DisplayGone && tool.exitCode() != 0) {
+        // The display going away ends the process through Qt's own exit(1);
+        // every other ending is the tool's own and ends it cleanly.
         return QStringLiteral("exit code %1").arg(tool.exitCode());
+    }
 
     const Trace trace = readTrace(tracePath);
     if (!trace.fault.isEmpty())
@@ -216,6 +234,9 @@ QString tst_DesktopExit::verify(DesktopSession &session, const Row &row, const Q
 // motors then run one at a time, each ended before the next starts.
 void tst_DesktopExit::everyEndingSwitchesOff()
 {
+    // The crashes asked for leave no core files behind.
+    const rlimit noCore{0, 0};
+    QCOMPARE(::setrlimit(RLIMIT_CORE, &noCore), 0);
     const QString missing = DesktopSession::missingTools();
     QVERIFY2(missing.isEmpty(), qPrintable(missing));
     QTemporaryDir dir;
