@@ -73,7 +73,9 @@ FtdiPick chosen(int index, const FtdiUsbDevice &device)
             QStringLiteral("USB adapter %1 (0403:%2) at %3")
                 .arg(QLatin1String(chip->name), hex4(chip->product), place(device)),
             FtdiFault::None,
-            {}};
+            {},
+            device.bus,
+            device.address};
 }
 
 // FTDI's other chips on the bus, for a "not found" that would otherwise

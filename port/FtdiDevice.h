@@ -49,6 +49,8 @@ struct FtdiPick
     QString name;   // "USB adapter FT232R (0403:6001) at 001/004"
     FtdiFault fault = FtdiFault::None;
     QString text;   // for a refusal: what is there and what to do
+    std::uint8_t bus = 0; // where the chosen one is
+    std::uint8_t address = 0;
 };
 
 FtdiPick pickFtdiDevice(FtdiLibrary &library, const FtdiDeviceString &wanted);

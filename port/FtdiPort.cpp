@@ -21,9 +21,33 @@ QString describe(FtdiFault fault, const char *libraryText)
     return advice.isEmpty() ? QString::fromLocal8Bit(libraryText) : advice;
 }
 
+// Opening the adapter unbinds its serial driver from under whoever uses
+// the port: a program seen holding it refuses the adapter, and so does a
+// use that cannot be seen whole (an ordinary user cannot read other users'
+// descriptors) unless the user named this very adapter.
+QString serialPortInUse(const FtdiPick &pick, const FtdiDeviceString &wanted, const SerialPortRoots &roots)
+{
+    const SerialPortUse use = SerialPortUse::of(pick.bus, pick.address, roots);
+    if (!use.holders.isEmpty()) {
+        return QStringLiteral("its serial port is in use: %1; Quarnet does not take an adapter another "
+                              "program is using (close that program first)")
+            .arg(use.holders.join(QStringLiteral("; ")));
+    }
+    if (use.someUnseen && wanted.kind == FtdiDeviceString::Kind::First) {
+        return QStringLiteral("its serial port %1 may be open in a program of another user or a system "
+                              "service, which Quarnet cannot see; name this adapter to take it all the "
+                              "same (ftdi:d:%2/%3)")
+            .arg(use.ports.join(QStringLiteral(", ")))
+            .arg(pick.bus, 3, 10, QLatin1Char('0'))
+            .arg(pick.address, 3, 10, QLatin1Char('0'));
+    }
+    return {};
+}
+
 } // namespace
 
-FtdiPort::Opening FtdiPort::open(const QByteArray &device, const LibraryFactory &factory)
+FtdiPort::Opening FtdiPort::open(const QByteArray &device, const LibraryFactory &factory,
+                                 const SerialPortRoots &roots)
 {
     std::unique_ptr<FtdiLibrary> library = factory();
     const QString tried = device.isEmpty()
@@ -53,6 +77,10 @@ FtdiPort::Opening FtdiPort::open(const QByteArray &device, const LibraryFactory 
         return {nullptr, pick.fault, tried + QStringLiteral(": ") + pick.text};
     }
     name = pick.name;
+    if (const QString inUse = serialPortInUse(pick, *wanted, roots); !inUse.isEmpty()) {
+        library->free();
+        return {nullptr, FtdiFault::Other, name + QStringLiteral(": ") + inUse};
+    }
     int code = library->openListed(pick.index);
     if (code < 0)
         return refuse(FtdiStep::Open, code);

@@ -4,6 +4,7 @@
 #include "FtdiFault.h"
 #include "FtdiLibrary.h"
 #include "PortBackend.h"
+#include "SerialPortUse.h"
 
 #include <QByteArray>
 #include <QString>
@@ -67,8 +68,11 @@ public:
         QString text; // what was tried and what to do, for the user
     };
 
-    // `device` empty: the one FT232R or FT232H plugged in.
-    static Opening open(const QByteArray &device, const LibraryFactory &factory);
+    // `device` empty: the one FT232R or FT232H plugged in. An adapter whose
+    // serial port a program has open is never taken; one whose use cannot
+    // be seen whole is taken only when named.
+    static Opening open(const QByteArray &device, const LibraryFactory &factory,
+                        const SerialPortRoots &roots = {});
 
     ~FtdiPort() override;
     // A failed or timed-out transfer marks the adapter gone; nothing is retried.

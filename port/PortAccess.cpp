@@ -6,7 +6,8 @@
 
 PortAccess::PortAccess(PortAccessOptions options)
     : m_selector(options.mode, options.procRoot, options.devRoot, options.calls,
-                 {options.routeArgument, options.ftdiLibrary, options.gpio, options.gpioLibrary},
+                 {options.routeArgument, options.ftdiLibrary, options.gpio, options.gpioLibrary,
+                  {options.sysRoot, options.procRoot, options.devRoot, options.lockRoot}},
                  options.origin)
     , m_report(std::move(options.report))
     , m_virtual(std::make_unique<VirtualPort>())

@@ -26,6 +26,8 @@ struct PortAccessOptions
     QString procRoot = QStringLiteral("/proc");
     QString devRoot = QStringLiteral("/dev");
     QString tracePath; // empty: no trace
+    QString sysRoot = QStringLiteral("/sys");
+    QString lockRoot = QStringLiteral("/run/lock");
     PortSystemCalls calls = PortSystemCalls::real();
     QByteArray routeArgument; // what follows the route's colon: the adapter ftdi names
     QString origin;           // where a forced route was chosen ("--port ftdi")

@@ -142,7 +142,7 @@ PortSelection PortSelector::selectShared(const QString &name)
 
 PortSelection PortSelector::openFtdi(const QString &name)
 {
-    FtdiPort::Opening opening = FtdiPort::open(m_devices.ftdiDevice, m_devices.ftdiLibrary);
+    FtdiPort::Opening opening = FtdiPort::open(m_devices.ftdiDevice, m_devices.ftdiLibrary, m_devices.serialRoots);
     if (!opening.backend) {
         m_shared = Tried::Refused;
         m_sharedName = QStringLiteral("the USB adapter");

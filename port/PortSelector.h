@@ -21,6 +21,7 @@ struct SharedDevices
     FtdiPort::LibraryFactory ftdiLibrary = FtdiLibrary::real;
     GpioLineSet gpio;
     GpioLibraryFactory gpioLibrary = makeLibgpiod;
+    SerialPortRoots serialRoots;
 };
 
 // Chooses the route for one port: ppdev, then direct I/O where ppdev is

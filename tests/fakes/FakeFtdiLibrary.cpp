@@ -72,6 +72,8 @@ std::unique_ptr<PortAccess> FakeFtdiBus::access(const QString &root, const QByte
     options.origin = QStringLiteral("--port ftdi");
     options.procRoot = root + "/proc";
     options.devRoot = root + "/dev";
+    options.sysRoot = root + "/sys";
+    options.lockRoot = root + "/run/lock";
     options.calls = FakePortSystem::calls();
     options.ftdiLibrary = factory();
     options.tracePath = tracePath;

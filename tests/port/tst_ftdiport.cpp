@@ -3,6 +3,7 @@
 #include "PortTraceReader.h"
 
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -37,6 +38,8 @@ private slots:
     void releaseInsideAWriteLeavesLibusbAlone();
     void refusalsOutsideAnOpenDevice_data();
     void refusalsOutsideAnOpenDevice();
+    void adapterInUseIsLeftAlone_data();
+    void adapterInUseIsLeftAlone();
     void realAdapter();
 
 private:
@@ -51,6 +54,8 @@ private:
 void TestFtdiPort::init()
 {
     QVERIFY(m_dir.isValid());
+    QDir(m_dir.path()).removeRecursively();
+    QDir().mkpath(m_dir.path());
     m_bus = FakeFtdiBus{};
     m_told.clear();
 }
@@ -317,6 +322,71 @@ void TestFtdiPort::refusalsOutsideAnOpenDevice()
     }
     library->free();
     QCOMPARE(library->close(), -3);
+}
+
+void TestFtdiPort::adapterInUseIsLeftAlone_data()
+{
+    QTest::addColumn<QByteArray>("device");
+    QTest::addColumn<bool>("bound");   // ftdi_sio made /dev/ttyUSB0 for it
+    QTest::addColumn<QString>("held"); // "fd", "lock" or none
+    QTest::addColumn<bool>("unseen");  // a process whose descriptors cannot be read
+    QTest::addColumn<QString>("told"); // empty: taken
+
+    QTest::newRow("no serial driver bound") << QByteArray() << false << "" << true << "";
+    QTest::newRow("bound, nobody uses it") << QByteArray() << true << "" << false << "";
+    QTest::newRow("bound, a terminal program has it open")
+        << QByteArray() << true << "fd" << false << "picocom (pid 4242) has";
+    QTest::newRow("named, and a program has it open all the same")
+        << QByteArray("d:001/004") << true << "fd" << false << "another program is using";
+    QTest::newRow("bound, locked") << QByteArray() << true << "lock" << false << "LCK..ttyUSB0";
+    QTest::newRow("bound, some use out of sight") << QByteArray() << true << "" << true
+                                                  << "name this adapter to take it all the same (ftdi:d:001/004)";
+    QTest::newRow("named, some use out of sight") << QByteArray("d:001/004") << true << "" << true << "";
+}
+
+// libftdi unbinds the serial driver even while a program has the port open,
+// and that program would then drive against the motor's pins: an adapter
+// in use is never opened at all.
+void TestFtdiPort::adapterInUseIsLeftAlone()
+{
+    QFETCH(QByteArray, device);
+    QFETCH(bool, bound);
+    QFETCH(QString, held);
+    QFETCH(bool, unseen);
+    QFETCH(QString, told);
+    const QString root = m_dir.path();
+    const auto put = [](const QString &path, const QByteArray &text) {
+        QDir().mkpath(QFileInfo(path).path());
+        QFile file(path);
+        return file.open(QIODevice::WriteOnly) && file.write(text) == text.size();
+    };
+    const QString usb = root + "/sys/bus/usb/devices/1-1";
+    QVERIFY(put(usb + "/busnum", "1\n") && put(usb + "/devnum", "4\n"));
+    QVERIFY(put(root + "/sys/bus/usb/devices/1-2/busnum", "1\n") && put(root + "/sys/bus/usb/devices/1-2/devnum", "5\n"));
+    if (bound) {
+        QVERIFY(QDir().mkpath(usb + "/1-1:1.0/ttyUSB0"));
+        QVERIFY(put(root + "/dev/ttyUSB0", ""));
+    }
+    QVERIFY(put(root + "/proc/100/comm", "bash\n"));
+    QVERIFY(QDir().mkpath(root + "/proc/100/fd"));
+    QVERIFY(QFile::link(root + "/dev/null", root + "/proc/100/fd/0"));
+    if (held == "fd") {
+        QVERIFY(put(root + "/proc/4242/comm", "picocom\n"));
+        QVERIFY(QDir().mkpath(root + "/proc/4242/fd"));
+        QVERIFY(QFile::link(root + "/dev/ttyUSB0", root + "/proc/4242/fd/3"));
+    } else if (held == "lock") {
+        QVERIFY(put(root + "/run/lock/LCK..ttyUSB0", "      4242\n"));
+    }
+    if (unseen)
+        QVERIFY(put(root + "/proc/1/fd", "")); // unreadable as a folder
+
+    auto port = access(device);
+    port->Out32(0x378, 65);
+    QCOMPARE(port->routeOf(0x378), told.isEmpty() ? PortRoute::Ftdi : PortRoute::Virtual);
+    QCOMPARE(m_bus.log.filter("open").size(), told.isEmpty() ? 1 : 0);
+    QCOMPARE(m_told.size(), told.isEmpty() ? 0 : 1);
+    if (!told.isEmpty())
+        QVERIFY2(m_told.first().contains(told), qPrintable(m_told.first()));
 }
 
 void TestFtdiPort::realAdapter()
