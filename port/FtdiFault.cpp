@@ -49,8 +49,8 @@ constexpr std::array<FaultAdvice, 5> Advice{{
      "not found: plug the adapter in and check that lsusb lists it (0403:6001 or 0403:6014)"},
     {FtdiFault::AccessDenied,
      "libusb could not open it, most often for want of permission: install the package's udev "
-     "rule (60-quarnet-ftdi.rules), join group plugdev (sudo usermod -aG plugdev $USER), log in "
-     "again and replug the adapter"},
+     "rule (60-quarnet-ftdi.rules), which gives it to the user at the machine's seat, and replug "
+     "the adapter"},
     {FtdiFault::Held,
      "another program holds it through libusb (another Quarnet, OpenOCD, avrdude, a libftdi "
      "tool): close that program"},

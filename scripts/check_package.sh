@@ -63,6 +63,38 @@ for dep in qt6-qpa-plugins fonts-liberation2; do
         status=1
     fi
 done
+# The udev rules as installed: each may give only what its device needs,
+# to whom it needs it. The adapters go to the user at the seat alone, for
+# their two ids; the parallel ports' ppdev nodes to group lp, as Debian
+# already has them. Anything else (a group, a mode, an owner, a program
+# run, another device) fails the check.
+unpacked=$(mktemp -d)
+trap 'rm -rf "$unpacked"' EXIT
+dpkg-deb -x "$deb" "$unpacked"
+# rule_check FILE MATCH ALLOWED: every rule matches MATCH and assigns
+# exactly ALLOWED (its assignments, space-separated, in order).
+rule_check() {
+    local file=$1 match=$2 allowed=$3 line assigned rules=0
+    while IFS= read -r line; do
+        [[ $line =~ ^[[:space:]]*(#|$) ]] && continue
+        rules=$((rules + 1))
+        if ! grep -qE "$match" <<<"$line"; then
+            echo "package check: $(basename "$file") has a rule for another device: $line" >&2
+            status=1
+        fi
+        # KEY="v", KEY+="v", KEY:="v", KEY-="v", KEY{x}="v": not the == and != matches.
+        assigned=$(grep -oE '[A-Z_]+(\{[^}]*\})?(\+|-|:)?="[^"]*"' <<<"$line" | grep -vE '^[A-Z_]+(\{[^}]*\})?(==|!=)' | tr '\n' ' ' | sed 's/ $//')
+        if [ "$assigned" != "$allowed" ]; then
+            echo "package check: $(basename "$file") gives more than it may ($assigned, not $allowed): $line" >&2
+            status=1
+        fi
+    done <"$file"
+    [ $rules -gt 0 ] || { echo "package check: $(basename "$file") has no rule" >&2; status=1; }
+}
+rules=$unpacked/usr/lib/udev/rules.d
+rule_check "$rules/60-quarnet-ftdi.rules" 'ATTR\{idVendor\}=="0403", ATTR\{idProduct\}=="(6001|6014)"' 'TAG+="uaccess"'
+rule_check "$rules/60-quarnet-parport.rules" 'KERNEL=="parport\[0-9\]\*", SUBSYSTEM=="ppdev"' 'GROUP="lp" MODE="0660"'
+
 if command -v desktop-file-validate >/dev/null; then
     desktop-file-validate packaging/quarnet.desktop || status=1
 fi

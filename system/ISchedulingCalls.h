@@ -19,7 +19,7 @@ public:
     // Programs this thread starts begin at the default priority, not at its own.
     virtual int keepFromChildren(long thread) = 0;
     // The group an administrator would name in limits.d for this user.
-    virtual QString groupName() = 0;
+    virtual QString userName() = 0;
     // The nice level of this process's autogroup, the group of its session
     // that the kernel weighs against other sessions when autogroups are on;
     // ENOENT when they are off or the kernel has none. Setting it takes the

@@ -79,13 +79,11 @@ int KernelScheduling::keepFromChildren(long thread)
     return ::sched_setscheduler(id, SCHED_OTHER | SCHED_RESET_ON_FORK, &none) == 0 ? 0 : errno;
 }
 
-QString KernelScheduling::groupName()
+QString KernelScheduling::userName()
 {
-    if (const group *g = ::getgrgid(::getgid()))
-        return QString::fromLocal8Bit(g->gr_name);
     if (const passwd *p = ::getpwuid(::getuid()))
         return QString::fromLocal8Bit(p->pw_name);
-    return QString::number(::getgid());
+    return QString::number(::getuid());
 }
 
 // The file exists with autogroups switched off too, and its level then

@@ -13,7 +13,7 @@ public:
     int setNice(long thread, int nice) override;
     int lowestNiceAllowed() override;
     int keepFromChildren(long thread) override;
-    QString groupName() override;
+    QString userName() override;
     int autogroupNice(int &nice) override;
     int setAutogroupNice(int nice) override;
 };

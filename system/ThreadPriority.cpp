@@ -211,11 +211,17 @@ void ThreadPriority::giveUp(const QString &why, bool missing)
     m_way = Way::None;
     if (std::exchange(m_told, true))
         return;
-    const QString line = QStringLiteral("\"@%1 - nice %2\"").arg(m_calls.groupName()).arg(WantedNice);
+    // The least that works: RealtimeKit raises the one thread that asks, for
+    // as long as it asks; a limits line lets one user, not a whole group,
+    // raise any process of theirs.
+    const QString line = QStringLiteral("\"%1 - nice %2\"").arg(m_calls.userName()).arg(WantedNice);
     m_tell(QStringLiteral("the motor runs at normal priority, so a busy machine slows it down (%1; %2). "
-                          "An administrator grants it with the line %3 in /etc/security/limits.d/quarnet.conf "
-                          "(from the next login on)%4.")
-               .arg(m_directRefusal, why, line,
-                    missing ? QStringLiteral(", or by installing RealtimeKit (package rtkit)") : QString()));
+                          "%3An administrator can grant it to this user alone with the line %4 in "
+                          "/etc/security/limits.d/quarnet.conf (from the next login on).")
+               .arg(m_directRefusal, why,
+                    missing ? QStringLiteral("Installing RealtimeKit (package rtkit) grants it to the stepping "
+                                             "thread alone. ")
+                            : QString(),
+                    line));
 }
 

@@ -148,7 +148,7 @@ void TestFtdiPort::failureToldOnceThenVirtual_data()
     QTest::newRow("no USB at all") << QByteArray() << false << 0 << 0 << 0
                                    << QStringList{"FT232R", "FT232H", "libusb could not start"} << "new";
     QTest::newRow("node refused") << QByteArray() << true << 0 << -4 << 0
-                                  << QStringList{"FT232R (0403:6001) at 001/004", "permission", "60-quarnet-ftdi.rules", "plugdev"}
+                                  << QStringList{"FT232R (0403:6001) at 001/004", "permission", "60-quarnet-ftdi.rules", "seat"}
                                   << "open 001/004 free";
     QTest::newRow("detach refused, claim failed") << QByteArray() << true << 0 << -8 << 0
                                                   << QStringList{"permission"} << "open 001/004 free";

@@ -36,7 +36,7 @@ public:
         keptFromChildren << id;
         return 0;
     }
-    QString groupName() override { return QStringLiteral("makers"); }
+    QString userName() override { return QStringLiteral("ann"); }
     int autogroupNice(int &value) override
     {
         if (!autogroups)

@@ -158,14 +158,16 @@ void TestThreadPriority::oneMessageForARefusal_data()
 
     const QString head = QStringLiteral("the motor runs at normal priority, so a busy machine slows it down "
                                         "(setpriority to nice -15: Permission denied; ");
-    const QString limits = QStringLiteral("An administrator grants it with the line \"@makers - nice -15\" in "
-                                          "/etc/security/limits.d/quarnet.conf (from the next login on)");
+    const QString limits = QStringLiteral("An administrator can grant it to this user alone with the line "
+                                          "\"ann - nice -15\" in /etc/security/limits.d/quarnet.conf (from the "
+                                          "next login on).");
     QTest::newRow("RealtimeKit missing")
         << true << "RealtimeKit is not running" << true
-        << head + "RealtimeKit is not running). " + limits + ", or by installing RealtimeKit (package rtkit).";
+        << head + "RealtimeKit is not running). Installing RealtimeKit (package rtkit) grants it to the "
+                  "stepping thread alone. " + limits;
     QTest::newRow("RealtimeKit refuses the thread")
         << false << "RealtimeKit refused it: Operation not permitted" << false
-        << head + "RealtimeKit refused it: Operation not permitted). " + limits + ".";
+        << head + "RealtimeKit refused it: Operation not permitted). " + limits;
 }
 
 void TestThreadPriority::oneMessageForARefusal()
