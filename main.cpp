@@ -11,6 +11,7 @@
 #include "RealtimeKitClient.h"
 #include "SignalBridge.h"
 #include "SteadyClock.h"
+#include "WindowSystemChoice.h"
 
 #include <QApplication>
 #include <cstdio>
@@ -79,7 +80,17 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "quarnet: %s\n", qPrintable(refused));
         return 2;
     }
+    // Xwayland over native Wayland where the session has both and the user
+    // chose neither; told to Qt alone, not to the programs the tool starts.
+    const QByteArray windowSystem = windowSystemFor(QProcessEnvironment::systemEnvironment());
+    if (!windowSystem.isEmpty())
+        qputenv("QT_QPA_PLATFORM", windowSystem);
+    // The desktop entry's name: the Wayland app id and the dock's icon and
+    // grouping, whatever path the executable was started by.
+    QGuiApplication::setDesktopFileName(QStringLiteral("quarnet"));
     QApplication app(argc, argv);
+    if (!windowSystem.isEmpty())
+        qunsetenv("QT_QPA_PLATFORM");
     // The dispatcher is chosen by now. Programs the tool starts (the link's
     // browser or mail client) get the environment the user started it with.
     if (!userChoseDispatcher)

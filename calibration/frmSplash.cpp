@@ -26,8 +26,10 @@ static void registerSplashResources()
 
 namespace {
 
-// No title bar, no buttons, no task-bar entry.
-constexpr Qt::WindowFlags SplashFlags = Qt::SplashScreen | Qt::FramelessWindowHint;
+// No title bar, no buttons. Qt gives a window of the splash type no
+// decoration hints on X11, and X11 window managers (Xwayland's among them)
+// then frame it: a plain frameless window typed as a splash carries both.
+constexpr Qt::WindowFlags SplashFlags = Qt::Window | Qt::FramelessWindowHint;
 
 // The title's property set as the window designer stored it. Each caption
 // and font entry appears twice, as the designer wrote them; the control
@@ -90,6 +92,7 @@ frmSplash::frmSplash(DriveState &state, StartupSequence::Services services,
 {
     registerSplashResources();
     setWindowFlags(SplashFlags);
+    setAttribute(Qt::WA_X11NetWmWindowTypeSplash);
     setFixedSize(Twips::size(SplashLayout::ClientWidth, SplashLayout::ClientHeight));
     m_frame = FormBuilder::addControls(*this, std::span(&SplashLayout::Frame, 1))
                   .get<FrameControl>(SplashLayout::FrameName);

@@ -13,7 +13,7 @@ QUARNET_RUN_PACKAGES=(cmake ninja-build g++ pkgconf qt6-base-dev qt6-qpa-plugins
 # sender and Qt's Wayland plugin, for the runs as a native Wayland client.
 QUARNET_FUZZ_PACKAGES=(clang libclang-rt-dev)
 QUARNET_SUITE_PACKAGES=(libx11-dev xvfb xdotool dpkg-dev file desktop-file-utils appstream dbus-daemon ccache
-                        sway wtype qt6-wayland)
+                        sway wtype xwayland qt6-wayland)
 QUARNET_TEST_PACKAGES=("${QUARNET_FUZZ_PACKAGES[@]}" "${QUARNET_SUITE_PACKAGES[@]}")
 # What the Debian 13 and arm64 stages add to this machine to make their trees.
 QUARNET_STAGE_PACKAGES=(debootstrap rsync)

@@ -112,9 +112,11 @@ void TestFrmSplash::windowIsABareFixedCentredBox()
     Rig rig;
     frmSplash &splash = rig.splash;
     const Qt::WindowFlags flags = splash.windowFlags();
-    // A splash-type window has neither a title bar nor a task-bar entry.
-    QCOMPARE(flags & Qt::WindowType_Mask, Qt::SplashScreen);
+    // Frameless, so that X11 window managers get a hint to leave it
+    // undecorated, and typed as a splash, which keeps it off the task bar.
+    QCOMPARE(flags & Qt::WindowType_Mask, Qt::Window);
     QVERIFY(flags & Qt::FramelessWindowHint);
+    QVERIFY(splash.testAttribute(Qt::WA_X11NetWmWindowTypeSplash));
     for (Qt::WindowType hint : {Qt::WindowTitleHint, Qt::WindowSystemMenuHint, Qt::WindowCloseButtonHint,
                                 Qt::WindowMinimizeButtonHint, Qt::WindowMaximizeButtonHint})
         QVERIFY(!(flags & hint));

@@ -11,6 +11,7 @@
 #include <QStandardPaths>
 
 #include <csignal>
+#include <functional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -39,7 +40,7 @@ WaylandSession::~WaylandSession()
 QString WaylandSession::missingTools()
 {
     QStringList missing;
-    for (const char *tool : {"sway", "wtype"}) {
+    for (const char *tool : {"sway", "wtype", "Xwayland"}) {
         if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty())
             missing << QString::fromLatin1(tool);
     }
@@ -119,10 +120,11 @@ QString WaylandSession::startCompositor()
     return {};
 }
 
-QString WaylandSession::startTool(const QString &executable)
+QString WaylandSession::startTool(const QString &executable, const QString &platform)
 {
     QProcessEnvironment env = environment();
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("wayland"));
+    if (!platform.isEmpty())
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), platform);
     env.insert(QStringLiteral("QUARNET_PORT"), QStringLiteral("virtual"));
     env.insert(QStringLiteral("QUARNET_PORT_TRACE"), tracePath());
     m_tool.setProcessEnvironment(env);
@@ -136,28 +138,41 @@ QString WaylandSession::startTool(const QString &executable)
 
 QJsonObject WaylandSession::tree()
 {
-    const QStringList command = asUser(QStringLiteral("swaymsg"), {QStringLiteral("-t"), QStringLiteral("get_tree")});
     QProcess swaymsg;
+    if (!swaymsgDone(swaymsg, {QStringLiteral("-t"), QStringLiteral("get_tree")}))
+        return {};
+    return QJsonDocument::fromJson(swaymsg.readAllStandardOutput()).object();
+}
+
+QString WaylandSession::launch(const QString &command)
+{
+    QProcess swaymsg;
+    if (!swaymsgDone(swaymsg, {QStringLiteral("exec"), command}) || swaymsg.exitCode() != 0)
+        return QStringLiteral("sway did not start it: ") + QString::fromLocal8Bit(swaymsg.readAll());
+    return {};
+}
+
+bool WaylandSession::swaymsgDone(QProcess &swaymsg, const QStringList &arguments)
+{
+    const QStringList command = asUser(QStringLiteral("swaymsg"), arguments);
     QProcessEnvironment env = environment();
     const QStringList sockets = QDir(m_runtime->path()).entryList({QStringLiteral("sway-ipc.*.sock")}, QDir::System);
     if (!sockets.isEmpty())
         env.insert(QStringLiteral("SWAYSOCK"), m_runtime->filePath(sockets.first()));
     swaymsg.setProcessEnvironment(env);
     swaymsg.start(command.first(), command.mid(1));
-    if (!swaymsg.waitForFinished(20000))
-        return {};
-    return QJsonDocument::fromJson(swaymsg.readAllStandardOutput()).object();
+    return swaymsg.waitForFinished(20000) && swaymsg.exitStatus() == QProcess::NormalExit;
 }
 
 namespace {
 
-QJsonObject focusedIn(const QJsonObject &node)
+QJsonObject findIn(const QJsonObject &node, const std::function<bool(const QJsonObject &)> &wanted)
 {
-    if (node.value(QStringLiteral("focused")).toBool())
+    if (wanted(node))
         return node;
     for (const char *children : {"nodes", "floating_nodes"}) {
         for (const QJsonValue &child : node.value(QLatin1String(children)).toArray()) {
-            const QJsonObject found = focusedIn(child.toObject());
+            const QJsonObject found = findIn(child.toObject(), wanted);
             if (!found.isEmpty())
                 return found;
         }
@@ -169,7 +184,14 @@ QJsonObject focusedIn(const QJsonObject &node)
 
 QString WaylandSession::focusedTitle()
 {
-    return focusedIn(tree()).value(QStringLiteral("name")).toString();
+    return findIn(tree(), [](const QJsonObject &node) { return node.value(QStringLiteral("focused")).toBool(); })
+        .value(QStringLiteral("name"))
+        .toString();
+}
+
+QJsonObject WaylandSession::window(const QString &title)
+{
+    return findIn(tree(), [&](const QJsonObject &node) { return node.value(QStringLiteral("name")).toString() == title; });
 }
 
 QString WaylandSession::press(const QStringList &keys)

@@ -26,11 +26,17 @@ public:
 
     // Each returns an empty string on success, otherwise what went wrong.
     QString startCompositor();
-    QString startTool(const QString &executable);
+    // `platform` empty: QT_QPA_PLATFORM is not set at all.
+    QString startTool(const QString &executable, const QString &platform = QStringLiteral("wayland"));
     // The compositor's own view of its windows: sway's tree, as JSON.
     QJsonObject tree();
     // The title of the window that has the keyboard focus; empty when none.
     QString focusedTitle();
+    // The window of that title in the compositor's tree; empty when none.
+    QJsonObject window(const QString &title);
+    // A command the compositor starts with its own environment, as a
+    // launcher of the desktop would (Xwayland's DISPLAY included).
+    QString launch(const QString &command);
     // Key names as wtype takes them ("Tab", "space"), pressed in turn.
     QString press(const QStringList &keys);
     // The compositor killed, as when it crashes or the session is torn down.
@@ -43,6 +49,7 @@ public:
 private:
     QStringList asUser(const QString &program, const QStringList &arguments) const;
     QProcessEnvironment environment() const;
+    bool swaymsgDone(QProcess &swaymsg, const QStringList &arguments);
 
     std::unique_ptr<QTemporaryDir> m_runtime; // XDG_RUNTIME_DIR, sway's config, the trace
     QProcess m_compositor;

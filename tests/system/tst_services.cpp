@@ -3,6 +3,7 @@
 #include "QtEventPump.h"
 #include "SystemClock.h"
 #include "ThreadSleeper.h"
+#include "WindowSystemChoice.h"
 
 #include <QDesktopServices>
 #include <QElapsedTimer>
@@ -41,6 +42,8 @@ private slots:
     void shellOpensAddressesAsTheDesktopWould();
     void shellDropsUnopenableTargets_data();
     void shellDropsUnopenableTargets();
+    void windowSystemLeftToTheUserOrXwayland_data();
+    void windowSystemLeftToTheUserOrXwayland();
     void endNowRunsOnlyTheShutdownAction();
 };
 
@@ -227,6 +230,29 @@ void tst_Services::endNowRunsOnlyTheShutdownAction()
     QVERIFY(WIFEXITED(status));
     QCOMPARE(WEXITSTATUS(status), 0);
     QCOMPARE(output, QByteArray("SP"));
+}
+
+void tst_Services::windowSystemLeftToTheUserOrXwayland_data()
+{
+    QTest::addColumn<QStringList>("set");
+    QTest::addColumn<QByteArray>("asked");
+    QTest::newRow("Wayland with Xwayland") << QStringList{"WAYLAND_DISPLAY=wayland-0", "DISPLAY=:0"} << QByteArray("xcb");
+    QTest::newRow("Wayland alone") << QStringList{"WAYLAND_DISPLAY=wayland-0"} << QByteArray();
+    QTest::newRow("X11 alone") << QStringList{"DISPLAY=:0"} << QByteArray();
+    QTest::newRow("the user's choice, even Wayland")
+        << QStringList{"WAYLAND_DISPLAY=wayland-0", "DISPLAY=:0", "QT_QPA_PLATFORM=wayland"} << QByteArray();
+    QTest::newRow("an empty variable is none") << QStringList{"WAYLAND_DISPLAY=", "DISPLAY=:0"} << QByteArray();
+    QTest::newRow("no display at all") << QStringList{} << QByteArray();
+}
+
+void tst_Services::windowSystemLeftToTheUserOrXwayland()
+{
+    QFETCH(QStringList, set);
+    QFETCH(QByteArray, asked);
+    QProcessEnvironment environment;
+    for (const QString &variable : set)
+        environment.insert(variable.section(QLatin1Char('='), 0, 0), variable.section(QLatin1Char('='), 1));
+    QCOMPARE(windowSystemFor(environment), asked);
 }
 
 QTEST_MAIN(tst_Services)
