@@ -56,8 +56,16 @@ void tst_WaylandExit::compositorKilledWhileRunning()
     // The main window takes the focus with "Start", first in its tab order.
     QVERIFY2(DesktopSession::waitFor([&] { return session.focusedTitle().startsWith(QLatin1String("Quarnet")); }, 30000),
              qPrintable(QStringLiteral("the main window never had the focus: ") + session.focusedTitle()));
-    fault = session.press({QStringLiteral("space")});
-    QVERIFY2(fault.isEmpty(), qPrintable(fault));
+    // The compositor reports the focus a moment before the toolkit has put
+    // it on "Start", and a key that comes first goes nowhere. At one step a
+    // second, a run that started shows a step within a second, so a press
+    // is tried again only after five with none; a second press then meets
+    // "Start" still focused, never "Chiudi".
+    for (int attempt = 0; attempt < 3 && bytesOf(trace).size() < 2; ++attempt) {
+        fault = session.press({QStringLiteral("space")});
+        QVERIFY2(fault.isEmpty(), qPrintable(fault));
+        DesktopSession::waitFor([&] { return bytesOf(trace).size() > 1; }, 5000);
+    }
     QVERIFY2(DesktopSession::waitFor([&] { return bytesOf(trace).size() > 3; }, 30000),
              qPrintable(QStringLiteral("the motor did not step: ") + text(bytesOf(trace))));
 
