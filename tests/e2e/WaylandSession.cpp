@@ -198,8 +198,8 @@ QString WaylandSession::press(const QStringList &keys)
 {
     // A new virtual keyboard's first key reaches the client before the
     // keymap that goes with it and is lost: a Shift that means nothing
-    // goes first.
-    QStringList arguments{QStringLiteral("-k"), QStringLiteral("Shift_L")};
+    // goes first, and the keys wait until a busy client has taken it.
+    QStringList arguments{QStringLiteral("-k"), QStringLiteral("Shift_L"), QStringLiteral("-s"), QStringLiteral("300")};
     for (const QString &key : keys)
         arguments << QStringLiteral("-k") << key;
     const QStringList command = asUser(QStringLiteral("wtype"), arguments);
