@@ -16,7 +16,9 @@ for path in \
     ./usr/share/applications/quarnet.desktop \
     ./usr/share/metainfo/org.example.Quarnet.metainfo.xml \
     ./usr/share/icons/hicolor/32x32/apps/quarnet.png \
+    ./usr/share/icons/hicolor/48x48/apps/quarnet.png \
     ./usr/share/icons/hicolor/128x128/apps/quarnet.png \
+    ./usr/share/icons/hicolor/256x256/apps/quarnet.png \
     ./usr/lib/udev/rules.d/60-quarnet-parport.rules \
     ./usr/lib/udev/rules.d/60-quarnet-ftdi.rules; do
     if ! grep -qx "$path" <<<"$listing"; then
@@ -91,6 +93,13 @@ rule_check() {
     done <"$file"
     [ $rules -gt 0 ] || { echo "package check: $(basename "$file") has no rule" >&2; status=1; }
 }
+# Docks and menus draw icons over their own backgrounds: each needs its alpha.
+for icon in "$unpacked"/usr/share/icons/hicolor/*/apps/quarnet.png; do
+    if ! file "$icon" | grep -q 'RGBA'; then
+        echo "package check: ${icon#"$unpacked"} has no transparency" >&2
+        status=1
+    fi
+done
 rules=$unpacked/usr/lib/udev/rules.d
 rule_check "$rules/60-quarnet-ftdi.rules" 'ATTR\{idVendor\}=="0403", ATTR\{idProduct\}=="(6001|6014)"' 'TAG+="uaccess"'
 rule_check "$rules/60-quarnet-parport.rules" 'KERNEL=="parport\[0-9\]\*", SUBSYSTEM=="ppdev"' 'GROUP="lp" MODE="0660"'

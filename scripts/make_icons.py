@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Draws the application icon, a stepper motor seen from the front with its
-four coloured leads, as 24-bit PNGs at 32, 64 and 128 pixels. Standard
-library only."""
+four coloured leads, as PNGs with an alpha channel (the background is
+transparent, so docks and menus show the motor alone) at the sizes desktops
+ask for. Standard library only."""
 import struct
 import sys
 import zlib
@@ -12,7 +13,8 @@ BOSS = (200, 200, 205)
 SHAFT = (235, 235, 240)
 HOLE = (20, 20, 24)
 LEADS = ((0, 0, 0), (255, 128, 0), (255, 0, 0), (255, 255, 0))
-BACK = (255, 255, 255)
+BACK = None  # transparent
+SIZES = (32, 48, 64, 128, 256)
 
 
 def draw(n):
@@ -44,7 +46,10 @@ def draw(n):
 
 def png(path, img):
     n = len(img)
-    raw = b"".join(b"\x00" + bytes(c for px in row for c in px) for row in img)
+    def rgba(px):
+        return (0, 0, 0, 0) if px is None else (*px, 255)
+
+    raw = b"".join(b"\x00" + bytes(c for px in row for c in rgba(px)) for row in img)
 
     def chunk(kind, data):
         body = kind + data
@@ -52,12 +57,12 @@ def png(path, img):
 
     with open(path, "wb") as f:
         f.write(b"\x89PNG\r\n\x1a\n")
-        f.write(chunk(b"IHDR", struct.pack(">IIBBBBB", n, n, 8, 2, 0, 0, 0)))
+        f.write(chunk(b"IHDR", struct.pack(">IIBBBBB", n, n, 8, 6, 0, 0, 0)))
         f.write(chunk(b"IDAT", zlib.compress(raw, 9)))
         f.write(chunk(b"IEND", b""))
 
 
 if __name__ == "__main__":
     out = sys.argv[1] if len(sys.argv) > 1 else "."
-    for size in (32, 64, 128):
+    for size in SIZES:
         png(f"{out}/quarnet-{size}.png", draw(size))

@@ -20,7 +20,7 @@ QIcon icon()
 {
     initIconResources();
     QIcon icon;
-    for (const char *size : {"32", "64", "128"})
+    for (const char *size : {"32", "48", "64", "128", "256"})
         icon.addFile(QStringLiteral(":/icons/quarnet-%1.png").arg(QLatin1String(size)));
     return icon;
 }
