@@ -118,6 +118,9 @@ private slots:
     void deviceFailingMidRunStopsTheRun();
 
 private:
+    // The real port access in its automatic mode over the fake kernel tree.
+    PortAccessOptions automaticOptions(const QString &tracePath, QStringList &told) const;
+
     QTemporaryDir m_dir;
 };
 
@@ -129,6 +132,18 @@ void TestPortSafety::init()
     FakePortSystem::reset(m_dir.path());
     QVERIFY(FakePortSystem::layOutTree(m_dir.path(), {"632\t1656\n", "888\t1912\n", "53264\t53256\n"},
                                        {"parport0", "parport1", "parport2"}));
+}
+
+PortAccessOptions TestPortSafety::automaticOptions(const QString &tracePath, QStringList &told) const
+{
+    PortAccessOptions options;
+    options.mode = PortMode::Auto;
+    options.procRoot = m_dir.path() + "/proc";
+    options.devRoot = m_dir.path() + "/dev";
+    options.calls = FakePortSystem::calls();
+    options.tracePath = tracePath;
+    options.report = [&told](const QString &line) { told << line; };
+    return options;
 }
 
 void TestPortSafety::typingWhileRunning_data()
@@ -171,14 +186,7 @@ void TestPortSafety::typingWhileRunning()
 
     const QString tracePath = m_dir.path() + "/trace";
     QStringList told;
-    PortAccessOptions options;
-    options.mode = PortMode::Auto;
-    options.procRoot = m_dir.path() + "/proc";
-    options.devRoot = m_dir.path() + "/dev";
-    options.calls = FakePortSystem::calls();
-    options.tracePath = tracePath;
-    options.report = [&told](const QString &line) { told << line; };
-    PortAccess port(options);
+    PortAccess port(automaticOptions(tracePath, told));
 
     DriveState state;
     // A short wait between steps: the steps come as fast as the edits do.
@@ -292,15 +300,8 @@ void TestPortSafety::typingWhileRunning()
 void TestPortSafety::deviceFailingMidRunStopsTheRun()
 {
     const QString tracePath = m_dir.path() + "/trace";
-    PortAccessOptions options;
-    options.mode = PortMode::Auto;
-    options.procRoot = m_dir.path() + "/proc";
-    options.devRoot = m_dir.path() + "/dev";
-    options.calls = FakePortSystem::calls();
-    options.tracePath = tracePath;
     QStringList told;
-    options.report = [&told](const QString &line) { told << line; };
-    PortAccess port(options);
+    PortAccess port(automaticOptions(tracePath, told));
 
     DriveState state;
     state.LoopsPerSec = 2000;
