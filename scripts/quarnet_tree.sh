@@ -24,11 +24,12 @@ quarnet_tree() {
 }
 
 # quarnet_tree_mount <root>: the kernel file systems a build and its tests
-# need inside. Only what is not mounted yet is mounted, and those are left
-# for the next stage to use; nothing else is touched.
+# need inside (shared memory too: a Wayland compositor hands its clients
+# their keymaps through it). Only what is not mounted yet is mounted, and
+# those are left for the next stage to use; nothing else is touched.
 quarnet_tree_mount() {
     local root=$1 point
-    for point in proc sys dev dev/pts; do
+    for point in proc sys dev dev/pts dev/shm; do
         mountpoint -q "$root/$point" || mount --bind "/$point" "$root/$point" || return 1
     done
     cp /etc/resolv.conf "$root/etc/resolv.conf"
