@@ -205,7 +205,8 @@ while IFS='|' read -r head expect; do
         summary="$(( $# )) writes traced = device"
         [ "$kind" = gpio ] && summary="$summary (lines $lines for bits $(echo $GPIO_BITS | cut -d' ' -f1-$(( $(tr -cd , <<< "$lines" | wc -c) + 1 )) | tr ' ' ,))"
     else
-        # A refusal: one line saying why, and the run goes on a virtual port.
+        # A refusal: one line saying why, and the program goes on with a
+        # virtual port.
         line=$(head -1 "$OUT/$name.port-err")
         [ "$errs" -eq 1 ] || problems+=("$errs lines on standard error: $(head -4 "$OUT/$name.port-err" | tr '\n' '/')")
         case $line in *"$expect"*virtual*) ;; *) problems+=("not the line looked for ($expect ... virtual): $line") ;; esac
@@ -215,13 +216,40 @@ while IFS='|' read -r head expect; do
             [ -n "$device" ] || problems+=("the device saw nothing before the unplug")
             [ "$kind" != gpio ] || grep -q 'rig: chip taken away' "$OUT/$name.gpio" ||
                 problems+=("the chip was not taken away")
+            # The run stops at the write that failed: what the trace holds
+            # beyond what reached the device is that write and the stop's
+            # switch-off, never a further step.
+            reached=$(( $(echo $device | wc -w) - $(echo ${OPENING[$kind]} | wc -w) ))
+            stepped=0
+            i=0
+            for b in $program; do
+                i=$((i + 1))
+                [ $i -gt "$reached" ] && (( b & PHASES )) && stepped=$((stepped + 1))
+            done
+            [ "$stepped" -le 1 ] ||
+                problems+=("the run went on: $stepped writes with a winding on were traced after the device went")
             # A gone chip takes no events, so only the program's own calls
-            # show whether it tried the lines again: one failed set, no more.
+            # show whether it tried the lines again: the set that failed, one
+            # more with the phase lines off, then none.
             if [ "$kind" = gpio ] && [ -f "$OUT/$name.strace" ]; then
-                read -r failures later <<< "$(awk '/(GPIOHANDLE_SET_LINE_VALUES|GPIO_V2_LINE_SET_VALUES)_IOCTL/ {
-                        if (failed) later++; if (/ = -1 /) { failed++ } } END { print failed + 0, later + 0 }' "$OUT/$name.strace")"
-                [ "$failures" = 1 ] && [ "$later" = 0 ] ||
-                    problems+=("line sets: $failures failed, $later tried after the first failure")
+                read -r failures later retry <<< "$(awk '
+                    function phases_on(l,   v, b) {
+                        if (match(l, /values=\[[0-9, ]*/)) {
+                            v = substr(l, RSTART + 8, RLENGTH - 8); gsub(/ /, "", v); split(v, b, ",")
+                            return b[1] + b[2] + b[3] + b[4]
+                        }
+                        # bits=0x..: lines 0-3 are its last hex digit; the count of its ones.
+                        if (match(l, /bits=0x[0-9a-f]+/))
+                            return substr("0112122312232334", index("0123456789abcdef", substr(l, RSTART + RLENGTH - 1, 1)), 1)
+                        return "?"
+                    }
+                    /(GPIOHANDLE_SET_LINE_VALUES|GPIO_V2_LINE_SET_VALUES)_IOCTL/ {
+                        if (failed >= 2) later++
+                        if (/ = -1 /) { failed++; if (failed == 2) retry = phases_on($0) }
+                    }
+                    END { print failed + 0, later + 0, retry == "" ? "-" : retry }' "$OUT/$name.strace")"
+                [ "$failures" = 2 ] && [ "$later" = 0 ] && [ "$retry" = 0 ] ||
+                    problems+=("line sets: $failures failed (the retry with $retry phase lines on), $later tried after the retry")
             fi
             summary="$(echo $device | wc -w) writes reached the device before it went, $# traced; \"$line\""
         else

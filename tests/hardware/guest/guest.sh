@@ -51,7 +51,8 @@ wait_lines() {
 # launch NAME LABEL ROOT EXE KIND PORT SCRIPT USER EXPECT
 # SCRIPT: steps (a run in both modes, stopped, then "Chiudi"), sigterm (a
 # run ended by SIGTERM), idle (load, then "Chiudi"), unplug (a run during
-# which the device goes away, unplug_KIND, stopped, then "Chiudi").
+# which the device goes away, unplug_KIND, which stops the run and shows a
+# second window saying why; then SIGTERM).
 launch() {
     local name=$1 label=$2 root=$3 exe=$4 kind=$5 port=$6 script=$7 user=$8 expect=$9
     local prefix="" uid=0 tracer=""
@@ -72,15 +73,35 @@ launch() {
         "$exe" --port "$port" 2> $R/$name.err &
     echo $! > $R/$name.pid
 }
-# The main window's process: the tracer's child when there is one.
+children() { cat /proc/$1/task/*/children 2>/dev/null; }
+# The main window's process: the tracer's child when there is one. The
+# program's own child is its guardian, which has no window.
 window_pid() {
     local pid=$(cat $R/$1.pid) child
-    child=$(cat /proc/$pid/task/*/children 2>/dev/null | awk '{ print $1; exit }')
-    while [ -n "$child" ]; do
-        pid=$child
-        child=$(cat /proc/$pid/task/*/children 2>/dev/null | awk '{ print $1; exit }')
-    done
+    if [ "$(cat /proc/$pid/comm 2>/dev/null)" = strace ]; then
+        child=$(children $pid | awk '{ print $1; exit }')
+        [ -n "$child" ] && pid=$child
+    fi
     echo $pid
+}
+# The session's guardian: the program's child named quarnet-guard.
+guardian_of() {
+    local child
+    for child in $(children $(window_pid $1)); do
+        [ "$(cat /proc/$child/comm 2>/dev/null)" = quarnet-guard ] && { echo $child; return; }
+    done
+}
+# Ended: gone, or a zombie its adopter has not reaped yet (it has done all
+# it does once it has exited).
+ended() { [ ! -d /proc/$1 ] || [ "$(awk '{ print $3 }' /proc/$1/stat 2>/dev/null)" = Z ]; }
+# wait_ended PID SECONDS: false when it still runs after them.
+wait_ended() {
+    local limit=$(( $2 * 5 ))
+    until ended $1; do
+        limit=$((limit - 1))
+        [ $limit -le 0 ] && return 1
+        sleep 0.2
+    done
 }
 # click NAME CONTROL: on that session's main window.
 click() {
@@ -113,10 +134,21 @@ wait_window() {
         sleep 1
     done
 }
+# wait_windows NAME N SECONDS: until the session's program shows N windows.
+wait_windows() {
+    local limit=$(( $3 * 5 ))
+    until [ "$(ch /usr/bin/env DISPLAY=:7 /usr/bin/timeout 60 /usr/bin/xdotool search --all --onlyvisible \
+               --pid $(window_pid $1) --name "$WINDOW" 2>/dev/null | wc -l)" -ge $2 ]; do
+        limit=$((limit - 1))
+        [ $limit -le 0 ] && return 1
+        sleep 0.2
+    done
+}
 drive() {
-    local name=$1 trace=$R/$1.trace status=ok now
+    local name=$1 trace=$R/$1.trace status=ok
     local script=$(awk '{ print $4 }' $R/$name.head)
     wait_window $name || return
+    guardian_of $name > $R/$name.guard
     case $script in
     steps)
         click $name faster && click $name faster && click $name start || status="clicks failed"
@@ -137,15 +169,16 @@ drive() {
         wait_lines $trace 8 30 || status="no steps"
         unplug_$(awk '{ print $3 }' $R/$name.head)
         wait_lines $R/$name.err 0 20 || status="nothing said on the unplug"
-        now=$(lines $trace)
-        wait_lines $trace $((now + 5)) 30 || status="no steps after the unplug"
-        click $name stop; sleep 1
-        click $name chiudi ;;
+        # Whether the run went on is for check.sh to tell from the trace.
+        wait_windows $name 2 30 || status="no window told of the failure"
+        # Its box shares the main window's title: a click could land on
+        # either, and SIGTERM ends the program the same way "Chiudi" does.
+        kill -TERM $(window_pid $name) ;;
     esac
     echo "$status" > $R/$name.status
 }
 finish() {
-    local name=$1 pid=$(cat $R/$1.pid) waited=0
+    local name=$1 pid=$(cat $R/$1.pid) waited=0 guard
     # A minute: under the emulator with strace attached an ending can take long.
     while kill -0 $pid 2>/dev/null && [ $waited -lt 300 ]; do sleep 0.2; waited=$((waited + 1)); done
     if kill -0 $pid 2>/dev/null; then
@@ -154,6 +187,13 @@ finish() {
     fi
     wait $pid
     echo $? > $O/$name.exit
+    # However the program ended, its guardian ends with it, and lets the
+    # device go: a guardian left behind would hold it from the next session.
+    guard=$(cat $R/$name.guard 2>/dev/null)
+    if [ -n "$guard" ] && ! wait_ended $guard 60; then
+        echo "its guardian (quarnet-guard) still runs a minute after the program ended; killed" > $R/$name.status
+        kill -KILL $guard
+    fi
     cp $R/$name.err $O/$name.err
     if [ -f $R/$name.trace ]; then cp $R/$name.trace $O/$name.trace; else : > $O/$name.trace; fi
     [ -f $R/$name.strace ] && cp $R/$name.strace $O/$name.strace
