@@ -17,7 +17,9 @@ PHASES=0x0f
 # GPIO lines stand for these bits, in the order the route names them.
 GPIO_BITS="0 1 2 3 6"
 # What a route writes itself, beyond the traced bytes, when it takes the
-# device and when it lets it go: both switch everything off.
+# device and when it lets it go: both switch everything off. A program
+# killed with SIGKILL lets nothing go: its guardian writes the off byte,
+# which it traces, and the device is let go by the kernel alone.
 declare -A OPENING=([lpt]="" [gpio]="0" [ftdi]="0")
 declare -A CLOSING=([lpt]="" [gpio]="0" [ftdi]="0")
 
@@ -106,18 +108,19 @@ ftdi_bytes() {
 }
 
 # What the device should have seen for the program's bytes.
-expected_bytes() { # KIND LINES BYTE...
-    local kind=$1 lines=$2 b mask
-    shift 2
+expected_bytes() { # KIND LINES SCRIPT BYTE...
+    local kind=$1 lines=$2 closing=${CLOSING[$1]} b mask
+    [ "$3" = sigkill ] && closing=
+    shift 3
     case $kind in
     lpt) echo "$* " ;;
     gpio)
         mask=0
         local count=$(( $(tr -cd , <<< "$lines" | wc -c) + 1 )) i=0
         for b in $GPIO_BITS; do [ $i -lt $count ] && mask=$((mask | 1 << b)); i=$((i + 1)); done
-        for b in ${OPENING[gpio]} "$@" ${CLOSING[gpio]}; do printf '%d ' $((b & mask)); done ;;
+        for b in ${OPENING[gpio]} "$@" $closing; do printf '%d ' $((b & mask)); done ;;
     ftdi)
-        for b in ${OPENING[ftdi]} "$@" ${CLOSING[ftdi]}; do printf '%d ' "$(ftdi_map "$b")"; done ;;
+        for b in ${OPENING[ftdi]} "$@" $closing; do printf '%d ' "$(ftdi_map "$b")"; done ;;
     esac
 }
 phase_pins() { # KIND: the device's bits that power windings
@@ -159,7 +162,10 @@ while IFS='|' read -r head expect; do
     esac
     [ "$kind" = gpio ] || lines=
     problems=()
-    [ "$exitcode" = 0 ] || problems+=("exit status $exitcode")
+    # Killed by SIGKILL, the shell says 128 + 9.
+    ended=0
+    [ "$script" = sigkill ] && ended=137
+    [ "$exitcode" = $ended ] || problems+=("exit status $exitcode, not $ended")
     case $program in BAD*) problems+=("trace: ${program#BAD }") ; program= ;; esac
     case $device in BAD*) problems+=("device: ${device#BAD }") ; device= ;; esac
     set -- $program
@@ -168,7 +174,7 @@ while IFS='|' read -r head expect; do
     if [ -z "$expect" ]; then
         # A run: the device saw exactly the traced bytes, in order.
         [ "$errs" -eq 0 ] || problems+=("standard error: $(head -3 "$OUT/$name.port-err" | tr '\n' '/')")
-        want=$(expected_bytes "$kind" "$lines" $program)
+        want=$(expected_bytes "$kind" "$lines" "$script" $program)
         if [ "$want" != "$device" ]; then
             problems+=("device saw: $(short $device) / expected: $(short $want)")
         fi
@@ -203,6 +209,17 @@ while IFS='|' read -r head expect; do
                 problems+=("the adapter's pins after the end: $pmode $plevels (D0..D7)$on")
         fi
         summary="$(( $# )) writes traced = device"
+        if [ "$script" = sigkill ]; then
+            # Killed mid-run, the program left a winding on; the trace's last
+            # line is the guardian's, that byte with the phase lines off.
+            before=$(awk '{ print $(NF - 1) }' <<< "$program")
+            if [ $# -lt 2 ] || (( ! (before & PHASES) )); then
+                problems+=("the program's last byte before the kill, $before, left no winding on: not killed mid-run")
+            elif [ "${!#}" != $(( before & 0xf0 )) ]; then
+                problems+=("the trace's last byte ${!#} is not the guardian's off byte $(( before & 0xf0 )) for $before")
+            fi
+            summary="$summary, the last the guardian's $before -> ${!#}"
+        fi
         [ "$kind" = gpio ] && summary="$summary (lines $lines for bits $(echo $GPIO_BITS | cut -d' ' -f1-$(( $(tr -cd , <<< "$lines" | wc -c) + 1 )) | tr ' ' ,))"
     else
         # A refusal: one line saying why, and the program goes on with a
@@ -211,7 +228,7 @@ while IFS='|' read -r head expect; do
         [ "$errs" -eq 1 ] || problems+=("$errs lines on standard error: $(head -4 "$OUT/$name.port-err" | tr '\n' '/')")
         case $line in *"$expect"*virtual*) ;; *) problems+=("not the line looked for ($expect ... virtual): $line") ;; esac
         if [ "$script" = unplug ]; then
-            want=$(expected_bytes "$kind" "$lines" $program)
+            want=$(expected_bytes "$kind" "$lines" "$script" $program)
             case "$want" in "$device"*) ;; *) problems+=("device saw more or other than the trace's start: $(short $device)") ;; esac
             [ -n "$device" ] || problems+=("the device saw nothing before the unplug")
             [ "$kind" != gpio ] || grep -q 'rig: chip taken away' "$OUT/$name.gpio" ||

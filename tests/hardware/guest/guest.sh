@@ -50,9 +50,10 @@ wait_lines() {
 #
 # launch NAME LABEL ROOT EXE KIND PORT SCRIPT USER EXPECT
 # SCRIPT: steps (a run in both modes, stopped, then "Chiudi"), sigterm (a
-# run ended by SIGTERM), idle (load, then "Chiudi"), unplug (a run during
-# which the device goes away, unplug_KIND, which stops the run and shows a
-# second window saying why; then SIGTERM).
+# run ended by SIGTERM), sigkill (a run ended by SIGKILL, which leaves the
+# switch-off to the guardian), idle (load, then "Chiudi"), unplug (a run
+# during which the device goes away, unplug_KIND, which stops the run and
+# shows a second window saying why; then SIGTERM).
 launch() {
     local name=$1 label=$2 root=$3 exe=$4 kind=$5 port=$6 script=$7 user=$8 expect=$9
     local prefix="" uid=0 tracer=""
@@ -145,7 +146,7 @@ wait_windows() {
     done
 }
 drive() {
-    local name=$1 trace=$R/$1.trace status=ok
+    local name=$1 trace=$R/$1.trace status=ok guard
     local script=$(awk '{ print $4 }' $R/$name.head)
     wait_window $name || return
     guardian_of $name > $R/$name.guard
@@ -161,6 +162,24 @@ drive() {
         click $name faster && click $name faster && click $name start || status="clicks failed"
         wait_lines $trace 10 30 || status="no steps"
         kill -TERM $(window_pid $name) ;;
+    sigkill)
+        # At its first speed, one step a second. The program traces a byte
+        # once the device has taken it, so killed just after a new line it
+        # is between two writes, not in one (a kill inside a write could
+        # leave the device a byte ahead of the trace).
+        click $name start || status="clicks failed"
+        wait_lines $trace 3 30 || status="no steps"
+        wait_lines $trace $(lines $trace) 5 || status="no step after the third"
+        guard=$(cat $R/$name.guard)
+        kill -KILL $(window_pid $name)
+        # What the device saw is read once the guardian has written to it.
+        if [ -z "$guard" ]; then
+            status="no quarnet-guard process beside the program"
+        elif ! wait_ended $guard 60; then
+            status="its guardian still runs a minute after the program was killed"
+        else
+            settle_$(awk '{ print $3 }' $R/$name.head) $name
+        fi ;;
     idle)
         sleep 1
         click $name chiudi ;;
@@ -228,6 +247,9 @@ batch_end() {
 before_lpt() { MARK=$((MARK + 1)); ch $TOOLS/portmark 0x378 $MARK; }
 note_lpt() { echo "$1 $MARK" >> $O/marks; }
 after_lpt() { :; }
+# settle_KIND NAME, once the guardian has ended: until the device has taken
+# what it wrote. An outb or a PPWDATA has reached QEMU when it returns.
+settle_lpt() { :; }
 
 # --- GPIO: the kernel's gpio_value events, in order, for this session only.
 before_gpio() {
@@ -236,6 +258,8 @@ before_gpio() {
     echo 1 > /sys/kernel/tracing/tracing_on
 }
 note_gpio() { :; }
+# A line set has raised its gpio_value events when the ioctl returns.
+settle_gpio() { :; }
 # Lines by name are turned into bank 0's offsets from what the chip was
 # given, not from what the program found.
 gpio_offsets() { # PORT: "gpio:CHIP:0,1,2,3" or "gpio:GPIO17,GPIO18,..."
@@ -258,6 +282,17 @@ after_gpio() {
 before_ftdi() { FTDI_FROM=$(lines $STANDIN_LOG); }
 note_ftdi() { :; }
 after_ftdi() { sleep 0.2; sed -n "$((FTDI_FROM + 1)),\$p" $STANDIN_LOG > $O/$1.ftdi; }
+# The stand-in logs a bulk-out transfer after the host's has completed: wait
+# for as many bytes as the opening switch-off and the trace's lines.
+settle_ftdi() {
+    local want=$(( $(lines $R/$1.trace) + 1 )) limit=100
+    until [ "$(sed -n "$((FTDI_FROM + 1)),\$p" $STANDIN_LOG |
+               awk '$2 == "bulk-out" { n += NF - 3 } END { print n + 0 }')" -ge $want ]; do
+        limit=$((limit - 1))
+        [ $limit -le 0 ] && return
+        sleep 0.2
+    done
+}
 
 each_build() {
     local fn=$1 entry label root exe
@@ -289,6 +324,7 @@ say "parport0 base-addr $(cat /proc/sys/dev/parport/parport0/base-addr 2>&1), no
 ppdev_sessions() {
     session pp-steps-$1 $1 $2 $3 lpt ppdev steps "" ""
     session pp-sigterm-$1 $1 $2 $3 lpt ppdev sigterm "" ""
+    session pp-sigkill-$1 $1 $2 $3 lpt ppdev sigkill "" ""
 }
 ppdev_refusals() {
     queue pp-claimed-$1 $1 $2 $3 lpt ppdev idle "" "another program"
@@ -315,6 +351,7 @@ fi
 direct_sessions() {
     session direct-steps-$1 $1 $2 $3 lpt direct steps "" ""
     session direct-sigterm-$1 $1 $2 $3 lpt direct sigterm "" ""
+    session direct-sigkill-$1 $1 $2 $3 lpt direct sigkill "" ""
 }
 each_build direct_sessions
 MARK=$((MARK + 1)); ch $TOOLS/portmark 0x378 $MARK; echo "end $MARK" >> $O/marks
@@ -364,6 +401,7 @@ unplug_gpio() {
 gpio_sessions() {
     session gpio-steps-$1 $1 $2 $3 gpio gpio:$CHIP:0,1,2,3,6 steps "" ""
     session gpio-sigterm-$1 $1 $2 $3 gpio gpio:$CHIP:0,1,2,3,6 sigterm "" ""
+    session gpio-sigkill-$1 $1 $2 $3 gpio gpio:$CHIP:0,1,2,3,6 sigkill "" ""
     session gpio-named-$1 $1 $2 $3 gpio gpio:GPIO17,GPIO18,GPIO27,GPIO22 steps "" ""
 }
 gpio_refusals() {
@@ -441,6 +479,7 @@ ftdi_sessions() {
     local m=$(echo $MODEL | tr A-Z a-z)
     session $m-steps-$1 $1 $2 $3 ftdi ftdi steps "" ""
     session $m-sigterm-$1 $1 $2 $3 ftdi ftdi sigterm "" ""
+    session $m-sigkill-$1 $1 $2 $3 ftdi ftdi sigkill "" ""
     if [ $MODEL = FT232R ]; then
         session $m-unplug-$1 $1 $2 $3 ftdi ftdi unplug "" "unplugged"
         plug_adapter
