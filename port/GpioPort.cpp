@@ -193,19 +193,19 @@ QString GpioPort::goneReason() const
 }
 
 // libgpiod keeps the request's descriptor to itself; the kernel names it
-// by the uAPI that made it (libgpiod 1 the first, libgpiod 2 the second).
-// The route holds one request at a time, so the newest such is this one.
+// by the uAPI that made it: gpiolib-cdev's anon_inode_getfile() calls give
+// a v1 line handle (libgpiod 1) "gpio-linehandle" and a v2 line request
+// (libgpiod 2) "gpio-line". The route holds one request at a time, so the
+// newest such is this one.
 GuardHandle GpioPort::guardHandle() const
 {
+    static constexpr char HandleV1[] = "anon_inode:gpio-linehandle";
+    static constexpr char RequestV2[] = "anon_inode:gpio-line";
     QByteArray link;
     const int fd = newestDescriptorLinkedTo(
-        [](const QByteArray &target) {
-            return target == "anon_inode:gpiohandle" || target == "anon_inode:gpio-line";
-        },
-        &link);
+        [](const QByteArray &target) { return target == HandleV1 || target == RequestV2; }, &link);
     if (fd < 0 || m_switchedOff || m_gone)
         return {};
-    const auto kind = link == "anon_inode:gpiohandle" ? GuardHandle::Kind::GpioHandleV1
-                                                       : GuardHandle::Kind::GpioRequestV2;
+    const auto kind = link == HandleV1 ? GuardHandle::Kind::GpioHandleV1 : GuardHandle::Kind::GpioRequestV2;
     return {kind, fd, 0, static_cast<std::uint8_t>(m_count)};
 }

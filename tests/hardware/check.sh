@@ -17,7 +17,9 @@ PHASES=0x0f
 # GPIO lines stand for these bits, in the order the route names them.
 GPIO_BITS="0 1 2 3 6"
 # What a route writes itself, beyond the traced bytes, when it takes the
-# device and when it lets it go: both switch everything off.
+# device and when it lets it go: both switch everything off. A program
+# killed with SIGKILL lets nothing go: its guardian writes the off byte,
+# which it traces, and the device is let go by the kernel alone.
 declare -A OPENING=([lpt]="" [gpio]="0" [ftdi]="0")
 declare -A CLOSING=([lpt]="" [gpio]="0" [ftdi]="0")
 
@@ -106,18 +108,19 @@ ftdi_bytes() {
 }
 
 # What the device should have seen for the program's bytes.
-expected_bytes() { # KIND LINES BYTE...
-    local kind=$1 lines=$2 b mask
-    shift 2
+expected_bytes() { # KIND LINES SCRIPT BYTE...
+    local kind=$1 lines=$2 closing=${CLOSING[$1]} b mask
+    [ "$3" = sigkill ] && closing=
+    shift 3
     case $kind in
     lpt) echo "$* " ;;
     gpio)
         mask=0
         local count=$(( $(tr -cd , <<< "$lines" | wc -c) + 1 )) i=0
         for b in $GPIO_BITS; do [ $i -lt $count ] && mask=$((mask | 1 << b)); i=$((i + 1)); done
-        for b in ${OPENING[gpio]} "$@" ${CLOSING[gpio]}; do printf '%d ' $((b & mask)); done ;;
+        for b in ${OPENING[gpio]} "$@" $closing; do printf '%d ' $((b & mask)); done ;;
     ftdi)
-        for b in ${OPENING[ftdi]} "$@" ${CLOSING[ftdi]}; do printf '%d ' "$(ftdi_map "$b")"; done ;;
+        for b in ${OPENING[ftdi]} "$@" $closing; do printf '%d ' "$(ftdi_map "$b")"; done ;;
     esac
 }
 phase_pins() { # KIND: the device's bits that power windings
@@ -159,7 +162,10 @@ while IFS='|' read -r head expect; do
     esac
     [ "$kind" = gpio ] || lines=
     problems=()
-    [ "$exitcode" = 0 ] || problems+=("exit status $exitcode")
+    # Killed by SIGKILL, the shell says 128 + 9.
+    ended=0
+    [ "$script" = sigkill ] && ended=137
+    [ "$exitcode" = $ended ] || problems+=("exit status $exitcode, not $ended")
     case $program in BAD*) problems+=("trace: ${program#BAD }") ; program= ;; esac
     case $device in BAD*) problems+=("device: ${device#BAD }") ; device= ;; esac
     set -- $program
@@ -168,7 +174,7 @@ while IFS='|' read -r head expect; do
     if [ -z "$expect" ]; then
         # A run: the device saw exactly the traced bytes, in order.
         [ "$errs" -eq 0 ] || problems+=("standard error: $(head -3 "$OUT/$name.port-err" | tr '\n' '/')")
-        want=$(expected_bytes "$kind" "$lines" $program)
+        want=$(expected_bytes "$kind" "$lines" "$script" $program)
         if [ "$want" != "$device" ]; then
             problems+=("device saw: $(short $device) / expected: $(short $want)")
         fi
@@ -203,25 +209,64 @@ while IFS='|' read -r head expect; do
                 problems+=("the adapter's pins after the end: $pmode $plevels (D0..D7)$on")
         fi
         summary="$(( $# )) writes traced = device"
+        if [ "$script" = sigkill ]; then
+            # Killed mid-run, the program left a winding on; the trace's last
+            # line is the guardian's, that byte with the phase lines off.
+            before=$(awk '{ print $(NF - 1) }' <<< "$program")
+            if [ $# -lt 2 ] || (( ! (before & PHASES) )); then
+                problems+=("the program's last byte before the kill, $before, left no winding on: not killed mid-run")
+            elif [ "${!#}" != $(( before & 0xf0 )) ]; then
+                problems+=("the trace's last byte ${!#} is not the guardian's off byte $(( before & 0xf0 )) for $before")
+            fi
+            summary="$summary, the last the guardian's $before -> ${!#}"
+        fi
         [ "$kind" = gpio ] && summary="$summary (lines $lines for bits $(echo $GPIO_BITS | cut -d' ' -f1-$(( $(tr -cd , <<< "$lines" | wc -c) + 1 )) | tr ' ' ,))"
     else
-        # A refusal: one line saying why, and the run goes on a virtual port.
+        # A refusal: one line saying why, and the program goes on with a
+        # virtual port.
         line=$(head -1 "$OUT/$name.port-err")
         [ "$errs" -eq 1 ] || problems+=("$errs lines on standard error: $(head -4 "$OUT/$name.port-err" | tr '\n' '/')")
         case $line in *"$expect"*virtual*) ;; *) problems+=("not the line looked for ($expect ... virtual): $line") ;; esac
         if [ "$script" = unplug ]; then
-            want=$(expected_bytes "$kind" "$lines" $program)
+            want=$(expected_bytes "$kind" "$lines" "$script" $program)
             case "$want" in "$device"*) ;; *) problems+=("device saw more or other than the trace's start: $(short $device)") ;; esac
             [ -n "$device" ] || problems+=("the device saw nothing before the unplug")
             [ "$kind" != gpio ] || grep -q 'rig: chip taken away' "$OUT/$name.gpio" ||
                 problems+=("the chip was not taken away")
+            # The run stops at the write that failed: what the trace holds
+            # beyond what reached the device is that write and the stop's
+            # switch-off, never a further step.
+            reached=$(( $(echo $device | wc -w) - $(echo ${OPENING[$kind]} | wc -w) ))
+            stepped=0
+            i=0
+            for b in $program; do
+                i=$((i + 1))
+                [ $i -gt "$reached" ] && (( b & PHASES )) && stepped=$((stepped + 1))
+            done
+            [ "$stepped" -le 1 ] ||
+                problems+=("the run went on: $stepped writes with a winding on were traced after the device went")
             # A gone chip takes no events, so only the program's own calls
-            # show whether it tried the lines again: one failed set, no more.
+            # show whether it tried the lines again: the set that failed, one
+            # more with the phase lines off, then none.
             if [ "$kind" = gpio ] && [ -f "$OUT/$name.strace" ]; then
-                read -r failures later <<< "$(awk '/(GPIOHANDLE_SET_LINE_VALUES|GPIO_V2_LINE_SET_VALUES)_IOCTL/ {
-                        if (failed) later++; if (/ = -1 /) { failed++ } } END { print failed + 0, later + 0 }' "$OUT/$name.strace")"
-                [ "$failures" = 1 ] && [ "$later" = 0 ] ||
-                    problems+=("line sets: $failures failed, $later tried after the first failure")
+                read -r failures later retry <<< "$(awk '
+                    function phases_on(l,   v, b) {
+                        if (match(l, /values=\[[0-9, ]*/)) {
+                            v = substr(l, RSTART + 8, RLENGTH - 8); gsub(/ /, "", v); split(v, b, ",")
+                            return b[1] + b[2] + b[3] + b[4]
+                        }
+                        # bits=0x..: lines 0-3 are its last hex digit; the count of its ones.
+                        if (match(l, /bits=0x[0-9a-f]+/))
+                            return substr("0112122312232334", index("0123456789abcdef", substr(l, RSTART + RLENGTH - 1, 1)), 1)
+                        return "?"
+                    }
+                    /(GPIOHANDLE_SET_LINE_VALUES|GPIO_V2_LINE_SET_VALUES)_IOCTL/ {
+                        if (failed >= 2) later++
+                        if (/ = -1 /) { failed++; if (failed == 2) retry = phases_on($0) }
+                    }
+                    END { print failed + 0, later + 0, retry == "" ? "-" : retry }' "$OUT/$name.strace")"
+                [ "$failures" = 2 ] && [ "$later" = 0 ] && [ "$retry" = 0 ] ||
+                    problems+=("line sets: $failures failed (the retry with $retry phase lines on), $later tried after the retry")
             fi
             summary="$(echo $device | wc -w) writes reached the device before it went, $# traced; \"$line\""
         else

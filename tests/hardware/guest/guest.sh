@@ -50,8 +50,10 @@ wait_lines() {
 #
 # launch NAME LABEL ROOT EXE KIND PORT SCRIPT USER EXPECT
 # SCRIPT: steps (a run in both modes, stopped, then "Chiudi"), sigterm (a
-# run ended by SIGTERM), idle (load, then "Chiudi"), unplug (a run during
-# which the device goes away, unplug_KIND, stopped, then "Chiudi").
+# run ended by SIGTERM), sigkill (a run ended by SIGKILL, which leaves the
+# switch-off to the guardian), idle (load, then "Chiudi"), unplug (a run
+# during which the device goes away, unplug_KIND, which stops the run and
+# shows a second window saying why; then SIGTERM).
 launch() {
     local name=$1 label=$2 root=$3 exe=$4 kind=$5 port=$6 script=$7 user=$8 expect=$9
     local prefix="" uid=0 tracer=""
@@ -72,15 +74,35 @@ launch() {
         "$exe" --port "$port" 2> $R/$name.err &
     echo $! > $R/$name.pid
 }
-# The main window's process: the tracer's child when there is one.
+children() { cat /proc/$1/task/*/children 2>/dev/null; }
+# The main window's process: the tracer's child when there is one. The
+# program's own child is its guardian, which has no window.
 window_pid() {
     local pid=$(cat $R/$1.pid) child
-    child=$(cat /proc/$pid/task/*/children 2>/dev/null | awk '{ print $1; exit }')
-    while [ -n "$child" ]; do
-        pid=$child
-        child=$(cat /proc/$pid/task/*/children 2>/dev/null | awk '{ print $1; exit }')
-    done
+    if [ "$(cat /proc/$pid/comm 2>/dev/null)" = strace ]; then
+        child=$(children $pid | awk '{ print $1; exit }')
+        [ -n "$child" ] && pid=$child
+    fi
     echo $pid
+}
+# The session's guardian: the program's child named quarnet-guard.
+guardian_of() {
+    local child
+    for child in $(children $(window_pid $1)); do
+        [ "$(cat /proc/$child/comm 2>/dev/null)" = quarnet-guard ] && { echo $child; return; }
+    done
+}
+# Ended: gone, or a zombie its adopter has not reaped yet (it has done all
+# it does once it has exited).
+ended() { [ ! -d /proc/$1 ] || [ "$(awk '{ print $3 }' /proc/$1/stat 2>/dev/null)" = Z ]; }
+# wait_ended PID SECONDS: false when it still runs after them.
+wait_ended() {
+    local limit=$(( $2 * 5 ))
+    until ended $1; do
+        limit=$((limit - 1))
+        [ $limit -le 0 ] && return 1
+        sleep 0.2
+    done
 }
 # click NAME CONTROL: on that session's main window.
 click() {
@@ -113,10 +135,21 @@ wait_window() {
         sleep 1
     done
 }
+# wait_windows NAME N SECONDS: until the session's program shows N windows.
+wait_windows() {
+    local limit=$(( $3 * 5 ))
+    until [ "$(ch /usr/bin/env DISPLAY=:7 /usr/bin/timeout 60 /usr/bin/xdotool search --all --onlyvisible \
+               --pid $(window_pid $1) --name "$WINDOW" 2>/dev/null | wc -l)" -ge $2 ]; do
+        limit=$((limit - 1))
+        [ $limit -le 0 ] && return 1
+        sleep 0.2
+    done
+}
 drive() {
-    local name=$1 trace=$R/$1.trace status=ok now
+    local name=$1 trace=$R/$1.trace status=ok guard
     local script=$(awk '{ print $4 }' $R/$name.head)
     wait_window $name || return
+    guardian_of $name > $R/$name.guard
     case $script in
     steps)
         click $name faster && click $name faster && click $name start || status="clicks failed"
@@ -129,6 +162,24 @@ drive() {
         click $name faster && click $name faster && click $name start || status="clicks failed"
         wait_lines $trace 10 30 || status="no steps"
         kill -TERM $(window_pid $name) ;;
+    sigkill)
+        # At its first speed, one step a second. The program traces a byte
+        # once the device has taken it, so killed just after a new line it
+        # is between two writes, not in one (a kill inside a write could
+        # leave the device a byte ahead of the trace).
+        click $name start || status="clicks failed"
+        wait_lines $trace 3 30 || status="no steps"
+        wait_lines $trace $(lines $trace) 5 || status="no step after the third"
+        guard=$(cat $R/$name.guard)
+        kill -KILL $(window_pid $name)
+        # What the device saw is read once the guardian has written to it.
+        if [ -z "$guard" ]; then
+            status="no quarnet-guard process beside the program"
+        elif ! wait_ended $guard 60; then
+            status="its guardian still runs a minute after the program was killed"
+        else
+            settle_$(awk '{ print $3 }' $R/$name.head) $name
+        fi ;;
     idle)
         sleep 1
         click $name chiudi ;;
@@ -137,15 +188,16 @@ drive() {
         wait_lines $trace 8 30 || status="no steps"
         unplug_$(awk '{ print $3 }' $R/$name.head)
         wait_lines $R/$name.err 0 20 || status="nothing said on the unplug"
-        now=$(lines $trace)
-        wait_lines $trace $((now + 5)) 30 || status="no steps after the unplug"
-        click $name stop; sleep 1
-        click $name chiudi ;;
+        # Whether the run went on is for check.sh to tell from the trace.
+        wait_windows $name 2 30 || status="no window told of the failure"
+        # Its box shares the main window's title: a click could land on
+        # either, and SIGTERM ends the program the same way "Chiudi" does.
+        kill -TERM $(window_pid $name) ;;
     esac
     echo "$status" > $R/$name.status
 }
 finish() {
-    local name=$1 pid=$(cat $R/$1.pid) waited=0
+    local name=$1 pid=$(cat $R/$1.pid) waited=0 guard
     # A minute: under the emulator with strace attached an ending can take long.
     while kill -0 $pid 2>/dev/null && [ $waited -lt 300 ]; do sleep 0.2; waited=$((waited + 1)); done
     if kill -0 $pid 2>/dev/null; then
@@ -154,6 +206,13 @@ finish() {
     fi
     wait $pid
     echo $? > $O/$name.exit
+    # However the program ended, its guardian ends with it, and lets the
+    # device go: a guardian left behind would hold it from the next session.
+    guard=$(cat $R/$name.guard 2>/dev/null)
+    if [ -n "$guard" ] && ! wait_ended $guard 60; then
+        echo "its guardian (quarnet-guard) still runs a minute after the program ended; killed" > $R/$name.status
+        kill -KILL $guard
+    fi
     cp $R/$name.err $O/$name.err
     if [ -f $R/$name.trace ]; then cp $R/$name.trace $O/$name.trace; else : > $O/$name.trace; fi
     [ -f $R/$name.strace ] && cp $R/$name.strace $O/$name.strace
@@ -188,6 +247,9 @@ batch_end() {
 before_lpt() { MARK=$((MARK + 1)); ch $TOOLS/portmark 0x378 $MARK; }
 note_lpt() { echo "$1 $MARK" >> $O/marks; }
 after_lpt() { :; }
+# settle_KIND NAME, once the guardian has ended: until the device has taken
+# what it wrote. An outb or a PPWDATA has reached QEMU when it returns.
+settle_lpt() { :; }
 
 # --- GPIO: the kernel's gpio_value events, in order, for this session only.
 before_gpio() {
@@ -196,6 +258,8 @@ before_gpio() {
     echo 1 > /sys/kernel/tracing/tracing_on
 }
 note_gpio() { :; }
+# A line set has raised its gpio_value events when the ioctl returns.
+settle_gpio() { :; }
 # Lines by name are turned into bank 0's offsets from what the chip was
 # given, not from what the program found.
 gpio_offsets() { # PORT: "gpio:CHIP:0,1,2,3" or "gpio:GPIO17,GPIO18,..."
@@ -218,6 +282,17 @@ after_gpio() {
 before_ftdi() { FTDI_FROM=$(lines $STANDIN_LOG); }
 note_ftdi() { :; }
 after_ftdi() { sleep 0.2; sed -n "$((FTDI_FROM + 1)),\$p" $STANDIN_LOG > $O/$1.ftdi; }
+# The stand-in logs a bulk-out transfer after the host's has completed: wait
+# for as many bytes as the opening switch-off and the trace's lines.
+settle_ftdi() {
+    local want=$(( $(lines $R/$1.trace) + 1 )) limit=100
+    until [ "$(sed -n "$((FTDI_FROM + 1)),\$p" $STANDIN_LOG |
+               awk '$2 == "bulk-out" { n += NF - 3 } END { print n + 0 }')" -ge $want ]; do
+        limit=$((limit - 1))
+        [ $limit -le 0 ] && return
+        sleep 0.2
+    done
+}
 
 each_build() {
     local fn=$1 entry label root exe
@@ -249,6 +324,7 @@ say "parport0 base-addr $(cat /proc/sys/dev/parport/parport0/base-addr 2>&1), no
 ppdev_sessions() {
     session pp-steps-$1 $1 $2 $3 lpt ppdev steps "" ""
     session pp-sigterm-$1 $1 $2 $3 lpt ppdev sigterm "" ""
+    session pp-sigkill-$1 $1 $2 $3 lpt ppdev sigkill "" ""
 }
 ppdev_refusals() {
     queue pp-claimed-$1 $1 $2 $3 lpt ppdev idle "" "another program"
@@ -275,6 +351,7 @@ fi
 direct_sessions() {
     session direct-steps-$1 $1 $2 $3 lpt direct steps "" ""
     session direct-sigterm-$1 $1 $2 $3 lpt direct sigterm "" ""
+    session direct-sigkill-$1 $1 $2 $3 lpt direct sigkill "" ""
 }
 each_build direct_sessions
 MARK=$((MARK + 1)); ch $TOOLS/portmark 0x378 $MARK; echo "end $MARK" >> $O/marks
@@ -324,6 +401,7 @@ unplug_gpio() {
 gpio_sessions() {
     session gpio-steps-$1 $1 $2 $3 gpio gpio:$CHIP:0,1,2,3,6 steps "" ""
     session gpio-sigterm-$1 $1 $2 $3 gpio gpio:$CHIP:0,1,2,3,6 sigterm "" ""
+    session gpio-sigkill-$1 $1 $2 $3 gpio gpio:$CHIP:0,1,2,3,6 sigkill "" ""
     session gpio-named-$1 $1 $2 $3 gpio gpio:GPIO17,GPIO18,GPIO27,GPIO22 steps "" ""
 }
 gpio_refusals() {
@@ -401,6 +479,7 @@ ftdi_sessions() {
     local m=$(echo $MODEL | tr A-Z a-z)
     session $m-steps-$1 $1 $2 $3 ftdi ftdi steps "" ""
     session $m-sigterm-$1 $1 $2 $3 ftdi ftdi sigterm "" ""
+    session $m-sigkill-$1 $1 $2 $3 ftdi ftdi sigkill "" ""
     if [ $MODEL = FT232R ]; then
         session $m-unplug-$1 $1 $2 $3 ftdi ftdi unplug "" "unplugged"
         plug_adapter
