@@ -342,11 +342,27 @@ fi
 
 # ===== direct I/O
 if want direct; then
-say "=== direct I/O: ppdev unloaded"
+say "=== direct I/O: ppdev unloaded, then parport_pc"
 for i in $(seq 25); do rmmod ppdev 2>/dev/null && break; sleep 0.2; done
 if grep -q '^ppdev ' /proc/modules; then
     say "ppdev did not unload: $(ls -l /proc/[0-9]*/fd 2>/dev/null | grep parport)"
     echo "direct-setup all none none - ppdev could not be unloaded before the direct runs|" >> $SESSIONS
+fi
+# parport_pc still drives the port and holds its range (/proc/ioports):
+# forced direct I/O must refuse it and write nothing.
+say "ioports: $(grep -i parport /proc/ioports | tr -s ' ' | tr '\n' ';')"
+direct_refusals() {
+    queue direct-held-$1 $1 $2 $3 lpt direct idle "" "holds the port's range"
+}
+batch_begin lpt
+each_build direct_refusals
+batch_end
+for module in lp parport_pc; do
+    grep -q "^$module " /proc/modules || continue
+    for i in $(seq 25); do rmmod $module 2>/dev/null && break; sleep 0.2; done
+done
+if grep -q '^parport_pc ' /proc/modules; then
+    echo "direct-setup all none none - parport_pc could not be unloaded before the direct runs|" >> $SESSIONS
 fi
 direct_sessions() {
     session direct-steps-$1 $1 $2 $3 lpt direct steps "" ""
