@@ -350,6 +350,7 @@ if grep -q '^ppdev ' /proc/modules; then
 fi
 # parport_pc still drives the port and holds its range (/proc/ioports):
 # forced direct I/O must refuse it and write nothing.
+modprobe parport_pc || say "parport_pc did not load"
 say "ioports: $(grep -i parport /proc/ioports | tr -s ' ' | tr '\n' ';')"
 direct_refusals() {
     queue direct-held-$1 $1 $2 $3 lpt direct idle "" "holds the port's range"
