@@ -14,7 +14,7 @@ status=0
 for path in \
     ./usr/bin/quarnet \
     ./usr/share/applications/quarnet.desktop \
-    ./usr/share/metainfo/org.example.Quarnet.metainfo.xml \
+    ./usr/share/metainfo/org.example.quarnet.metainfo.xml \
     ./usr/share/icons/hicolor/32x32/apps/quarnet.png \
     ./usr/share/icons/hicolor/48x48/apps/quarnet.png \
     ./usr/share/icons/hicolor/128x128/apps/quarnet.png \
@@ -108,8 +108,8 @@ if command -v desktop-file-validate >/dev/null; then
     desktop-file-validate packaging/quarnet.desktop || status=1
 fi
 if command -v appstreamcli >/dev/null; then
-    appstreamcli validate --no-net --pedantic packaging/org.example.Quarnet.metainfo.xml >/dev/null || {
-        appstreamcli validate --no-net packaging/org.example.Quarnet.metainfo.xml || status=1
+    appstreamcli validate --no-net --pedantic packaging/org.example.quarnet.metainfo.xml >/dev/null || {
+        appstreamcli validate --no-net packaging/org.example.quarnet.metainfo.xml || status=1
     }
 fi
 [ $status -eq 0 ] && echo "package check: $deb holds every file and dependency it needs"
