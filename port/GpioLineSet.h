@@ -20,7 +20,7 @@ struct GpioLineSet
     static constexpr char Help[] =
         "Linux GPIO lines (libgpiod) in place of the parallel port: data bits 0-3 on lines "
         "L0-L3, bit 6 on L6 if given; lines by name on whichever chip has them (for example "
-        "gpio:GPIO17,GPIO18,GPIO27,GPIO22), or by offset on CHIP (gpiochip0, /dev/gpiochip0, "
+        "gpio:GPIO17,GPIO18,GPIO27,GPIO22), or by offset on CHIP (gpiochip0, "
         "its number or label; for example gpio:gpiochip0:17,18,27,22)";
 
     QString chip; // empty: the lines are named, not numbered
