@@ -1,6 +1,8 @@
 #include "FtdiPort.h"
 
 #include <ftdi.h>
+#include <cerrno>
+#include <unistd.h>
 
 namespace {
 
@@ -44,6 +46,20 @@ QString serialPortInUse(const FtdiPick &pick, const FtdiDeviceString &wanted, co
     return {};
 }
 
+// Whether this user may open the adapter's usbfs node at all. Asked before
+// anything about its serial port, so that a user without the udev rule
+// learns first what stops every way of naming the adapter; only a plain
+// "no" counts, anything else is left to libusb's own open.
+bool usbNodeRefused(const FtdiPick &pick, const SerialPortRoots &roots)
+{
+    const QByteArray node = QStringLiteral("%1/bus/usb/%2/%3")
+                                .arg(roots.dev)
+                                .arg(pick.bus, 3, 10, QLatin1Char('0'))
+                                .arg(pick.address, 3, 10, QLatin1Char('0'))
+                                .toLocal8Bit();
+    return ::access(node.constData(), R_OK | W_OK) != 0 && (errno == EACCES || errno == EPERM);
+}
+
 } // namespace
 
 FtdiPort::Opening FtdiPort::open(const QByteArray &device, const LibraryFactory &factory,
@@ -77,6 +93,11 @@ FtdiPort::Opening FtdiPort::open(const QByteArray &device, const LibraryFactory 
         return {nullptr, pick.fault, tried + QStringLiteral(": ") + pick.text};
     }
     name = pick.name;
+    if (usbNodeRefused(pick, roots)) {
+        library->free();
+        return {nullptr, FtdiFault::AccessDenied,
+                name + QStringLiteral(": ") + ftdiFaultAdvice(FtdiFault::AccessDenied)};
+    }
     if (const QString inUse = serialPortInUse(pick, *wanted, roots); !inUse.isEmpty()) {
         library->free();
         return {nullptr, FtdiFault::Other, name + QStringLiteral(": ") + inUse};
