@@ -1,7 +1,7 @@
 // How close the motor's step rate comes to the rate asked for, through the
 // tool's own code: the start-up measurement, the main window's "Start", the
 // run loop with Qt's event pass, and SendPort. Prints one table and the
-// figures to read it against; see the README for how to run and read it.
+// figures to read it against; see docs/step-timing.md for how to run and read it.
 
 #include "Adapters.h"
 #include "BusyProcesses.h"

@@ -119,7 +119,7 @@ done
 
 # Every tag lintian shows, info and pedantic included, is either fixed or,
 # where a fix would be wrong for this package, overridden in the package
-# with the reason (the README lists them); so any tag fails the check.
+# with the reason (docs/platforms.md lists them); so any tag fails the check.
 echo "package check: lintian $(lintian --version | awk '{print $2}')"
 lintian --pedantic --display-info --show-overrides --fail-on error,warning,info,pedantic "$deb" ||
     { echo "package check: lintian has tags for $deb" >&2; status=1; }

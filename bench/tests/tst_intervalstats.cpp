@@ -5,7 +5,7 @@
 #include <cmath>
 
 // The benchmark's arithmetic: a wrong rank, an interval counted twice or a
-// period in the wrong unit would make every figure in the README wrong.
+// period in the wrong unit would make every figure in docs/step-timing.md wrong.
 class TestIntervalStats : public QObject
 {
     Q_OBJECT
