@@ -10,6 +10,14 @@
 // What every test that starts the real executable needs around QProcess.
 namespace ChildProcess {
 
+// For a run the tool must end before its window system opens: Qt aborts a
+// process that opens a platform that does not exist, so an ending that
+// comes after it shows as a crash, not as a slow answer.
+inline const QString NoWindowSystem = QStringLiteral("quarnet-test-no-window-system");
+// How long such an ending may take on a loaded machine or under an emulator;
+// an answer ends the wait at once.
+constexpr int RefusalBoundMs = 30000;
+
 // Tests read the child's standard error line by line. Qt 6.8 and later warn
 // there when the locale is plain "C" (a bare container, a CI runner) and
 // switch to C.UTF-8 themselves; handing the child C.UTF-8, which glibc always
