@@ -3,7 +3,6 @@
 // run loop with Qt's event pass, and SendPort. Prints one table and the
 // figures to read it against; see docs/step-timing.md for how to run and read it.
 
-#include "Adapters.h"
 #include "BusyProcesses.h"
 #include "CalibrationProbe.h"
 #include "CostProbes.h"
@@ -12,9 +11,11 @@
 #include "KernelScheduling.h"
 #include "MonitorWindow.h"
 #include "MotorDrive.h"
+#include "PortAccess.h"
 #include "RealtimeKitClient.h"
 #include "SpinLoop.h"
 #include "StepBench.h"
+#include "SystemClock.h"
 #include "TargetReport.h"
 #include "ThreadPriority.h"
 
@@ -129,8 +130,7 @@ std::vector<MonitorComparison> compareMonitor(StepBench &bench, const Options &o
 
 std::vector<Calibration> calibrate(const Options &options)
 {
-    SystemClock systemClock;
-    Adapters::Clock clock(systemClock);
+    SystemClock clock;
     std::vector<Calibration> runs;
     for (int i = 0; i < options.calibrations; ++i) {
         std::fprintf(stderr, "step_timing: measurement %d of %d\n", i + 1, options.calibrations);
@@ -150,8 +150,7 @@ WriteCosts measureWriteCosts(StepBench &bench)
 {
     PortAccessOptions portOptions;
     portOptions.mode = PortMode::Virtual;
-    PortAccess virtualAccess(portOptions);
-    Adapters::Port virtualPort(virtualAccess);
+    PortAccess virtualPort(portOptions);
     DriveState state;
     ModeFlags modes;
     const auto drive = bench.driveOn(state, modes, virtualPort, spinLoopWait());
@@ -172,12 +171,12 @@ public:
     void raiseForRun() override
     {
         if (m_on)
-            m_priority.raise();
+            m_priority.raiseForRun();
     }
     void restoreAfterRun() override
     {
         if (m_on)
-            m_priority.restore();
+            m_priority.restoreAfterRun();
     }
     void setOn(bool on) { m_on = on; }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "IPort.h"
 #include "PortGuardian.h"
 #include "PortMode.h"
 #include "PortSelection.h"
@@ -46,7 +47,7 @@ struct PortAccessOptions
 // USB adapter, the GPIO lines or the virtual port the first time it is used,
 // then keeps that route for the life of the process, or until its device
 // goes away.
-class PortAccess final
+class PortAccess final : public IPort
 {
 public:
     explicit PortAccess(PortAccessOptions options = {});
@@ -72,7 +73,7 @@ public:
 
     // Once per motor step. After a port's first use this touches only memory
     // and the route's one system call (plus the trace's write).
-    void Out32(std::int16_t port, std::int16_t value);
+    void Out32(std::int16_t port, std::int16_t value) override;
 
     // Releases ppdev claims and I/O permissions and closes the trace. Safe on
     // the way to _exit, also from a signal's context: no allocation, no

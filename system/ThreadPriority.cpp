@@ -93,7 +93,7 @@ void ThreadPriority::takeMinNiceLevel(const RealtimeKitAnswer &answer)
         sendRequest();
 }
 
-void ThreadPriority::raise()
+void ThreadPriority::raiseForRun()
 {
     m_wanted = true;
     m_thread = m_calls.currentThread();
@@ -112,7 +112,7 @@ void ThreadPriority::raise()
     }
 }
 
-void ThreadPriority::restore()
+void ThreadPriority::restoreAfterRun()
 {
     m_wanted = false;
     if (std::exchange(m_raised, false))

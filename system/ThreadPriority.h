@@ -1,6 +1,7 @@
 #pragma once
 
 #include "IRealtimeKit.h"
+#include "IRunPriority.h"
 #include "ISchedulingCalls.h"
 
 #include <QObject>
@@ -28,7 +29,7 @@
 // another terminal takes half the processor whatever it is. Where this
 // process may set levels itself, its session's group is raised to the same
 // level for the run as well, and given back after it.
-class ThreadPriority final
+class ThreadPriority final : public IRunPriority
 {
 public:
     static constexpr int WantedNice = -15;
@@ -40,8 +41,8 @@ public:
     ~ThreadPriority();
 
     // On the thread that steps, at the start and the end of a run.
-    void raise();
-    void restore();
+    void raiseForRun() override;
+    void restoreAfterRun() override;
 
     Way way() const { return m_way; }
     int level() const { return m_level; }

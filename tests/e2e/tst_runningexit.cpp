@@ -1,8 +1,11 @@
-#include "Adapters.h"
+#include "DesktopShell.h"
 #include "DriveState.h"
 #include "Form1.h"
 #include "IMonotonicClock.h"
+#include "PortAccess.h"
+#include "ProcessControl.h"
 #include "PortTraceReader.h"
+#include "QtEventPump.h"
 #include "SignalBridge.h"
 #include "SteadyClock.h"
 
@@ -37,14 +40,10 @@ namespace {
 
     DriveState state;
     state.LoopsPerSec = 2000.0; // a poor start-up figure: the clock paces the steps all the same
-    QtEventPump qtPump;
-    DesktopShell desktopShell;
-    Adapters::Port drivePort(port);
-    Adapters::EventPump pump(qtPump);
-    Adapters::Process ending(process);
-    Adapters::Shell shell(desktopShell);
+    QtEventPump pump;
+    DesktopShell shell;
     MonotonicClockOf<SteadyClock> clock;
-    Form1 form(state, drivePort, pump, clock, ending, shell);
+    Form1 form(state, port, pump, clock, process, shell);
     QObject::connect(&termination, &SignalBridge::terminationRequested, &form, &Form1::closeProgram);
     state.StepSec = 32767; // many steps before the signal comes
     form.show();

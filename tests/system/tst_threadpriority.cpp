@@ -105,13 +105,13 @@ void TestThreadPriority::waysInOrder()
     }
     rig.kernel.log.clear();
 
-    rig.priority->raise();
+    rig.priority->raiseForRun();
     if (!rig.kit.pending.isEmpty())
         rig.kit.grant();
     QCOMPARE(rig.kit.asked(), kitAsked);
     QCOMPARE(rig.nice(), runNice);
     QCOMPARE(rig.priority->isRaised(), runNice < 0);
-    rig.priority->restore();
+    rig.priority->restoreAfterRun();
     QCOMPARE(rig.nice(), 0);
     QCOMPARE(rig.told.size(), runNice < 0 ? 0 : 1);
     // Only a thread this process raised itself needs keeping from children.
@@ -128,11 +128,11 @@ void TestThreadPriority::givesBackTheLevelTheThreadHad()
     rig.kit.grant(-15);
     rig.kernel.thread = 77;
     rig.kernel.nice[77] = 5;
-    rig.priority->raise();
+    rig.priority->raiseForRun();
     QCOMPARE(rig.kit.pending.value(0).thread, quint64{77});
     rig.kit.grant();
     QCOMPARE(rig.kernel.nice[77], -15);
-    rig.priority->restore();
+    rig.priority->restoreAfterRun();
     QCOMPARE(rig.kernel.nice[77], 5);
     QCOMPARE(rig.kernel.log.last(), QStringLiteral("77:5"));
 }
@@ -142,8 +142,8 @@ void TestThreadPriority::leavesAHigherLevelAlone()
     Rig rig(-20, 20, -18);
     rig.load();
     rig.kernel.log.clear();
-    rig.priority->raise();
-    rig.priority->restore();
+    rig.priority->raiseForRun();
+    rig.priority->restoreAfterRun();
     QCOMPARE(rig.kernel.log, QStringList{});
     QCOMPARE(rig.nice(), -18);
     QVERIFY(rig.told.isEmpty());
@@ -183,16 +183,16 @@ void TestThreadPriority::oneMessageForARefusal()
         rig.kit.refuse(why, missing);
     } else {
         rig.kit.grant(-15);
-        rig.priority->raise();
+        rig.priority->raiseForRun();
         rig.kit.refuse(why, missing);
-        rig.priority->restore();
+        rig.priority->restoreAfterRun();
     }
     QCOMPARE(rig.told, QStringList{told});
 
     const QStringList asked = rig.kit.asked();
     for (int run = 0; run < 3; ++run) {
-        rig.priority->raise();
-        rig.priority->restore();
+        rig.priority->raiseForRun();
+        rig.priority->restoreAfterRun();
     }
     QCOMPARE(rig.kit.asked(), asked);
     QCOMPARE(rig.told.size(), 1);
@@ -205,7 +205,7 @@ void TestThreadPriority::busThatDoesNotAnswerCountsAsNo()
 {
     Rig rig;
     rig.load();
-    rig.priority->raise();
+    rig.priority->raiseForRun();
     QCOMPARE(rig.kit.asked(), QStringList{"MinNiceLevel"});
     QVERIFY(!rig.priority->isRaised());
     QVERIFY(rig.told.isEmpty());
@@ -216,8 +216,8 @@ void TestThreadPriority::busThatDoesNotAnswerCountsAsNo()
     QCOMPARE(rig.priority->way(), ThreadPriority::Way::None);
 
     rig.kit.grant(-15); // too late
-    rig.priority->restore();
-    rig.priority->raise();
+    rig.priority->restoreAfterRun();
+    rig.priority->raiseForRun();
     QCOMPARE(rig.kit.asked(), QStringList{"MinNiceLevel"});
     QTest::qWait(3 * BoundMs);
     QCOMPARE(rig.told.size(), 1);
@@ -228,12 +228,12 @@ void TestThreadPriority::grantThatDoesNotAnswerInTimeIsUndoneAfterTheRun()
     Rig rig;
     rig.load();
     rig.kit.grant(-15);
-    rig.priority->raise();
+    rig.priority->raiseForRun();
     QTRY_COMPARE_WITH_TIMEOUT(rig.told.size(), 1, 2000);
     // RealtimeKit acts at last, the run still on: kept until it ends.
     rig.kit.grant();
     QCOMPARE(rig.nice(), -15);
-    rig.priority->restore();
+    rig.priority->restoreAfterRun();
     QCOMPARE(rig.nice(), 0);
 }
 
@@ -242,8 +242,8 @@ void TestThreadPriority::grantAfterTheRunEndedIsUndone()
     Rig rig;
     rig.load();
     rig.kit.grant(-15);
-    rig.priority->raise();
-    rig.priority->restore();
+    rig.priority->raiseForRun();
+    rig.priority->restoreAfterRun();
     rig.kit.grant();
     QCOMPARE(rig.nice(), 0);
     QCOMPARE(rig.kernel.log.last(), QStringLiteral("4242:0"));
@@ -257,18 +257,18 @@ void TestThreadPriority::laterRefusalAfterAGrantIsAboutThatRunOnly()
     Rig rig;
     rig.load();
     rig.kit.grant(-15);
-    rig.priority->raise();
+    rig.priority->raiseForRun();
     rig.kit.grant();
-    rig.priority->restore();
-    rig.priority->raise();
+    rig.priority->restoreAfterRun();
+    rig.priority->raiseForRun();
     rig.kit.refuse(QStringLiteral("RealtimeKit refused it: Device or resource busy"));
     QCOMPARE(rig.nice(), 0);
-    rig.priority->restore();
-    rig.priority->raise();
+    rig.priority->restoreAfterRun();
+    rig.priority->raiseForRun();
     QCOMPARE(rig.kit.pending.size(), 1);
     rig.kit.grant();
     QCOMPARE(rig.nice(), -15);
-    rig.priority->restore();
+    rig.priority->restoreAfterRun();
     QVERIFY(rig.told.isEmpty());
     QCOMPARE(rig.priority->way(), ThreadPriority::Way::RealtimeKit);
 }
@@ -304,12 +304,12 @@ void TestThreadPriority::sessionGroupRaisedWithTheThread()
     rig.load();
     if (!rig.kit.pending.isEmpty())
         rig.kit.grant(-15);
-    rig.priority->raise();
+    rig.priority->raiseForRun();
     if (!rig.kit.pending.isEmpty())
         rig.kit.grant();
     QCOMPARE(rig.kernel.groupNice, groupInRun);
     QCOMPARE(rig.priority->isGroupRaised(), groupInRun != groupStart);
-    rig.priority->restore();
+    rig.priority->restoreAfterRun();
     QCOMPARE(rig.kernel.groupNice, groupStart);
     QCOMPARE(rig.kernel.groupLog, groupLog);
     QVERIFY(!rig.priority->isGroupRaised());
@@ -322,13 +322,13 @@ void TestThreadPriority::kernelTooSoonIsWaitedOut()
     Rig rig(-20);
     rig.load();
     rig.kernel.groupBusy = 1;
-    rig.priority->raise();
+    rig.priority->raiseForRun();
     QVERIFY(rig.priority->isRaised());
     QCOMPARE(rig.kernel.groupNice, 0);
     QTRY_COMPARE_WITH_TIMEOUT(rig.kernel.groupNice, -15, 2000);
 
     rig.kernel.groupBusy = 2;
-    rig.priority->restore();
+    rig.priority->restoreAfterRun();
     QCOMPARE(rig.nice(), 0);
     QCOMPARE(rig.kernel.groupNice, -15);
     QTRY_COMPARE_WITH_TIMEOUT(rig.kernel.groupNice, 0, 2000);
@@ -344,14 +344,14 @@ void TestThreadPriority::runStartedBeforeTheGroupWasGivenBackKeepsIt()
 {
     Rig rig(-20);
     rig.load();
-    rig.priority->raise();
+    rig.priority->raiseForRun();
     rig.kernel.groupBusy = 1;
-    rig.priority->restore();
-    rig.priority->raise();
+    rig.priority->restoreAfterRun();
+    rig.priority->raiseForRun();
     QTest::qWait(300);
     QCOMPARE(rig.kernel.groupNice, -15);
     QCOMPARE(rig.kernel.groupLog, (QStringList{"-15", "0"}));
-    rig.priority->restore();
+    rig.priority->restoreAfterRun();
     QCOMPARE(rig.kernel.groupNice, 0);
 }
 
@@ -361,9 +361,9 @@ void TestThreadPriority::groupGivenBackBeforeExit()
 {
     Rig rig(-20);
     rig.load();
-    rig.priority->raise();
+    rig.priority->raiseForRun();
     rig.kernel.groupBusy = 3;
-    rig.priority->restore();
+    rig.priority->restoreAfterRun();
     QCOMPARE(rig.kernel.groupNice, -15);
     rig.priority->settleBeforeExit();
     QCOMPARE(rig.kernel.groupNice, 0);
@@ -379,10 +379,10 @@ void TestThreadPriority::groupRefusedIsNotAskedAgain()
     rig.kernel.groupLocked = true;
     rig.load();
     for (int run = 0; run < 3; ++run) {
-        rig.priority->raise();
+        rig.priority->raiseForRun();
         QCOMPARE(rig.nice(), -15);
         QVERIFY(!rig.priority->isGroupRaised());
-        rig.priority->restore();
+        rig.priority->restoreAfterRun();
     }
     QCOMPARE(rig.kernel.groupLog, QStringList{"-15"});
     QCOMPARE(rig.kernel.groupNice, 0);

@@ -1,6 +1,6 @@
-#include "Adapters.h"
 #include "FakePortSystem.h"
 #include "Form1.h"
+#include "PortAccess.h"
 #include "PortTraceReader.h"
 #include "UiFakes.h"
 
@@ -196,8 +196,7 @@ void TestPortSafety::typingWhileRunning()
     RacingClock clock;
     ForbiddenProcess process;
     RecordingShell shell;
-    Adapters::Port drivePort(port);
-    auto form = std::make_unique<Form1>(state, drivePort, pump, clock, process, shell);
+    auto form = std::make_unique<Form1>(state, port, pump, clock, process, shell);
     auto *box = form->controls().get<QComboBox>("Combo1");
     auto *stop = form->controls().get<QPushButton>("Command3");
     QVERIFY(box && box->lineEdit() && stop);
@@ -309,8 +308,7 @@ void TestPortSafety::deviceFailingMidRunStopsTheRun()
     RacingClock clock;
     ForbiddenProcess process;
     RecordingShell shell;
-    Adapters::Port drivePort(port);
-    auto form = std::make_unique<Form1>(state, drivePort, pump, clock, process, shell);
+    auto form = std::make_unique<Form1>(state, port, pump, clock, process, shell);
     port.setFailureHandler([&form](const QString &why) { form->portFailed(why); });
     auto *start = form->controls().get<QPushButton>("Command1");
     auto *stop = form->controls().get<QPushButton>("Command3");

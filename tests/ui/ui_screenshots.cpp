@@ -1,10 +1,12 @@
-#include "Adapters.h"
 #include "Form1.h"
 #include "Form2.h"
 #include "frmSplash.h"
 #include "GeneralNumber.h"
 #include "MonitorWindow.h"
+#include "QtEventPump.h"
 #include "RateBar.h"
+#include "SystemClock.h"
+#include "ThreadSleeper.h"
 #include "UiFakes.h"
 
 #include <QApplication>
@@ -100,10 +102,7 @@ int main(int argc, char **argv)
     SystemClock systemClock;
     QtEventPump qtPump;
     ThreadSleeper threadSleeper;
-    Adapters::Clock clock(systemClock);
-    Adapters::EventPump splashPump(qtPump);
-    Adapters::Sleeper sleeper(threadSleeper);
-    frmSplash splash(splashState, {clock, splashPump, sleeper}, [] {});
+    frmSplash splash(splashState, {systemClock, qtPump, threadSleeper}, [] {});
     const double rate = 49999999.0 / double(0.0312f); // a 2 GHz-class desktop
     splash.setRateText(formatGeneralNumber(rate, QLocale()));
     splash.setBarValue(RateBar::valueForRate(rate));
