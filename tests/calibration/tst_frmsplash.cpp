@@ -3,15 +3,15 @@
 #include "frmSplash.h"
 #include "GeneralNumber.h"
 #include "Label3D.h"
-#include "QtEventPump.h"
 #include "RateBar.h"
+#include "RecordingSleeper.h"
 #include "ScriptedClock.h"
+#include "ScriptedPump.h"
 #include "SplashImage.h"
 #include "SplashProgressBar.h"
 #include "SurfaceLabel.h"
 #include "SurfaceLine.h"
 
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFontMetricsF>
 #include <QImageReader>
@@ -22,33 +22,6 @@
 #include <QtTest>
 
 namespace {
-
-class FakeSleeper : public ISleeper
-{
-public:
-    void sleepMs(int ms) override { log << QStringLiteral("sleep %1").arg(ms); }
-    QStringList log;
-};
-
-// The tick's event pass: whatever the test wants to happen inside it, then
-// real events for a short while, so that timers due meanwhile do fire.
-class WindowPump : public IEventPump
-{
-public:
-    void processPendingEvents() override
-    {
-        if (onPass)
-            onPass();
-        QElapsedTimer spent;
-        spent.start();
-        while (spent.elapsed() < 50)
-            m_real.processPendingEvents();
-    }
-    std::function<void()> onPass;
-
-private:
-    QtEventPump m_real;
-};
 
 int g_spins = 0;
 void countingSpin(double)
@@ -61,8 +34,8 @@ struct Rig
 {
     DriveState state;
     ScriptedClock clock{{}, ScriptedClock::AfterScript::Zero};
-    WindowPump pump;
-    FakeSleeper sleeper;
+    ScriptedPump pump;
+    RecordingSleeper sleeper;
     frmSplash splash{state, {clock, pump, sleeper}, [] {}};
 
     const SurfaceItem *item(const char *name) const
@@ -317,8 +290,8 @@ void TestFrmSplash::tickRunsOnceTwoSecondsAfterCreation()
     ScriptedClock clock{{}, ScriptedClock::AfterScript::Zero};
     // A first round too short to trust, then one of 2.5 s: about 1e9 a second.
     clock.readings = {100.0f, 100.05f, 200.0f, 202.5f};
-    WindowPump pump;
-    FakeSleeper sleeper;
+    ScriptedPump pump;
+    RecordingSleeper sleeper;
     int mainShown = 0;
     bool splashGoneWhenMainShown = false;
     QPointer<frmSplash> splash;
@@ -336,12 +309,13 @@ void TestFrmSplash::tickRunsOnceTwoSecondsAfterCreation()
     QString textInPass;
     float barInPass = 0;
     int spinsInPass = 0;
-    pump.onPass = [&] {
+    pump.everyPass = [&] {
         sleeper.log << QStringLiteral("events");
         spinsInPass = g_spins;
         textInPass = splash->Label3().text();
         barInPass = splash->ProgressBar1()->Value();
         timer->start(0); // a second tick, due inside the pass
+        QTest::qWaitFor([&] { return ticks.count() == 2; });
     };
     splash->show();
 

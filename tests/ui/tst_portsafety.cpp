@@ -193,8 +193,8 @@ void TestPortSafety::typingWhileRunning()
     state.LoopsPerSec = 2000;
     ScriptedPump pump;
     pump.deliverEvents = true;
-    RacingClock clock;
-    ForbiddenProcess process;
+    ScriptedMonotonicClock clock = ScriptedMonotonicClock::stepping(ScriptedMonotonicClock::Second);
+    FakeProcess process = FakeProcess::forbidden();
     RecordingShell shell;
     Adapters::Port drivePort(port);
     auto form = std::make_unique<Form1>(state, drivePort, pump, clock, process, shell);
@@ -306,8 +306,8 @@ void TestPortSafety::deviceFailingMidRunStopsTheRun()
     DriveState state;
     state.LoopsPerSec = 2000;
     ScriptedPump pump;
-    RacingClock clock;
-    ForbiddenProcess process;
+    ScriptedMonotonicClock clock = ScriptedMonotonicClock::stepping(ScriptedMonotonicClock::Second);
+    FakeProcess process = FakeProcess::forbidden();
     RecordingShell shell;
     Adapters::Port drivePort(port);
     auto form = std::make_unique<Form1>(state, drivePort, pump, clock, process, shell);
