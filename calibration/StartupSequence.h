@@ -41,7 +41,6 @@ public:
     void setSpin(SpinFunction spin) { m_spin = spin; }
 
     void tick();
-    bool hasRun() const { return m_started; }
 
     static constexpr int PauseMs = 2000;
 

@@ -94,8 +94,9 @@ frmSplash::frmSplash(DriveState &state, StartupSequence::Services services,
     setWindowFlags(SplashFlags);
     setAttribute(Qt::WA_X11NetWmWindowTypeSplash);
     setFixedSize(Twips::size(SplashLayout::ClientWidth, SplashLayout::ClientHeight));
-    m_frame = FormBuilder::addControls(*this, std::span(&SplashLayout::Frame, 1))
-                  .get<FrameControl>(SplashLayout::FrameName);
+    FormHandles handles;
+    handles.bind(SplashLayout::FrameName, m_frame);
+    handles.checkAllMade(FormBuilder::addControls(*this, std::span(&SplashLayout::Frame, 1), &handles));
     plainFrame(*m_frame);
     addLabels();
     addLogo();

@@ -50,8 +50,6 @@ public:
     // next one cannot follow it closer than the floor.
     void stepMade();
 
-    double loopsPerSec() const { return m_loopsPerNs * 1e9; }
-
 private:
     void scheduleNext(double periodNs, std::int64_t now);
     std::int64_t spinUntilDue(std::int64_t now);

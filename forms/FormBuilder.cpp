@@ -90,6 +90,21 @@ QWidget *createControl(const ControlRow &row)
     return nullptr;
 }
 
+template <class Make>
+void placeOnSurfaces(const FormControls &controls, std::span<const LabelRow> rows, FormHandles *handles,
+                     Make make)
+{
+    for (const LabelRow &row : rows) {
+        QWidget *holder = controls.widget(row.container);
+        auto *host = dynamic_cast<SurfaceHost *>(holder);
+        if (!host)
+            controls.fail(row.container, "carries no surface for windowless items");
+        SurfaceItem &item = host->surface().add(make(row, holder->font()));
+        if (handles)
+            handles->made(controls, row.name, nullptr, &item, holder);
+    }
+}
+
 void chainTabOrder(const std::vector<std::pair<int, QWidget *>> &focusable)
 {
     for (std::size_t i = 1; i < focusable.size(); ++i)
@@ -100,7 +115,7 @@ void chainTabOrder(const std::vector<std::pair<int, QWidget *>> &focusable)
 
 namespace FormBuilder {
 
-FormControls addControls(QWidget &window, std::span<const ControlRow> controls)
+FormControls addControls(QWidget &window, std::span<const ControlRow> controls, FormHandles *handles)
 {
     FormControls made(window);
     std::vector<std::pair<int, QWidget *>> focusable;
@@ -110,6 +125,8 @@ FormControls addControls(QWidget &window, std::span<const ControlRow> controls)
         control->setObjectName(QString::fromLatin1(row.name));
         control->setParent(holder);
         made.add(row.name, control);
+        if (handles)
+            handles->made(made, row.name, control, nullptr, holder);
         control->setGeometry(Twips::rect(row.left, row.top, row.width, row.height));
         if (row.font)
             control->setFont(Fonts::fromFace(*row.font));
@@ -155,15 +172,14 @@ std::unique_ptr<SurfaceShape> makeShape(const ShapeRow &row)
                                           row.top, row.width, row.height, DefaultLineColour, fill);
 }
 
-void addLabels(const FormControls &controls, std::span<const LabelRow> labels)
+void addLabels(const FormControls &controls, std::span<const LabelRow> labels, FormHandles *handles)
 {
-    for (const LabelRow &row : labels) {
-        QWidget *holder = controls.widget(row.container);
-        auto *host = dynamic_cast<SurfaceHost *>(holder);
-        if (!host)
-            controls.fail(row.container, "carries no surface for windowless items");
-        host->surface().add(makeLabel(row, holder->font()));
-    }
+    placeOnSurfaces(controls, labels, handles, makeLabel);
+}
+
+void addFigures(const FormControls &controls, std::span<const LabelRow> figures, FormHandles &handles)
+{
+    placeOnSurfaces(controls, figures, &handles, makeFigure);
 }
 
 } // namespace FormBuilder

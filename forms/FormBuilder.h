@@ -22,8 +22,10 @@ inline constexpr std::uint32_t LabelBackColour = 0x8000000Fu;    // button face
 
 // Creates every control under `window` (or under the row's container, which
 // must be an earlier row), named after its row, then chains the focusable
-// ones in tab-index order. The handles to keep are in what it returns.
-FormControls addControls(QWidget &window, std::span<const ControlRow> controls);
+// ones in tab-index order. Fills the handles bound to the rows' names; what
+// it returns finds the containers of later tables.
+FormControls addControls(QWidget &window, std::span<const ControlRow> controls,
+                         FormHandles *handles = nullptr);
 
 std::unique_ptr<SurfaceLabel> makeLabel(const LabelRow &row, const QFont &fallback);
 // A label row as a figure that changes often (see SurfaceFigure); its
@@ -32,8 +34,10 @@ std::unique_ptr<SurfaceFigure> makeFigure(const LabelRow &row, const QFont &fall
 std::unique_ptr<SurfaceLine> makeLine(const LineRow &row);
 std::unique_ptr<SurfaceShape> makeShape(const ShapeRow &row);
 
-// Puts each label on the surface of its container (window or frame); a
-// container that carries no surface ends the program like an unknown name.
-void addLabels(const FormControls &controls, std::span<const LabelRow> labels);
+// Puts each label (or figure) on the surface of its container (window or
+// frame), filling the handles bound to the rows' names; a container that
+// carries no surface ends the program like an unknown name.
+void addLabels(const FormControls &controls, std::span<const LabelRow> labels, FormHandles *handles = nullptr);
+void addFigures(const FormControls &controls, std::span<const LabelRow> figures, FormHandles &handles);
 
 } // namespace FormBuilder

@@ -20,3 +20,23 @@ void FormControls::fail(const char *name, const char *problem) const
            name ? name : "the window", problem);
     std::abort(); // qFatal does not return; this tells the compiler so
 }
+
+void FormHandles::made(const FormControls &controls, const char *name, QWidget *control, SurfaceItem *item,
+                       QWidget *holder)
+{
+    for (Slot &slot : m_slots) {
+        if (slot.name != name)
+            continue;
+        if (!slot.fill(control, item, holder))
+            controls.fail(name, "is not the kind of control asked for");
+        slot.filled = true;
+    }
+}
+
+void FormHandles::checkAllMade(const FormControls &controls) const
+{
+    for (const Slot &slot : m_slots) {
+        if (!slot.filled)
+            controls.fail(slot.name.data(), "is asked for but made by no row");
+    }
+}

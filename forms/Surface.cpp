@@ -11,15 +11,6 @@ SurfaceItem *Surface::find(const QString &name) const
     return nullptr;
 }
 
-SurfaceItem *Surface::itemAt(QPoint pixel, const SurfaceScale &scale) const
-{
-    for (const auto &item : m_items) {
-        if (item->bounds(scale).contains(pixel))
-            return item.get();
-    }
-    return nullptr;
-}
-
 void Surface::paint(QPainter &painter, const SurfaceScale &scale, const QPalette &palette,
                     const QRegion &dirty) const
 {

@@ -28,9 +28,6 @@ public:
     const SurfaceItem &at(int index) const { return *m_items.at(std::size_t(index)); }
     SurfaceItem *find(const QString &name) const;
 
-    // The topmost item whose box holds the pixel, or null.
-    SurfaceItem *itemAt(QPoint pixel, const SurfaceScale &scale) const;
-
     // Only the items whose box meets `dirty` (all of them for an empty
     // region): a live view that repaints one small label at the screen's
     // pace must not lay out every other text of its container each time.

@@ -23,8 +23,6 @@
 class PropertyBag
 {
 public:
-    static constexpr const char *Header = "QuarnetPropertyBag 1";
-
     PropertyValue ReadProperty(const QString &name, const PropertyValue &defaultValue) const;
     void WriteProperty(const QString &name, const PropertyValue &value, const PropertyValue &defaultValue);
 
@@ -36,19 +34,9 @@ public:
     bool contains(const QString &name) const;
     qsizetype count() const { return m_entries.size(); }
     QStringList keys() const;
+    // The same keys, letter case included, in the same order, with the same
+    // types and values.
     bool sameEntries(const PropertyBag &other) const;
-
-    // One entry per line after the header line:
-    //   "<key>" bool true|false
-    //   "<key>" i16|i32|u8 <decimal, or &H hex as the type's bit pattern>
-    //   "<key>" text "<text>"
-    //   "<key>" font "<name>" <points> <weight> <italic> <underline> <strikethrough> <charset>
-    // Texts use \" \\ \n \r \t and \uXXXX; toText() output reloads exactly.
-    QString toText() const;
-
-    // Parses a whole text or nothing: on any fault the result is empty and
-    // error names the line and what is wrong with it.
-    static std::optional<PropertyBag> fromText(const QString &text, QString *error);
 
 private:
     struct Entry
@@ -61,8 +49,6 @@ private:
     static Entry makeEntry(const QString &name, const PropertyValue &value);
     const Entry *find(const QString &name) const;
     void removeAll(const QString &name);
-    static QString entryLine(const Entry &entry);
-    static bool parseLine(PropertyBag &bag, const QString &line, QString *error);
 
     QList<Entry> m_entries;
 };

@@ -45,11 +45,6 @@ void StdFont::replace(const FontDescription &next)
     emit FontChanged();
 }
 
-void StdFont::SetName(const QString &name)
-{
-    setField(&FontDescription::Name, name);
-}
-
 void StdFont::SetSize(float points)
 {
     setField(&FontDescription::Size, points);
@@ -58,24 +53,4 @@ void StdFont::SetSize(float points)
 void StdFont::SetWeight(qint16 weight)
 {
     setField(&FontDescription::Weight, weight);
-}
-
-void StdFont::SetItalic(bool on)
-{
-    setField(&FontDescription::Italic, on);
-}
-
-void StdFont::SetUnderline(bool on)
-{
-    setField(&FontDescription::Underline, on);
-}
-
-void StdFont::SetStrikethrough(bool on)
-{
-    setField(&FontDescription::Strikethrough, on);
-}
-
-void StdFont::SetCharset(qint16 charset)
-{
-    setField(&FontDescription::Charset, charset);
 }

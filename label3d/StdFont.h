@@ -34,13 +34,8 @@ public:
     bool Strikethrough() const { return m_description.Strikethrough; }
     qint16 Charset() const { return m_description.Charset; }
 
-    void SetName(const QString &name);
     void SetSize(float points); // ignored unless drawable, like an invalid weight
     void SetWeight(qint16 weight);
-    void SetItalic(bool on);
-    void SetUnderline(bool on);
-    void SetStrikethrough(bool on);
-    void SetCharset(qint16 charset);
 
 signals:
     void FontChanged();

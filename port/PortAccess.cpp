@@ -58,32 +58,7 @@ PortAccess::~PortAccess()
     shutdown();
 }
 
-PortAccessOptions PortAccess::optionsFromEnvironment(
-    const std::function<void(const QString &)> &report)
-{
-    PortAccessOptions options;
-    options.report = report;
-    const QByteArray mode = qgetenv("QUARNET_PORT");
-    QString why;
-    if (const std::optional<PortChoice> parsed = parsePortChoice(mode, &why)) {
-        options.mode = parsed->mode;
-        options.routeArgument = parsed->argument;
-        options.gpio = parsed->gpio;
-    } else {
-        PortAccess::tell(report, QStringLiteral("QUARNET_PORT=%1 is refused: %2")
-                                     .arg(QString::fromLocal8Bit(mode), why));
-        options.refused = true;
-    }
-    options.tracePath = qEnvironmentVariable("QUARNET_PORT_TRACE");
-    return options;
-}
-
-std::unique_ptr<PortAccess> PortAccess::fromEnvironment()
-{
-    return std::make_unique<PortAccess>(optionsFromEnvironment());
-}
-
-std::unique_ptr<PortAccess> PortAccess::forChoice(const PortChoice &choice, const QString &origin)
+PortAccessOptions PortAccess::optionsFor(const PortChoice &choice, const QString &origin)
 {
     PortAccessOptions options;
     options.mode = choice.mode;
@@ -91,6 +66,12 @@ std::unique_ptr<PortAccess> PortAccess::forChoice(const PortChoice &choice, cons
     options.gpio = choice.gpio;
     options.origin = origin;
     options.tracePath = qEnvironmentVariable("QUARNET_PORT_TRACE");
+    return options;
+}
+
+std::unique_ptr<PortAccess> PortAccess::forChoice(const PortChoice &choice, const QString &origin)
+{
+    PortAccessOptions options = optionsFor(choice, origin);
     options.guarded = true;
     return std::make_unique<PortAccess>(std::move(options));
 }
@@ -224,14 +205,9 @@ QString PortAccess::routeReason(std::uint16_t port) const
 
 void PortAccess::tell(const QString &line) const
 {
-    tell(m_report, line);
-}
-
-void PortAccess::tell(const std::function<void(const QString &)> &report, const QString &line)
-{
     const QString text = QStringLiteral("quarnet: ") + line;
-    if (report) {
-        report(text);
+    if (m_report) {
+        m_report(text);
         return;
     }
     // One write(2) per line: the line stays whole next to other output and

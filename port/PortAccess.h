@@ -35,9 +35,6 @@ struct PortAccessOptions
     FtdiPort::LibraryFactory ftdiLibrary = FtdiLibrary::real;
     // Receives each line meant for the user; standard error when unset.
     std::function<void(const QString &)> report;
-    // QUARNET_PORT names no route, or a route it cannot be (a gpio form that
-    // is no line set): the caller must not start.
-    bool refused = false;
     // A guardian process switches the windings off if the tool is killed:
     // the program's own port has one; a test's fake routes must not.
     bool guarded = false;
@@ -55,15 +52,10 @@ public:
     PortAccess(const PortAccess &) = delete;
     PortAccess &operator=(const PortAccess &) = delete;
 
-    // Reads QUARNET_PORT (any form parsePortChoice takes) and
-    // QUARNET_PORT_TRACE (a file to append the trace to); a value it refuses
-    // is reported and marks the options refused. The tool itself refuses
-    // such a value before it gets here.
-    static PortAccessOptions optionsFromEnvironment(
-        const std::function<void(const QString &)> &report = {});
-    static std::unique_ptr<PortAccess> fromEnvironment();
     // The route already chosen (the tool's command line), and the trace
-    // from QUARNET_PORT_TRACE.
+    // from QUARNET_PORT_TRACE. The options alone are unguarded: forChoice,
+    // the tool's own port, adds the guardian.
+    static PortAccessOptions optionsFor(const PortChoice &choice, const QString &origin);
     static std::unique_ptr<PortAccess> forChoice(const PortChoice &choice, const QString &origin);
     // For a process about to give up root: the direct I/O permission for
     // every base `choice` could write directly, taken now; the bases.
@@ -109,7 +101,6 @@ private:
     void startGuardian();
     void guardSlot(int slot, std::uint16_t port);
     void tell(const QString &line) const;
-    static void tell(const std::function<void(const QString &)> &report, const QString &line);
 
     PortSelector m_selector;
     std::function<void(const QString &)> m_report;

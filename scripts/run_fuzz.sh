@@ -9,7 +9,7 @@ if [ ! -f "$build/build.ninja" ]; then
     cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
         -DCMAKE_CXX_COMPILER=clang++ -DQUARNET_FUZZ=ON >/dev/null
 fi
-cmake --build "$build" --parallel "$(nproc)" --target fuzz_address fuzz_propertybag fuzz_readproperties fuzz_portchoice fuzz_gpiochips
+cmake --build "$build" --parallel "$(nproc)" --target fuzz_address fuzz_portchoice fuzz_gpiochips
 
 export QT_QPA_PLATFORM=offscreen
 # fuzz_one <target>: its kept regressions, then its bounded run; each target
@@ -40,7 +40,7 @@ fuzz_one() {
 
 status=0
 running=0
-for target in fuzz_address fuzz_propertybag fuzz_readproperties fuzz_portchoice fuzz_gpiochips; do
+for target in fuzz_address fuzz_portchoice fuzz_gpiochips; do
     if ((running >= $(nproc))); then
         wait -n || status=1
         running=$((running - 1))

@@ -26,16 +26,23 @@ Form1::Form1(DriveState &state, IPort &port, IEventPump &pump, IMonotonicClock &
     // Moves over the bare surface restore the link; without tracking they
     // would only arrive with a button held.
     setMouseTracking(true);
-    m_controls = FormBuilder::addControls(*this, Form1Layout::Controls);
-    FormBuilder::addLabels(m_controls, Form1Layout::Labels);
-    m_link = static_cast<SurfaceLabel *>(surface().find(QStringLiteral("Label4")));
-    m_start = m_controls.get<QPushButton>("Command1");
-    m_stop = m_controls.get<QPushButton>("Command3");
-    m_address = m_controls.get<QComboBox>("Combo1");
-    m_steps = m_controls.get<QLineEdit>("txtStepSec");
+    QPushButton *close = nullptr;
+    QPushButton *help = nullptr;
+    std::array<QPushButton *, 4> speeds{};
+    std::array<QRadioButton *, 2> modes{};
+    FormHandles handles;
+    handles.bind("Command1", m_start).bind("Command2", close).bind("Command3", m_stop).bind("Command4", help);
+    handles.bind("Command8(0)", speeds[0]).bind("Command8(1)", speeds[1]);
+    handles.bind("Command8(2)", speeds[2]).bind("Command8(3)", speeds[3]);
+    handles.bind("Option1(0)", modes[0]).bind("Option1(1)", modes[1]);
+    handles.bind("Combo1", m_address).bind("txtStepSec", m_steps).bind("Picture1", m_gauge);
+    handles.bind("Label4", m_link);
+    m_controls = FormBuilder::addControls(*this, Form1Layout::Controls, &handles);
+    FormBuilder::addLabels(m_controls, Form1Layout::Labels, &handles);
+    handles.checkAllMade(m_controls);
     setUpGauge();
     m_drive.InitDrive(m_address->currentText());
-    connectButtons();
+    connectButtons(*close, *help, speeds, modes);
     connectAddressBox();
 }
 
@@ -48,28 +55,22 @@ Form1::~Form1()
 
 void Form1::setUpGauge()
 {
-    m_gauge = m_controls.get<PictureBox>("Picture1");
     m_gauge->setPicture(GaugeRuler::image());
     m_gauge->setScale(Form1Layout::GaugeScaleWidth, Form1Layout::GaugeScaleHeight);
     m_gaugeLine = &m_gauge->surface().add(FormBuilder::makeLine(Form1Layout::GaugeLine));
 }
 
-void Form1::connectButtons()
+void Form1::connectButtons(QPushButton &close, QPushButton &help, const std::array<QPushButton *, 4> &speeds,
+                           const std::array<QRadioButton *, 2> &modes)
 {
     connect(m_start, &QPushButton::clicked, this, [this] { m_drive.RunMotor(); });
     connect(m_stop, &QPushButton::clicked, this, [this] { m_drive.StopMotor(); });
-    connect(m_controls.get<QPushButton>("Command2"), &QPushButton::clicked, this, &Form1::closeProgram);
-    connect(m_controls.get<QPushButton>("Command4"), &QPushButton::clicked, this, &Form1::showHelp);
-    static constexpr const char *Speeds[] = {"Command8(0)", "Command8(1)", "Command8(2)", "Command8(3)"};
-    for (int i = 0; i < 4; ++i) {
-        auto *speed = m_controls.get<QPushButton>(Speeds[i]);
-        connect(speed, &QPushButton::clicked, this, [this, i] { m_drive.StepSpeed(i); });
-    }
-    static constexpr const char *Modes[] = {"Option1(0)", "Option1(1)"};
-    for (int i = 0; i < 2; ++i) {
-        auto *mode = m_controls.get<QRadioButton>(Modes[i]);
-        connect(mode, &QRadioButton::clicked, this, [this, i] { m_drive.SelectMode(i); });
-    }
+    connect(&close, &QPushButton::clicked, this, &Form1::closeProgram);
+    connect(&help, &QPushButton::clicked, this, &Form1::showHelp);
+    for (int i = 0; i < int(speeds.size()); ++i)
+        connect(speeds[i], &QPushButton::clicked, this, [this, i] { m_drive.StepSpeed(i); });
+    for (int i = 0; i < int(modes.size()); ++i)
+        connect(modes[i], &QRadioButton::clicked, this, [this, i] { m_drive.SelectMode(i); });
 }
 
 // Every keystroke and every pick from the list hands over the box's whole

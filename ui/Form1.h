@@ -10,12 +10,14 @@
 
 #include <QMessageBox>
 #include <QPointer>
+#include <array>
 
 class Form2;
 class PictureBox;
 class QComboBox;
 class QLineEdit;
 class QPushButton;
+class QRadioButton;
 class SurfaceLabel;
 class SurfaceLine;
 
@@ -72,7 +74,8 @@ protected:
 
 private:
     void setUpGauge();
-    void connectButtons();
+    void connectButtons(QPushButton &close, QPushButton &help, const std::array<QPushButton *, 4> &speeds,
+                        const std::array<QRadioButton *, 2> &modes);
     void connectAddressBox();
     bool overLink(QPoint pos) const;
     void setLinkLook(std::uint32_t colour, bool underline);

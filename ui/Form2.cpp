@@ -27,8 +27,12 @@ Form2::Form2(QWidget *parent)
 {
     setAttribute(Qt::WA_DeleteOnClose);
     addDrawing();
-    m_controls = FormBuilder::addControls(*this, Form2Layout::Controls);
-    connect(m_controls.get<QPushButton>("Command1"), &QPushButton::clicked, this, &QWidget::close);
+    QPushButton *close = nullptr;
+    FormHandles handles;
+    handles.bind("Command1", close);
+    m_controls = FormBuilder::addControls(*this, Form2Layout::Controls, &handles);
+    handles.checkAllMade(m_controls);
+    connect(close, &QPushButton::clicked, this, &QWidget::close);
 }
 
 // Items go onto the surface in stacking order, topmost first.

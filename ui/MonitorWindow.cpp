@@ -18,14 +18,18 @@ MonitorWindow::MonitorWindow(const DriveState &state, IMonotonicClock &clock, QW
       m_state(state), m_clock(clock)
 {
     setWindowIcon(WindowIcon::icon());
-    m_controls = FormBuilder::addControls(*this, MonitorLayout::Controls);
+    FrameControl *lamps = nullptr;
+    FrameControl *motor = nullptr;
+    FormHandles handles;
+    handles.bind("Frame1", lamps).bind("Frame3", motor);
+    handles.bind("lblByte", m_byte.label, &m_byte.frame).bind("lblSteps", m_steps.label, &m_steps.frame);
+    handles.bind("lblRate", m_rate.label, &m_rate.frame).bind("lblStepSec", m_stepSec.label, &m_stepSec.frame);
+    m_controls = FormBuilder::addControls(*this, MonitorLayout::Controls, &handles);
     FormBuilder::addLabels(m_controls, MonitorLayout::Labels);
-    m_lamps = std::make_unique<LampPanel>(*m_controls.get<FrameControl>("Frame1"));
-    m_drawing = std::make_unique<MotorDrawing>(*m_controls.get<FrameControl>("Frame3"));
-    m_byte = addFigure(MonitorLayout::Figures[0]);
-    m_steps = addFigure(MonitorLayout::Figures[1]);
-    m_rate = addFigure(MonitorLayout::Figures[2]);
-    m_stepSec = addFigure(MonitorLayout::Figures[3]);
+    FormBuilder::addFigures(m_controls, MonitorLayout::Figures, handles);
+    handles.checkAllMade(m_controls);
+    m_lamps = std::make_unique<LampPanel>(*lamps);
+    m_drawing = std::make_unique<MotorDrawing>(*motor);
     m_timer.setTimerType(Qt::PreciseTimer);
     m_timer.setInterval(MonitorPace::intervalMs(MonitorPace::MaxHz));
     connect(&m_timer, &QTimer::timeout, this, &MonitorWindow::refresh);
@@ -37,12 +41,6 @@ MonitorWindow::~MonitorWindow() = default;
 void MonitorWindow::follow(QWidget &mainWindow)
 {
     new WindowFollower(*this, mainWindow, MonitorLayout::GapPixels);
-}
-
-MonitorWindow::ValueLabel MonitorWindow::addFigure(const LabelRow &row)
-{
-    auto *host = m_controls.get<FrameControl>(row.container);
-    return {host, &host->surface().add(FormBuilder::makeFigure(row, host->font()))};
 }
 
 void MonitorWindow::refresh()

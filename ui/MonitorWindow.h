@@ -13,7 +13,6 @@ class FrameControl;
 class LampPanel;
 class MotorDrawing;
 class SurfaceFigure;
-struct LabelRow;
 
 // The live view of the outputs (--monitor): the lamps of the data lines,
 // the byte, the motor with its rotor, the steps since the run started, and
@@ -54,7 +53,6 @@ private:
         SurfaceFigure *label = nullptr;
     };
 
-    ValueLabel addFigure(const LabelRow &row);
     void display(const MonitorFrame &frame);
     static void setText(const ValueLabel &value, const QString &text);
 

@@ -2,16 +2,19 @@
 #include "FrameControl.h"
 #include "frmSplash.h"
 #include "GeneralNumber.h"
+#include "LayoutChecks.h"
 #include "Label3D.h"
-#include "QtEventPump.h"
 #include "RateBar.h"
+#include "RecordingSleeper.h"
 #include "ScriptedClock.h"
+#include "ScriptedPump.h"
 #include "SplashImage.h"
+#include "SplashLayout.h"
 #include "SplashProgressBar.h"
 #include "SurfaceLabel.h"
 #include "SurfaceLine.h"
+#include "Twips.h"
 
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFontMetricsF>
 #include <QImageReader>
@@ -22,33 +25,6 @@
 #include <QtTest>
 
 namespace {
-
-class FakeSleeper : public ISleeper
-{
-public:
-    void sleepMs(int ms) override { log << QStringLiteral("sleep %1").arg(ms); }
-    QStringList log;
-};
-
-// The tick's event pass: whatever the test wants to happen inside it, then
-// real events for a short while, so that timers due meanwhile do fire.
-class WindowPump : public IEventPump
-{
-public:
-    void processPendingEvents() override
-    {
-        if (onPass)
-            onPass();
-        QElapsedTimer spent;
-        spent.start();
-        while (spent.elapsed() < 50)
-            m_real.processPendingEvents();
-    }
-    std::function<void()> onPass;
-
-private:
-    QtEventPump m_real;
-};
 
 int g_spins = 0;
 void countingSpin(double)
@@ -61,8 +37,8 @@ struct Rig
 {
     DriveState state;
     ScriptedClock clock{{}, ScriptedClock::AfterScript::Zero};
-    WindowPump pump;
-    FakeSleeper sleeper;
+    ScriptedPump pump;
+    RecordingSleeper sleeper;
     frmSplash splash{state, {clock, pump, sleeper}, [] {}};
 
     const SurfaceItem *item(const char *name) const
@@ -97,7 +73,6 @@ class TestFrmSplash : public QObject
 
 private slots:
     void windowIsABareFixedCentredBox();
-    void labels_data();
     void labels();
     void titleIsReadFromItsStoredSet();
     void logoIsStretchedOverItsBox();
@@ -138,71 +113,42 @@ void TestFrmSplash::windowIsABareFixedCentredBox()
     QVERIFY(splash.Timer1()->isActive());
 }
 
-void TestFrmSplash::labels_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QRect>("box"); // an empty size: sized to its text
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<double>("points");
-    QTest::addColumn<bool>("bold");
-    QTest::addColumn<bool>("italic");
-    QTest::addColumn<int>("alignment");
-
-    const double dialog = 8.25;
-    QTest::newRow("Label2") << "Label2" << QRect(240, 32, 177, 17)
-                            << "http://www.example.org/quarnet" << dialog << false << false << int(Qt::AlignLeft);
-    QTest::newRow("lblCompanyProduct") << "lblCompanyProduct" << QRect(236, 48, 0, 0)
-                                       << "quarnet@example.org" << 12.0 << false << true << int(Qt::AlignLeft);
-    QTest::newRow("Label3 empty") << "Label3" << QRect(168, 144, 121, 25) << "" << dialog << false
-                                  << false << int(Qt::AlignLeft);
-    QTest::newRow("lblVersion") << "lblVersion" << QRect(368, 152, 0, 0) << "Versione 1.3" << 12.0
-                                << true << false << int(Qt::AlignRight);
-    QTest::newRow("Label4") << "Label4" << QRect(316, 188, 65, 17) << "Celeron1000" << dialog
-                            << false << false << int(Qt::AlignLeft);
-    QTest::newRow("lblWarning") << "lblWarning" << QRect(16, 224, 457, 13)
-                                << QString::fromUtf8("Attendere , rilevamanto velocità CPU.........")
-                                << 8.25 << false << false << int(Qt::AlignLeft);
-}
-
+// Each label as its row says: text, font, alignment and place, and its row's
+// size or, sized to its text, just the room the text takes on one line. No
+// two overlap where it would show, and all lie inside the frame.
 void TestFrmSplash::labels()
 {
-    QFETCH(QString, name);
-    QFETCH(QRect, box);
-    QFETCH(QString, text);
-    QFETCH(double, points);
-    QFETCH(bool, bold);
-    QFETCH(bool, italic);
-    QFETCH(int, alignment);
-
     Rig rig;
-    const SurfaceItem *item = rig.item(qPrintable(name));
-    QVERIFY(item);
-    QString shown;
-    QFont font;
-    Qt::Alignment aligned = Qt::AlignLeft;
-    const auto *label = dynamic_cast<const SurfaceLabel *>(item);
-    QVERIFY(label);
-    shown = label->text();
-    font = label->font();
-    aligned = label->alignment();
-    QCOMPARE(shown, text);
-    QCOMPARE(font.family(), QStringLiteral("Arial"));
-    QCOMPARE(font.pointSizeF(), points);
-    QCOMPARE(font.bold(), bold);
-    QCOMPARE(font.italic(), italic);
-    QCOMPARE(int(aligned), alignment);
-
-    const QRect bounds = pixels(*item);
-    QCOMPARE(bounds.topLeft(), box.topLeft());
-    if (!box.size().isEmpty()) {
-        QCOMPARE(bounds.size(), box.size());
-        return;
+    QList<SplashLayout::StyledLabelRow> rows(std::begin(SplashLayout::Labels), std::end(SplashLayout::Labels));
+    rows << SplashLayout::StyledLabelRow{SplashLayout::RateLabel};
+    QList<LaidOut> boxes;
+    for (const SplashLayout::StyledLabelRow &styled : rows) {
+        const LabelRow &row = styled.row;
+        const auto *label = dynamic_cast<const SurfaceLabel *>(rig.item(row.name));
+        QVERIFY2(label, row.name);
+        QCOMPARE(label->text(), QString::fromLatin1(row.text));
+        QCOMPARE(label->font().family(), QStringLiteral("Arial"));
+        QCOMPARE(label->font().pointSizeF(), row.font ? row.font->points : 8.25);
+        QCOMPARE(label->font().bold(), styled.bold);
+        QCOMPARE(label->font().italic(), styled.italic);
+        QCOMPARE(label->alignment(), Qt::Alignment(row.alignment));
+        const QRect bounds = pixels(*label);
+        boxes << LaidOut{row.name, bounds};
+        QCOMPARE(bounds.topLeft(), Twips::point(row.left, row.top));
+        if (!styled.sizedToText) {
+            QCOMPARE(bounds.size(), Twips::size(row.width, row.height));
+            continue;
+        }
+        const QFontMetricsF metrics(label->font());
+        QVERIFY(bounds.width() >= metrics.horizontalAdvance(label->text()));
+        QVERIFY(bounds.width() <= metrics.horizontalAdvance(label->text()) + 1);
+        QVERIFY(bounds.height() >= metrics.height());
     }
-    // Sized to its text: the whole text on one line, and no more room than that.
-    const QFontMetricsF metrics(font);
-    QVERIFY(bounds.width() >= metrics.horizontalAdvance(text));
-    QVERIFY(bounds.width() <= metrics.horizontalAdvance(text) + 1);
-    QVERIFY(bounds.height() >= metrics.height());
+    // The address's box reaches a pixel into the contact line's, below its text.
+    const QStringList faults = layoutFaults(rig.splash.Frame1()->rect(), boxes, {{"Label2", "lblCompanyProduct"}});
+    QVERIFY2(faults.isEmpty(), qPrintable(faults.join("; ")));
+    QCOMPARE(dynamic_cast<const SurfaceLabel *>(rig.item("lblWarning"))->text(),
+             QString::fromUtf8("Attendere , rilevamanto velocità CPU........."));
 }
 
 void TestFrmSplash::titleIsReadFromItsStoredSet()
@@ -317,8 +263,8 @@ void TestFrmSplash::tickRunsOnceTwoSecondsAfterCreation()
     ScriptedClock clock{{}, ScriptedClock::AfterScript::Zero};
     // A first round too short to trust, then one of 2.5 s: about 1e9 a second.
     clock.readings = {100.0f, 100.05f, 200.0f, 202.5f};
-    WindowPump pump;
-    FakeSleeper sleeper;
+    ScriptedPump pump;
+    RecordingSleeper sleeper;
     int mainShown = 0;
     bool splashGoneWhenMainShown = false;
     QPointer<frmSplash> splash;
@@ -336,12 +282,13 @@ void TestFrmSplash::tickRunsOnceTwoSecondsAfterCreation()
     QString textInPass;
     float barInPass = 0;
     int spinsInPass = 0;
-    pump.onPass = [&] {
+    pump.everyPass = [&] {
         sleeper.log << QStringLiteral("events");
         spinsInPass = g_spins;
         textInPass = splash->Label3().text();
         barInPass = splash->ProgressBar1()->Value();
         timer->start(0); // a second tick, due inside the pass
+        QTest::qWaitFor([&] { return ticks.count() == 2; });
     };
     splash->show();
 

@@ -1,7 +1,9 @@
 #include "DriveState.h"
 #include "frmSplash.h"
 #include "GeneralNumber.h"
+#include "RecordingSleeper.h"
 #include "ScriptedClock.h"
+#include "ScriptedPump.h"
 #include "SplashProgressBar.h"
 #include "SurfaceLabel.h"
 
@@ -12,18 +14,6 @@
 #include <cmath>
 
 namespace {
-
-class PassPump : public IEventPump
-{
-public:
-    void processPendingEvents() override { QCoreApplication::processEvents(); }
-};
-
-class NoSleep : public ISleeper
-{
-public:
-    void sleepMs(int) override {}
-};
 
 QList<double> g_bounds;
 void recordingSpin(double bound)
@@ -78,8 +68,9 @@ void TestStartupFaults::tickHandsOverWhateverTheClockDoes()
     // Its readings in a loop, for as many rounds as the measurement takes.
     ScriptedClock clock({}, ScriptedClock::AfterScript::Cycle);
     clock.readings = readings;
-    PassPump pump;
-    NoSleep sleeper;
+    ScriptedPump pump;
+    pump.deliverEvents = true;
+    RecordingSleeper sleeper;
     int mainShown = 0;
     QString shownFigure;
     float barValue = 0;

@@ -1,7 +1,9 @@
 #include "DriveState.h"
 #include "GeneralNumber.h"
 #include "RateBar.h"
+#include "RecordingSleeper.h"
 #include "ScriptedClock.h"
+#include "ScriptedPump.h"
 #include "StartupSequence.h"
 
 #include <QStringList>
@@ -14,32 +16,6 @@ namespace {
 struct Log
 {
     QStringList lines;
-};
-
-class FakePump : public IEventPump
-{
-public:
-    explicit FakePump(Log &log) : m_log(log) {}
-    void processPendingEvents() override
-    {
-        m_log.lines << QStringLiteral("events");
-        if (onPass)
-            onPass();
-    }
-    std::function<void()> onPass;
-
-private:
-    Log &m_log;
-};
-
-class FakeSleeper : public ISleeper
-{
-public:
-    explicit FakeSleeper(Log &log) : m_log(log) {}
-    void sleepMs(int ms) override { m_log.lines << QStringLiteral("sleep %1").arg(ms); }
-
-private:
-    Log &m_log;
 };
 
 class FakeSplash : public ISplashView
@@ -91,8 +67,8 @@ void TestStartupSequence::tickRunsItsStepsInOrderOnce()
     ScriptedClock clock;
     clock.onRead = [&log] { log.lines << QStringLiteral("clock"); };
     clock.readings = {100.0f, 106.25f};
-    FakePump pump(log);
-    FakeSleeper sleeper(log);
+    ScriptedPump pump;
+    RecordingSleeper sleeper(log.lines);
     FakeSplash splash(log);
     bool splashClosedWhenMainShown = false;
     int mainShown = 0;
@@ -104,7 +80,10 @@ void TestStartupSequence::tickRunsItsStepsInOrderOnce()
     sequence.setSpin(recordingSpin);
     sequence.setLocale(QLocale::c());
     // A timer tick delivered inside the event pass must not start the work again.
-    pump.onPass = [&] { sequence.tick(); };
+    pump.everyPass = [&] {
+        log.lines << QStringLiteral("events");
+        sequence.tick();
+    };
 
     sequence.tick();
     sequence.tick();

@@ -1,4 +1,5 @@
 #include "CommandLine.h"
+#include "PortAccess.h"
 
 #include <QtTest>
 
@@ -14,7 +15,9 @@ private slots:
     void initTestCase();
     void parses_data();
     void parses();
+    void traceNamedByTheEnvironment();
     void helpListsEveryRoute();
+    void refusalNamesTheAcceptedForms_data();
     void refusalNamesTheAcceptedForms();
     void monitorAsked_data();
     void monitorAsked();
@@ -48,6 +51,11 @@ void TestCommandLine::parses_data()
     QTest::newRow("--port=ftdi:DEVICE") << exe + QStringList{"--port=ftdi:i:0x0403:0x6014"} << QByteArray()
                                         << A::Run << PortMode::Ftdi << QByteArray("i:0x0403:0x6014")
                                         << "--port ftdi:i:0x0403:0x6014" << false;
+    QTest::newRow("environment, any case") << exe << QByteArray("Virtual") << A::Run << PortMode::Virtual
+                                           << QByteArray() << "QUARNET_PORT=Virtual" << false;
+    QTest::newRow("environment gpio") << exe << QByteArray("gpio:gpiochip0:17,18,27,22") << A::Run
+                                      << PortMode::Gpio << QByteArray("gpiochip0:17,18,27,22")
+                                      << "QUARNET_PORT=gpio:gpiochip0:17,18,27,22" << false;
     QTest::newRow("--port gpio") << exe + QStringList{"--port", "gpio:gpiochip0:17,18,27,22"} << QByteArray()
                                  << A::Run << PortMode::Gpio << QByteArray("gpiochip0:17,18,27,22")
                                  << "--port gpio:gpiochip0:17,18,27,22" << false;
@@ -90,6 +98,25 @@ void TestCommandLine::parses()
     QCOMPARE(command.unknownOptions, unknown);
     if (action == CommandLine::Action::Version)
         QCOMPARE(command.text, QString("quarnet 9.8\n"));
+    if (action != CommandLine::Action::Run)
+        return;
+    // What the port is then opened with.
+    const PortAccessOptions options = PortAccess::optionsFor(command.port, command.origin);
+    QCOMPARE(options.mode, mode);
+    QCOMPARE(options.routeArgument, argument);
+    QCOMPARE(options.origin, origin);
+    if (mode == PortMode::Gpio)
+        QCOMPARE(options.gpio.text(), QString::fromLatin1(argument));
+}
+
+void TestCommandLine::traceNamedByTheEnvironment()
+{
+    const CommandLine command = parseCommandLine({"quarnet"}, "virtual");
+    qputenv("QUARNET_PORT_TRACE", "/tmp/steps.txt");
+    const QString traced = PortAccess::optionsFor(command.port, command.origin).tracePath;
+    qunsetenv("QUARNET_PORT_TRACE");
+    QCOMPARE(traced, QString("/tmp/steps.txt"));
+    QVERIFY(PortAccess::optionsFor(command.port, command.origin).tracePath.isEmpty());
 }
 
 void TestCommandLine::helpListsEveryRoute()
@@ -102,16 +129,35 @@ void TestCommandLine::helpListsEveryRoute()
         QVERIFY2(help.contains(QLatin1String(form)), form);
 }
 
+void TestCommandLine::refusalNamesTheAcceptedForms_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QByteArray>("environment");
+    QTest::addColumn<QString>("first");
+    QTest::newRow("--port") << QStringList{"quarnet", "--port", "ftdi:s:1:2"} << QByteArray()
+                            << "quarnet: --port ftdi:s:1:2 is refused: ";
+    QTest::newRow("unknown word") << QStringList{"quarnet"} << QByteArray("lpt1")
+                                  << "quarnet: QUARNET_PORT=lpt1 is refused: no route is called \"lpt1\"";
+    QTest::newRow("a chip is no route") << QStringList{"quarnet"} << QByteArray("gpiochip0")
+                                        << "quarnet: QUARNET_PORT=gpiochip0 is refused: no route is called \"gpiochip0\"";
+    QTest::newRow("gpio line twice") << QStringList{"quarnet"} << QByteArray("gpio:gpiochip0:17,17,27,22")
+                                     << "quarnet: QUARNET_PORT=gpio:gpiochip0:17,17,27,22 is refused: line 17";
+    QTest::newRow("gpio offsets without a chip") << QStringList{"quarnet"} << QByteArray("gpio:17,18,27,22")
+                                                 << "quarnet: QUARNET_PORT=gpio:17,18,27,22 is refused: no chip";
+}
+
 void TestCommandLine::refusalNamesTheAcceptedForms()
 {
-    const QString fromOption = parseCommandLine({"quarnet", "--port", "ftdi:s:1:2"}, {}).text;
-    QCOMPARE(fromOption.split('\n').size(), 2);
-    QVERIFY2(fromOption.startsWith("quarnet: --port ftdi:s:1:2 is refused: "), qPrintable(fromOption));
-    QVERIFY2(fromOption.endsWith("quarnet: accepted forms: auto, ppdev, direct, virtual, ftdi[:DEVICE], gpio:[CHIP:]L0,L1,L2,L3[,L6]"),
-             qPrintable(fromOption));
-    const QString fromEnvironment = parseCommandLine({"quarnet"}, "lpt1").text;
-    QVERIFY2(fromEnvironment.startsWith("quarnet: QUARNET_PORT=lpt1 is refused: no route is called \"lpt1\""),
-             qPrintable(fromEnvironment));
+    QFETCH(QStringList, arguments);
+    QFETCH(QByteArray, environment);
+    QFETCH(QString, first);
+    const CommandLine command = parseCommandLine(arguments, environment);
+    QCOMPARE(command.action, CommandLine::Action::Refuse);
+    const QStringList lines = command.text.split('\n');
+    QCOMPARE(lines.size(), 2);
+    QVERIFY2(lines[0].startsWith(first), qPrintable(lines[0]));
+    QCOMPARE(lines[1], QString("quarnet: accepted forms: auto, ppdev, direct, virtual, ftdi[:DEVICE], "
+                               "gpio:[CHIP:]L0,L1,L2,L3[,L6]"));
 }
 
 void TestCommandLine::monitorAsked_data()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "FakeProcess.h"
 #include "MotorDrive.h"
 #include "RecordingPort.h"
 #include "ScriptedPump.h"
@@ -27,25 +28,6 @@ public:
     void setGaugeY(float y) override { gaugeY = y; }
     QString text = QStringLiteral("untouched");
     float gaugeY = -12345.0f;
-};
-
-struct ProcessEnded
-{
-};
-
-// Ends by throwing; a stop runs `onStop` in place of the stopped time.
-class ThrowingProcess : public IProcessControl
-{
-public:
-    [[noreturn]] void endNow() override { throw ProcessEnded{}; }
-    void stopUntilContinued() override
-    {
-        ++stops;
-        if (onStop)
-            onStop();
-    }
-    int stops = 0;
-    std::function<void()> onStop;
 };
 
 // Notes each call with how many port writes had been made by then, so a
@@ -149,7 +131,7 @@ struct DriveRig
     ScriptedPump pump;
     FakeButtons buttons;
     FakeDisplay display;
-    ThrowingProcess process;
+    FakeProcess process;
     RecordingPriority priority{port};
     MotorDrive drive{state, modes, port, pump, buttons, display, process, machine, machine, priority};
 

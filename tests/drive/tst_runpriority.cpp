@@ -100,26 +100,16 @@ void TestRunPriority::raisedThroughoutTheRun()
 // what the process ends with.
 void TestRunPriority::givenBackBeforeChiudiEndsTheProcess()
 {
-    struct Ending final : IProcessControl
-    {
-        const RecordingPriority *priority = nullptr;
-        bool raisedAtEnd = true;
-        [[noreturn]] void endNow() override
-        {
-            raisedAtEnd = priority->raised;
-            throw ProcessEnded{};
-        }
-        void stopUntilContinued() override { qFatal("the drive stopped the process unexpectedly"); }
-    };
     DriveRig rig;
-    Ending process;
-    process.priority = &rig.priority;
+    bool raisedAtEnd = true;
+    FakeProcess process = FakeProcess::forbidden();
+    process.onEnd = [&] { raisedAtEnd = rig.priority.raised; };
     MotorDrive drive(rig.state, rig.modes, rig.port, rig.pump, rig.buttons, rig.display, process, rig.machine,
                      rig.machine, rig.priority);
     rig.pump.script[2] = [&] { drive.CloseProgram(); };
     QVERIFY_THROWS_EXCEPTION(ProcessEnded, drive.RunMotor());
 
-    QVERIFY(!process.raisedAtEnd);
+    QVERIFY(!raisedAtEnd);
     QCOMPARE(rig.priority.calls.size(), 2);
 }
 

@@ -57,9 +57,31 @@ public:
 };
 
 // The drive's and the live view's clock: nanoseconds that never go back.
+// With no readings scripted it shows `now`, moved on by `stepNs` at every
+// reading: 0 holds it where the test sets it, a second makes every step due
+// as soon as the run loop asks.
 class ScriptedMonotonicClock final : public IMonotonicClock, public ScriptedReadings<std::int64_t>
 {
 public:
     using ScriptedReadings::ScriptedReadings;
-    std::int64_t nanoseconds() override { return next(); }
+    static ScriptedMonotonicClock stepping(std::int64_t stepNs)
+    {
+        ScriptedMonotonicClock clock;
+        clock.stepNs = stepNs;
+        return clock;
+    }
+
+    std::int64_t nanoseconds() override
+    {
+        if (!readings.isEmpty())
+            return next();
+        ++reads;
+        if (onRead)
+            onRead();
+        return now += stepNs;
+    }
+
+    static constexpr std::int64_t Second = 1'000'000'000;
+    std::int64_t now = 0;
+    std::int64_t stepNs = 0;
 };

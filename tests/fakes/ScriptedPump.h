@@ -7,11 +7,12 @@
 #include <map>
 #include <utility>
 
-// The run loop's event pass: runs the action scripted for each pass, counted
-// from 1 across all runs, nested ones included. With `deliverEvents` it lets
-// Qt deliver what is pending first, as if the action had been queued since
-// the last step. A run that outlasts its script gets stopped by `fallback`
-// and marked, so a broken Stop fails the test instead of hanging it.
+// The run loop's event pass: runs `everyPass`, then the action scripted for
+// this pass, counted from 1 across all runs, nested ones included. With
+// `deliverEvents` it lets Qt deliver what is pending first, as if the action
+// had been queued since the last step. A run that outlasts its script gets
+// stopped by `fallback` and marked, so a broken Stop fails the test instead
+// of hanging it.
 class ScriptedPump final : public IEventPump
 {
 public:
@@ -20,6 +21,8 @@ public:
         if (deliverEvents)
             QCoreApplication::processEvents();
         const int pass = ++passes;
+        if (everyPass)
+            everyPass();
         if (const auto it = script.find(pass); it != script.end())
             it->second();
         else if (fallback && pass > lastScripted() + 51) {
@@ -33,6 +36,7 @@ public:
 
     int lastScripted() const { return script.empty() ? 0 : script.rbegin()->first; }
 
+    std::function<void()> everyPass;
     std::map<int, std::function<void()>> script;
     std::function<void()> fallback;
     int passes = 0;

@@ -1,6 +1,8 @@
 #include "ChildProcess.h"
 #include "FormBuilder.h"
 #include "FormWindow.h"
+#include "FrameControl.h"
+#include "SurfaceLabel.h"
 
 #include <QApplication>
 #include <QProcess>
@@ -31,6 +33,9 @@ constexpr ControlRow Plain[] = {
 constexpr LabelRow OnButton[] = {
     {"Label1", "Command1", 0, 0, 300, 200, 2, "x"},
 };
+constexpr LabelRow InFrame[] = {
+    {"Label1", "Frame1", 0, 0, 300, 200, 2, "x"},
+};
 
 // What each broken layout does in the child.
 void buildBroken(const char *which)
@@ -42,10 +47,13 @@ void buildBroken(const char *which)
         FormBuilder::addControls(window, ContainerLater);
     else if (!std::strcmp(which, "nosurface"))
         FormBuilder::addLabels(FormBuilder::addControls(window, Plain), OnButton);
-    else if (!std::strcmp(which, "unknown"))
-        FormBuilder::addControls(window, Plain).get<QPushButton>("Command2");
+    QPushButton *button = nullptr;
+    FormHandles handles;
+    if (!std::strcmp(which, "unknown"))
+        handles.bind("Command2", button);
     else if (!std::strcmp(which, "wrongkind"))
-        FormBuilder::addControls(window, Plain).get<QPushButton>("Frame1");
+        handles.bind("Frame1", button);
+    handles.checkAllMade(FormBuilder::addControls(window, Plain, &handles));
 }
 
 } // namespace
@@ -63,12 +71,21 @@ private slots:
 void TestFormBuilder::handlesAreTheControlsMade()
 {
     FormWindow window(QStringLiteral("w"), 3000, 3000);
-    const FormControls controls = FormBuilder::addControls(window, Plain);
-    auto *frame = controls.get<QWidget>("Frame1");
-    auto *button = controls.get<QPushButton>("Command1");
+    FrameControl *frame = nullptr;
+    QPushButton *button = nullptr;
+    SurfaceLabel *label = nullptr;
+    FrameControl *labelHost = nullptr;
+    FormHandles handles;
+    handles.bind("Frame1", frame).bind("Command1", button).bind("Label1", label, &labelHost);
+    const FormControls controls = FormBuilder::addControls(window, Plain, &handles);
+    FormBuilder::addLabels(controls, InFrame, &handles);
+    handles.checkAllMade(controls);
     QCOMPARE(frame->parentWidget(), &window);
     QCOMPARE(button->parentWidget(), &window);
     QCOMPARE(button->text(), QStringLiteral("Go"));
+    QCOMPARE(labelHost, frame);
+    QCOMPARE(&frame->surface().at(0), label);
+    QCOMPARE(label->text(), QStringLiteral("x"));
 }
 
 void TestFormBuilder::brokenLayoutStopsLoudly_data()
@@ -77,7 +94,7 @@ void TestFormBuilder::brokenLayoutStopsLoudly_data()
     QTest::newRow("misspelt") << "\"Fram1\" names no control made before it";
     QTest::newRow("later") << "\"Frame1\" names no control made before it";
     QTest::newRow("nosurface") << "\"Command1\" carries no surface";
-    QTest::newRow("unknown") << "\"Command2\" names no control";
+    QTest::newRow("unknown") << "\"Command2\" is asked for but made by no row";
     QTest::newRow("wrongkind") << "\"Frame1\" is not the kind of control";
 }
 

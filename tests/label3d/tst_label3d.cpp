@@ -6,6 +6,8 @@
 #include <QtTest>
 #include <functional>
 
+Q_DECLARE_METATYPE(PropertyValue)
+
 namespace {
 
 // Every reader's value plus where the captions lie: what a refused write or
@@ -173,12 +175,9 @@ void TestLabel3D::saveAndReloadRestoresEveryProperty()
 
     PropertyBag saved;
     original->WriteProperties(saved);
-    QString error;
-    const auto reloaded = PropertyBag::fromText(saved.toText(), &error);
-    QVERIFY2(reloaded, qPrintable(error));
 
     auto copy = host.makeControl(true);
-    copy->ReadProperties(*reloaded);
+    copy->ReadProperties(saved);
     QCOMPARE(copy->Enabled(), enabled);
     QCOMPARE(copy->Label2()->isEnabled(), enabled != 0);
     QCOMPARE(copy->Font()->description(), original->Font()->description());
@@ -370,21 +369,24 @@ void TestLabel3D::readersAndRefreshSendNothing()
 
 void TestLabel3D::readStopsAtFailingStep_data()
 {
-    QTest::addColumn<QString>("badEntry");
+    QTest::addColumn<QString>("badKey");
+    QTest::addColumn<PropertyValue>("badValue");
     QTest::addColumn<int>("failingStep");
 
-    QTest::newRow("ForeColor1 not a number (3)") << "\"ForeColor1\" text \"red\"" << 3;
-    QTest::newRow("Alignment outside 16 bits (7)") << "\"Alignment\" i32 70000" << 7;
-    QTest::newRow("Alignment unknown (7)") << "\"Alignment\" i16 7" << 7;
-    QTest::newRow("Font stored as text (9)") << "\"Font\" text \"Arial\"" << 9;
-    QTest::newRow("BorderStyle unknown (11)") << "\"BorderStyle\" i16 2" << 11;
-    QTest::newRow("Phase 256 (12)") << "\"Phase\" i16 256" << 12;
-    QTest::newRow("BackColor not a number (13)") << "\"BackColor\" text \"x\"" << 13;
+    using V = PropertyValue;
+    QTest::newRow("ForeColor1 not a number (3)") << "ForeColor1" << V::text("red") << 3;
+    QTest::newRow("Alignment outside 16 bits (7)") << "Alignment" << V::int32(70000) << 7;
+    QTest::newRow("Alignment unknown (7)") << "Alignment" << V::int16(7) << 7;
+    QTest::newRow("Font stored as text (9)") << "Font" << V::text("Arial") << 9;
+    QTest::newRow("BorderStyle unknown (11)") << "BorderStyle" << V::int16(2) << 11;
+    QTest::newRow("Phase 256 (12)") << "Phase" << V::int16(256) << 12;
+    QTest::newRow("BackColor not a number (13)") << "BackColor" << V::text("x") << 13;
 }
 
 void TestLabel3D::readStopsAtFailingStep()
 {
-    QFETCH(QString, badEntry);
+    QFETCH(QString, badKey);
+    QFETCH(PropertyValue, badValue);
     QFETCH(int, failingStep);
 
     RecordingHost host;
@@ -393,19 +395,18 @@ void TestLabel3D::readStopsAtFailingStep()
     control->SetExtent(2000, 600); // no layout yet: only the read's last step would run one
     host.changes.clear();
 
-    QString text = QLatin1String(PropertyBag::Header) + "\n";
-    const QStringList good = {"\"Enabled\" bool false", "\"ForeColor2\" i32 255", "\"Caption\" text \"Quarnet\"",
-                              "\"Font\" font \"Arial\" 15.75 400 false false false 0", "\"Phase\" u8 3"};
-    const QString badKey = badEntry.section(' ', 0, 0);
-    for (const QString &line : good) {
-        if (line.section(' ', 0, 0) != badKey)
-            text += line + "\n";
+    const QList<std::pair<QString, PropertyValue>> good = {
+        {"Enabled", PropertyValue::boolean(false)}, {"ForeColor2", PropertyValue::int32(255)},
+        {"Caption", PropertyValue::text("Quarnet")}, {"Font", PropertyValue::font(arial1575())},
+        {"Phase", PropertyValue::byte(3)}};
+    PropertyBag bad;
+    for (const auto &[key, value] : good) {
+        if (key != badKey)
+            bad.append(key, value);
     }
-    QString error;
-    auto bad = PropertyBag::fromText(text + badEntry + "\n", &error);
-    QVERIFY2(bad, qPrintable(error));
+    bad.append(badKey, badValue);
 
-    QVERIFY_THROWS_EXCEPTION(Label3DError, control->ReadProperties(*bad));
+    QVERIFY_THROWS_EXCEPTION(Label3DError, control->ReadProperties(bad));
     QCOMPARE(control->Enabled(), qint16(0));                                   // steps 1-2
     QCOMPARE(control->ForeColor2(), failingStep > 4 ? 0xFFu : 0xFFFFFFu);    // step 4
     QCOMPARE(control->Label2()->Caption(), QString(failingStep > 6 ? "Quarnet" : "Label3D"));

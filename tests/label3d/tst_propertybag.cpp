@@ -2,7 +2,6 @@
 #include "PropertyBag.h"
 
 #include <QtTest>
-#include <limits>
 
 Q_DECLARE_METATYPE(PropertyValue)
 
@@ -14,11 +13,6 @@ FontRef arial(float size)
     d.Name = QStringLiteral("Arial");
     d.Size = size;
     return StdFont::create(d);
-}
-
-QString withHeader(const QString &body)
-{
-    return QLatin1String(PropertyBag::Header) + QLatin1Char('\n') + body;
 }
 
 } // namespace
@@ -34,9 +28,6 @@ private slots:
     void conversions_data();
     void conversions();
     void fontEntryHandsOutOneObject();
-    void textRoundTripsExactly();
-    void malformedTextIsRejected_data();
-    void malformedTextIsRejected();
 };
 
 void TestPropertyBag::valueEqualToDefaultIsNotStored_data()
@@ -142,102 +133,16 @@ void TestPropertyBag::fontEntryHandsOutOneObject()
     PropertyBag bag;
     const FontRef written = arial(15.75f);
     bag.WriteProperty("Font", PropertyValue::font(written), PropertyValue::font(arial(8)));
-    const QString saved = bag.toText();
 
     // The label later changes the object it was given; the save must not follow.
     written->SetSize(30);
-    QCOMPARE(bag.toText(), saved);
-
     const FontRef first = bag.ReadProperty("Font", PropertyValue::font(arial(8))).toFont();
     const FontRef second = bag.ReadProperty("font", PropertyValue::font(arial(8))).toFont();
     QCOMPARE(first.get(), second.get());
     QCOMPARE(first->Size(), 15.75f);
 
     first->SetSize(40);
-    QCOMPARE(bag.toText(), saved);
     QCOMPARE(bag.ReadProperty("Font", PropertyValue::font(arial(8))).toFont()->Size(), 15.75f);
-}
-
-void TestPropertyBag::textRoundTripsExactly()
-{
-    PropertyBag bag;
-    const QString awkward = QStringLiteral("a \"quoted\" \\ back\nslash\ttab\r à ") + QChar(0xD83D)
-                            + QChar(0xDE00) + QChar(0xDC00) + QChar(0x7F) + QChar(0x01);
-    bag.append("Caption", PropertyValue::text(awkward));
-    bag.append("Empty", PropertyValue::text(QString()));
-    bag.append("key with \"blank\"", PropertyValue::boolean(false));
-    bag.append("Low", PropertyValue::int32(std::numeric_limits<qint32>::min()));
-    bag.append("Colour", PropertyValue::int32(qint32(0x80000012u)));
-    bag.append("Minus", PropertyValue::int16(-1));
-    bag.append("Byte", PropertyValue::byte(255));
-    FontDescription odd;
-    odd.Name = QStringLiteral("Odd \"Face\"");
-    odd.Size = 0.1f + 15.65f; // a float with no short decimal form
-    odd.Weight = 1000;
-    odd.Italic = odd.Underline = odd.Strikethrough = true;
-    odd.Charset = -2;
-    bag.append("Font", PropertyValue::font(StdFont::create(odd)));
-    bag.append("font", PropertyValue::font(StdFont::create(odd)));
-
-    QString error;
-    const auto reloaded = PropertyBag::fromText(bag.toText(), &error);
-    QVERIFY2(reloaded, qPrintable(error));
-    QCOMPARE(reloaded->toText(), bag.toText());
-    QCOMPARE(reloaded->keys(), bag.keys());
-    QCOMPARE(reloaded->ReadProperty("Caption", PropertyValue::text("")).toText(), awkward);
-    QCOMPARE(reloaded->ReadProperty("Empty", PropertyValue::text("x")).toText(), QString());
-    QCOMPARE(reloaded->ReadProperty("Low", PropertyValue::int32(0)).toInt32(), std::numeric_limits<qint32>::min());
-    QCOMPARE(reloaded->ReadProperty("Font", PropertyValue::int16(0)).toFont()->description(), odd);
-}
-
-void TestPropertyBag::malformedTextIsRejected_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("where");
-
-    const QString font = "\"f\" font \"Arial\" 9 400 false false false 0";
-    QTest::newRow("empty") << QString() << "line 1:";
-    QTest::newRow("no header") << "\"a\" i16 1\n" << "line 1:";
-    QTest::newRow("other version") << "QuarnetPropertyBag 2\n" << "line 1:";
-    QTest::newRow("unknown type") << withHeader("\"a\" long 1") << "line 2:";
-    QTest::newRow("bare key") << withHeader("a i16 1") << "line 2:";
-    QTest::newRow("key only") << withHeader("\"a\"") << "line 2:";
-    QTest::newRow("unclosed quote") << withHeader("\"a\" text \"abc") << "line 2:";
-    QTest::newRow("unknown escape") << withHeader("\"a\" text \"\\q\"") << "line 2:";
-    QTest::newRow("short \\u") << withHeader("\"a\" text \"\\u12\"") << "line 2:";
-    QTest::newRow("signed \\u") << withHeader("\"a\" text \"\\u+123\"") << "line 2:";
-    QTest::newRow("raw control character") << withHeader("\"a\" text \"a\tb\"") << "line 2:";
-    QTest::newRow("quote glued to word") << withHeader("\"a\" text\"b\"") << "line 2:";
-    QTest::newRow("16-bit overflow") << withHeader("\"a\" i16 32768") << "line 2:";
-    QTest::newRow("byte below zero") << withHeader("\"a\" u8 -1") << "line 2:";
-    QTest::newRow("hex too long") << withHeader("\"a\" i16 &H10000") << "line 2:";
-    QTest::newRow("hex without digits") << withHeader("\"a\" i32 &H") << "line 2:";
-    QTest::newRow("decimal with fraction") << withHeader("\"a\" i32 1.5") << "line 2:";
-    QTest::newRow("quoted number") << withHeader("\"a\" i32 \"1\"") << "line 2:";
-    QTest::newRow("bool as yes") << withHeader("\"a\" bool yes") << "line 2:";
-    QTest::newRow("unquoted text") << withHeader("\"a\" text abc") << "line 2:";
-    QTest::newRow("extra value") << withHeader("\"a\" i16 1 2") << "line 2:";
-    QTest::newRow("font missing charset") << withHeader("\"f\" font \"Arial\" 9 400 false false false") << "line 2:";
-    QTest::newRow("font size zero") << withHeader("\"f\" font \"Arial\" 0 400 false false false 0") << "line 2:";
-    QTest::newRow("font size nan") << withHeader("\"f\" font \"Arial\" nan 400 false false false 0") << "line 2:";
-    QTest::newRow("font weight zero") << withHeader("\"f\" font \"Arial\" 9 0 false false false 0") << "line 2:";
-    QTest::newRow("repeated key, other value")
-        << withHeader("\"caption\" text \"A\"\n\"Caption\" text \"B\"\n") << "line 3:";
-    QTest::newRow("repeated key, other type")
-        << withHeader("\"a\" i16 1\n\"a\" i32 1\n") << "line 3:";
-    QTest::newRow("fault after good lines") << withHeader(font + "\n\"b\" i16 1\n\"c\" u8 256\n") << "line 4:";
-}
-
-void TestPropertyBag::malformedTextIsRejected()
-{
-    QFETCH(QString, text);
-    QFETCH(QString, where);
-
-    QString error;
-    const auto bag = PropertyBag::fromText(text, &error);
-    QVERIFY(!bag.has_value());
-    QVERIFY2(error.startsWith(where), qPrintable(error));
-    QVERIFY(error.size() > where.size() + 5);
 }
 
 QTEST_GUILESS_MAIN(TestPropertyBag)

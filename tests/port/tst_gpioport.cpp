@@ -16,8 +16,6 @@ private slots:
     void init();
     void routeTextParsing_data();
     void routeTextParsing();
-    void routeFromEnvironment_data();
-    void routeFromEnvironment();
     void linesFollowEachByte_data();
     void linesFollowEachByte();
     void requestedOnceForEveryParallelBase();
@@ -107,7 +105,7 @@ void TestGpioPort::routeTextParsing_data()
     QTest::newRow("two chips") << QByteArray("gpio:gpiochip0:gpiochip1:1,2,3,4") << "-" << "one chip";
 }
 
-// Through the one route parser that QUARNET_PORT (and the command line) use.
+// Through the one route parser that --port and QUARNET_PORT use.
 void TestGpioPort::routeTextParsing()
 {
     QFETCH(QByteArray, text);
@@ -128,39 +126,6 @@ void TestGpioPort::routeTextParsing()
     QCOMPARE(choice->gpio.byName(), chip.isEmpty());
     QCOMPARE(choice->gpio.text(), lines);
     QCOMPARE(choice->gpio.hasBit6Line(), lines.count(',') == 4);
-}
-
-void TestGpioPort::routeFromEnvironment_data()
-{
-    QTest::addColumn<QByteArray>("value");
-    QTest::addColumn<bool>("refused");
-    QTest::addColumn<QString>("told"); // empty: silent
-    QTest::newRow("well formed") << QByteArray("gpio:gpiochip0:17,18,27,22") << false << "";
-    QTest::newRow("line twice") << QByteArray("gpio:gpiochip0:17,17,27,22")
-                                << true << "quarnet: QUARNET_PORT=gpio:gpiochip0:17,17,27,22 is refused: line 17";
-    QTest::newRow("no chip") << QByteArray("gpio:17,18,27,22") << true << "no chip";
-    QTest::newRow("unknown word refused") << QByteArray("gpiochip0") << true << "no route is called \"gpiochip0\"";
-}
-
-void TestGpioPort::routeFromEnvironment()
-{
-    QFETCH(QByteArray, value);
-    QFETCH(bool, refused);
-    QFETCH(QString, told);
-    const QByteArray saved = qgetenv("QUARNET_PORT");
-    qputenv("QUARNET_PORT", value);
-    const PortAccessOptions options = PortAccess::optionsFromEnvironment(
-        [this](const QString &line) { m_told << line; });
-    qputenv("QUARNET_PORT", saved);
-
-    QCOMPARE(options.refused, refused);
-    QCOMPARE(m_told.size(), told.isEmpty() ? 0 : 1);
-    if (!told.isEmpty())
-        QVERIFY2(m_told.first().contains(told), qPrintable(m_told.first()));
-    if (!refused && told.isEmpty()) {
-        QCOMPARE(options.mode, PortMode::Gpio);
-        QCOMPARE(options.gpio.text(), QString("gpiochip0:17,18,27,22"));
-    }
 }
 
 void TestGpioPort::linesFollowEachByte_data()

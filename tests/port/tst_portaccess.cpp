@@ -37,8 +37,6 @@ private slots:
     void valueMaskedToByte();
     void baseAddrParsing_data();
     void baseAddrParsing();
-    void modeFromEnvironment_data();
-    void modeFromEnvironment();
     void realHardware();
 
 private:
@@ -493,39 +491,6 @@ void TestPortAccess::baseAddrParsing()
     QCOMPARE(parsed.has_value(), base >= 0);
     if (parsed)
         QCOMPARE(int(*parsed), base);
-}
-
-void TestPortAccess::modeFromEnvironment_data()
-{
-    QTest::addColumn<QByteArray>("value");
-    QTest::addColumn<PortMode>("mode");
-    QTest::addColumn<bool>("told");
-    QTest::newRow("unset") << QByteArray() << PortMode::Auto << false;
-    QTest::newRow("auto") << QByteArray("auto") << PortMode::Auto << false;
-    QTest::newRow("ppdev") << QByteArray("ppdev") << PortMode::Ppdev << false;
-    QTest::newRow("direct") << QByteArray("direct") << PortMode::Direct << false;
-    QTest::newRow("virtual, any case") << QByteArray(" Virtual ") << PortMode::Virtual << false;
-    QTest::newRow("unknown") << QByteArray("inpout") << PortMode::Auto << true;
-}
-
-void TestPortAccess::modeFromEnvironment()
-{
-    QFETCH(QByteArray, value);
-    QFETCH(PortMode, mode);
-    QFETCH(bool, told);
-    const QByteArray saved = qgetenv("QUARNET_PORT");
-    qputenv("QUARNET_PORT", value);
-    qputenv("QUARNET_PORT_TRACE", m_dir.filePath("trace").toLocal8Bit());
-    const PortAccessOptions options = PortAccess::optionsFromEnvironment(
-        [this](const QString &line) { m_told << line; });
-    qputenv("QUARNET_PORT", saved);
-    qunsetenv("QUARNET_PORT_TRACE");
-
-    QCOMPARE(options.mode, mode);
-    QCOMPARE(options.tracePath, m_dir.filePath("trace"));
-    QCOMPARE(m_told.size(), told ? 1 : 0);
-    if (told)
-        QVERIFY(m_told.first().contains("QUARNET_PORT=inpout"));
 }
 
 void TestPortAccess::realHardware()

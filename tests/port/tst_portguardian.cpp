@@ -13,7 +13,7 @@
 // The guardian a real process forks, watched from outside: after the
 // process dies with a winding on, the trace (what the virtual port saw)
 // must end with each such port's off byte, written by the guardian alone.
-class tst_PortGuardian : public QObject
+class TestPortGuardian : public QObject
 {
     Q_OBJECT
 
@@ -36,12 +36,12 @@ private:
 
 // Orphans of our children come to us, so that the guardian can be waited
 // for once the process it guards is gone, whatever init does here.
-void tst_PortGuardian::initTestCase()
+void TestPortGuardian::initTestCase()
 {
     QCOMPARE(::prctl(PR_SET_CHILD_SUBREAPER, 1, 0, 0, 0), 0);
 }
 
-tst_PortGuardian::Run tst_PortGuardian::run(const QString &trace, const QString &ending,
+TestPortGuardian::Run TestPortGuardian::run(const QString &trace, const QString &ending,
                                              const QStringList &writes)
 {
     Run result;
@@ -71,13 +71,13 @@ tst_PortGuardian::Run tst_PortGuardian::run(const QString &trace, const QString 
 }
 
 // True once `pid`, a guardian adopted by this process, has ended and been reaped.
-bool tst_PortGuardian::reaped(qint64 pid)
+bool TestPortGuardian::reaped(qint64 pid)
 {
     const pid_t got = ::waitpid(pid_t(pid), nullptr, WNOHANG);
     return got == pid_t(pid) || (got < 0 && errno == ECHILD);
 }
 
-void tst_PortGuardian::switchesOffWhatTheToolLeftOn_data()
+void TestPortGuardian::switchesOffWhatTheToolLeftOn_data()
 {
     QTest::addColumn<QString>("ending");
     QTest::addColumn<QStringList>("writes");
@@ -105,7 +105,7 @@ void tst_PortGuardian::switchesOffWhatTheToolLeftOn_data()
     QTest::newRow("nothing written, nothing to do") << "kill" << QStringList{} << QStringList{};
 }
 
-void tst_PortGuardian::switchesOffWhatTheToolLeftOn()
+void TestPortGuardian::switchesOffWhatTheToolLeftOn()
 {
     QFETCH(QString, ending);
     QFETCH(QStringList, writes);
@@ -129,7 +129,7 @@ void tst_PortGuardian::switchesOffWhatTheToolLeftOn()
 }
 
 // A guardian killed while the tool runs is said once; the tool goes on.
-void tst_PortGuardian::toldOnceWhenTheGuardianGoes()
+void TestPortGuardian::toldOnceWhenTheGuardianGoes()
 {
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
@@ -141,5 +141,5 @@ void tst_PortGuardian::toldOnceWhenTheGuardianGoes()
     QVERIFY2(lines.first().contains("guardian") && lines.first().contains("signal 9"), lines.first().constData());
 }
 
-QTEST_GUILESS_MAIN(tst_PortGuardian)
+QTEST_GUILESS_MAIN(TestPortGuardian)
 #include "tst_portguardian.moc"

@@ -456,7 +456,6 @@ void TestPortTrace::strayAddressesToldOnceOnStderr_data()
     QTest::newRow("ppdev") << "ppdev" << ports;
     QTest::newRow("direct") << "direct" << ports;
     QTest::newRow("virtual is silent") << "virtual" << QStringList{};
-    QTest::newRow("unknown mode") << "lpt1" << (QStringList{"quarnet: QUARNET_PORT=lpt1 "} + ports);
 }
 
 // Through the real standard error: one whole line per port, however often

@@ -28,7 +28,7 @@ public slots:
     void open(const QUrl &url) { urls.append(url); }
 };
 
-class tst_Services : public QObject
+class TestServices : public QObject
 {
     Q_OBJECT
 
@@ -49,7 +49,7 @@ private slots:
 
 static constexpr double SecondsPerDay = 86400.0;
 
-void tst_Services::clockFollowsLocalTimeOfDay()
+void TestServices::clockFollowsLocalTimeOfDay()
 {
     SystemClock clock;
     const double expected = QTime::currentTime().msecsSinceStartOfDay() / 1000.0;
@@ -60,7 +60,7 @@ void tst_Services::clockFollowsLocalTimeOfDay()
     QVERIFY2(difference < 1.0, qPrintable(QString("clock %1, local time %2").arg(reading).arg(expected)));
 }
 
-void tst_Services::clockAdvancesInFractionsOfASecond()
+void TestServices::clockAdvancesInFractionsOfASecond()
 {
     SystemClock clock;
     QElapsedTimer timer;
@@ -82,7 +82,7 @@ void tst_Services::clockAdvancesInFractionsOfASecond()
     QVERIFY(previous - first > 0.1f && previous - first < 2.0f);
 }
 
-void tst_Services::sleeperBlocksForTheGivenTime_data()
+void TestServices::sleeperBlocksForTheGivenTime_data()
 {
     QTest::addColumn<int>("milliseconds");
     QTest::addColumn<int>("atLeast");
@@ -92,7 +92,7 @@ void tst_Services::sleeperBlocksForTheGivenTime_data()
     QTest::newRow("blocks the full time") << 120 << 120 << 2000;
 }
 
-void tst_Services::sleeperBlocksForTheGivenTime()
+void TestServices::sleeperBlocksForTheGivenTime()
 {
     QFETCH(int, milliseconds);
     QFETCH(int, atLeast);
@@ -105,7 +105,7 @@ void tst_Services::sleeperBlocksForTheGivenTime()
     QVERIFY2(took >= atLeast && took < below, qPrintable(QString("took %1 ms").arg(took)));
 }
 
-void tst_Services::pumpRunsWhatIsPendingAndReturns()
+void TestServices::pumpRunsWhatIsPendingAndReturns()
 {
     QtEventPump pump;
 
@@ -139,7 +139,7 @@ void tst_Services::pumpRunsWhatIsPendingAndReturns()
     ::close(fds[1]);
 }
 
-void tst_Services::shellOpensAddressesAsTheDesktopWould_data()
+void TestServices::shellOpensAddressesAsTheDesktopWould_data()
 {
     QTest::addColumn<QString>("target");
     QTest::addColumn<QString>("scheme");
@@ -154,7 +154,7 @@ void tst_Services::shellOpensAddressesAsTheDesktopWould_data()
                                   << QUrl("mailto:quarnet@example.org" + subject);
 }
 
-void tst_Services::shellOpensAddressesAsTheDesktopWould()
+void TestServices::shellOpensAddressesAsTheDesktopWould()
 {
     QFETCH(QString, target);
     QFETCH(QString, scheme);
@@ -169,7 +169,7 @@ void tst_Services::shellOpensAddressesAsTheDesktopWould()
     QCOMPARE(recorder.urls, QList<QUrl>{expected});
 }
 
-void tst_Services::shellDropsUnopenableTargets_data()
+void TestServices::shellDropsUnopenableTargets_data()
 {
     QTest::addColumn<QString>("target");
     QTest::newRow("empty") << QString();
@@ -178,7 +178,7 @@ void tst_Services::shellDropsUnopenableTargets_data()
     QTest::newRow("bad port") << "http://example.org:99999999/";
 }
 
-void tst_Services::shellDropsUnopenableTargets()
+void TestServices::shellDropsUnopenableTargets()
 {
     QFETCH(QString, target);
     // Nothing reaches the desktop and nothing is reported, not even by Qt.
@@ -205,7 +205,7 @@ static void childEndingNow()
     process.endNow();
 }
 
-void tst_Services::endNowRunsOnlyTheShutdownAction()
+void TestServices::endNowRunsOnlyTheShutdownAction()
 {
     int fds[2];
     QVERIFY(::pipe(fds) == 0);
@@ -232,7 +232,7 @@ void tst_Services::endNowRunsOnlyTheShutdownAction()
     QCOMPARE(output, QByteArray("SP"));
 }
 
-void tst_Services::windowSystemLeftToTheUserOrXwayland_data()
+void TestServices::windowSystemLeftToTheUserOrXwayland_data()
 {
     QTest::addColumn<QStringList>("set");
     QTest::addColumn<QByteArray>("asked");
@@ -245,7 +245,7 @@ void tst_Services::windowSystemLeftToTheUserOrXwayland_data()
     QTest::newRow("no display at all") << QStringList{} << QByteArray();
 }
 
-void tst_Services::windowSystemLeftToTheUserOrXwayland()
+void TestServices::windowSystemLeftToTheUserOrXwayland()
 {
     QFETCH(QStringList, set);
     QFETCH(QByteArray, asked);
@@ -255,5 +255,5 @@ void tst_Services::windowSystemLeftToTheUserOrXwayland()
     QCOMPARE(windowSystemFor(environment), asked);
 }
 
-QTEST_MAIN(tst_Services)
+QTEST_MAIN(TestServices)
 #include "tst_services.moc"

@@ -111,7 +111,7 @@ char threadState(pid_t tid)
 
 } // namespace
 
-class tst_SignalBridge : public QObject
+class TestSignalBridge : public QObject
 {
     Q_OBJECT
 
@@ -130,7 +130,7 @@ private slots:
     void previousHandlersComeBackAfterTheBridge();
 };
 
-void tst_SignalBridge::eachSignalHandledAsItsKind_data()
+void TestSignalBridge::eachSignalHandledAsItsKind_data()
 {
     QTest::addColumn<int>("signo");
     QTest::addColumn<int>("kind");
@@ -142,7 +142,7 @@ void tst_SignalBridge::eachSignalHandledAsItsKind_data()
 // one pass must be enough for a request to arrive. An absorbed signal must
 // neither kill the process nor ask for anything; a crash signal's handler
 // is someone else's and stays as it was.
-void tst_SignalBridge::eachSignalHandledAsItsKind()
+void TestSignalBridge::eachSignalHandledAsItsKind()
 {
     QFETCH(int, signo);
     QFETCH(int, kind);
@@ -170,7 +170,7 @@ void tst_SignalBridge::eachSignalHandledAsItsKind()
     QCOMPARE(stops.count(), Kind(kind) == Kind::Stops ? 1 : 0);
 }
 
-void tst_SignalBridge::ignoredAtStartStaysIgnored_data()
+void TestSignalBridge::ignoredAtStartStaysIgnored_data()
 {
     QTest::addColumn<int>("signo");
     for (const Handled &row : everySignal()) {
@@ -181,7 +181,7 @@ void tst_SignalBridge::ignoredAtStartStaysIgnored_data()
 
 // nohup, or a shell's `trap '' HUP`, ignores a signal for the program it
 // starts: the tool must not take it back.
-void tst_SignalBridge::ignoredAtStartStaysIgnored()
+void TestSignalBridge::ignoredAtStartStaysIgnored()
 {
     QFETCH(int, signo);
     struct sigaction ignore = {};
@@ -211,7 +211,7 @@ void tst_SignalBridge::ignoredAtStartStaysIgnored()
 // The handlers die with exec; SIG_IGN would not, and would reach the link's
 // browser or mail client. Only what this process already ignored may be
 // ignored there.
-void tst_SignalBridge::startedProgramsGetTheDefaults()
+void TestSignalBridge::startedProgramsGetTheDefaults()
 {
     QFile self(QStringLiteral("/proc/self/status"));
     QVERIFY(self.open(QIODevice::ReadOnly));
@@ -228,7 +228,7 @@ void tst_SignalBridge::startedProgramsGetTheDefaults()
     }
 }
 
-void tst_SignalBridge::pendingRequestsInOnePass_data()
+void TestSignalBridge::pendingRequestsInOnePass_data()
 {
     QTest::addColumn<QList<int>>("raised");
     QTest::addColumn<int>("ends");
@@ -241,7 +241,7 @@ void tst_SignalBridge::pendingRequestsInOnePass_data()
 // Requests that wait for the same pass are answered once; an end wins, and
 // after it a stop is no longer asked for. Without an end, each later stop
 // is asked for again: the process was continued in between.
-void tst_SignalBridge::pendingRequestsInOnePass()
+void TestSignalBridge::pendingRequestsInOnePass()
 {
     QFETCH(QList<int>, raised);
     QFETCH(int, ends);
@@ -264,7 +264,7 @@ void tst_SignalBridge::pendingRequestsInOnePass()
 
 // While the window's close sequence runs, further signals must neither kill
 // the process nor start the sequence a second time.
-void tst_SignalBridge::secondSignalWhileHandlingIsAbsorbed()
+void TestSignalBridge::secondSignalWhileHandlingIsAbsorbed()
 {
     SignalBridge bridge;
     QVERIFY(bridge.isActive());
@@ -283,7 +283,7 @@ void tst_SignalBridge::secondSignalWhileHandlingIsAbsorbed()
     QCOMPARE(handled, 1);
 }
 
-void tst_SignalBridge::terminalStopsFailTheCallThatCausedThem_data()
+void TestSignalBridge::terminalStopsFailTheCallThatCausedThem_data()
 {
     QTest::addColumn<int>("signo");
     QTest::addColumn<bool>("interrupts");
@@ -297,7 +297,7 @@ void tst_SignalBridge::terminalStopsFailTheCallThatCausedThem_data()
 // very write, and again each time the call is restarted: the call must fail
 // instead, or the thread never gets back to the event pass that stops the
 // process. Other requests leave a blocking call to go on.
-void tst_SignalBridge::terminalStopsFailTheCallThatCausedThem()
+void TestSignalBridge::terminalStopsFailTheCallThatCausedThem()
 {
     QFETCH(int, signo);
     QFETCH(bool, interrupts);
@@ -345,7 +345,7 @@ void tst_SignalBridge::terminalStopsFailTheCallThatCausedThem()
     }
 }
 
-void tst_SignalBridge::onlyOneBridgePerProcess()
+void TestSignalBridge::onlyOneBridgePerProcess()
 {
     SignalBridge first;
     QVERIFY(first.isActive());
@@ -361,7 +361,7 @@ void tst_SignalBridge::onlyOneBridgePerProcess()
     QCOMPARE(spy.count(), 1);
 }
 
-void tst_SignalBridge::previousHandlersComeBackAfterTheBridge()
+void TestSignalBridge::previousHandlersComeBackAfterTheBridge()
 {
     struct sigaction mine = {};
     mine.sa_handler = previousHandler;
@@ -382,5 +382,5 @@ void tst_SignalBridge::previousHandlersComeBackAfterTheBridge()
     ::sigaction(SIGHUP, &original, nullptr);
 }
 
-QTEST_MAIN(tst_SignalBridge)
+QTEST_MAIN(TestSignalBridge)
 #include "tst_signalbridge.moc"

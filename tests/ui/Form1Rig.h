@@ -15,8 +15,8 @@ struct Rig
     DriveState state;
     RecordingPort port;
     ScriptedPump pump;
-    RacingClock clock;
-    ForbiddenProcess process;
+    ScriptedMonotonicClock clock = ScriptedMonotonicClock::stepping(ScriptedMonotonicClock::Second);
+    FakeProcess process = FakeProcess::forbidden();
     RecordingShell shell;
     std::unique_ptr<Form1> form;
 

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "IMonotonicClock.h"
-#include "IProcessControl.h"
+#include "FakeProcess.h"
 #include "IShell.h"
 #include "RecordingPort.h"
+#include "ScriptedClock.h"
 #include "ScriptedPump.h"
 
 #include <QCoreApplication>
@@ -13,17 +13,6 @@
 #include <stdexcept>
 #include <utility>
 #include <vector>
-
-// A second passes at every reading: each step is due as soon as the run
-// loop asks, so the window's tests step as fast as their event passes go.
-class RacingClock : public IMonotonicClock
-{
-public:
-    std::int64_t nanoseconds() override { return m_now += 1'000'000'000; }
-
-private:
-    std::int64_t m_now = 0;
-};
 
 class RecordingShell : public IShell
 {
@@ -37,12 +26,4 @@ public:
 
     QStringList opened;
     bool fails = false;
-};
-
-// In-process tests never reach "end now"; if they do, it is a fault.
-class ForbiddenProcess : public IProcessControl
-{
-public:
-    [[noreturn]] void endNow() override { qFatal("the tool ended the process unexpectedly"); }
-    void stopUntilContinued() override { qFatal("the tool stopped the process unexpectedly"); }
 };

@@ -36,14 +36,6 @@ private:
     int m_fd;
 };
 
-class ExitingProcess : public IProcessControl
-{
-public:
-    [[noreturn]] void endNow() override { _exit(0); }
-    // No ending stops the process: a child that stops leaves with status 5.
-    void stopUntilContinued() override { _exit(5); }
-};
-
 struct ChildResult
 {
     int status = -1;
@@ -63,8 +55,11 @@ ChildResult runInChild(const CloseAction &action)
         DriveState state;
         PipePort port(fds[1]);
         ScriptedPump pump;
-        RacingClock clock;
-        ExitingProcess process;
+        ScriptedMonotonicClock clock = ScriptedMonotonicClock::stepping(ScriptedMonotonicClock::Second);
+        // No ending stops the process: a child that stops leaves with status 5.
+        FakeProcess process;
+        process.onEnd = [] { _exit(0); };
+        process.onStop = [] { _exit(5); };
         RecordingShell shell;
         Form1 form(state, port, pump, clock, process, shell);
         form.show();

@@ -1,7 +1,6 @@
 #include "CountingAllocator.h"
-#include "Form1.h"
+#include "Form1Rig.h"
 #include "FrameControl.h"
-#include "IMonotonicClock.h"
 #include "LampPanel.h"
 #include "MonitorLayout.h"
 #include "MonitorWindow.h"
@@ -10,7 +9,6 @@
 #include "SteadyClock.h"
 #include "SurfaceFigure.h"
 #include "Twips.h"
-#include "UiFakes.h"
 
 #include <QElapsedTimer>
 #include <QPushButton>
@@ -25,96 +23,65 @@ namespace {
 
 using SteadyMonotonic = MonotonicClockOf<SteadyClock>;
 
-// Each reading is a second on, so every step is due at once; it counts them.
-class CountingClock final : public IMonotonicClock
+// Every reading of the drive's clock is a second on, so every step is due at
+// once. The run loop's event pass: Qt's pending events, the live view's
+// reading when `reading` is given (at every pass, far more often than its
+// timer would), and "Stop" after `steps` steps. Between the end of one pass
+// and the start of the next lies exactly the drive's work for one step.
+struct MonitorRig : Rig
 {
-public:
-    std::int64_t nanoseconds() override
-    {
-        ++reads;
-        return m_now += 1'000'000'000;
-    }
-    long long reads = 0;
-
-private:
-    std::int64_t m_now = 0;
-};
-
-// The run loop's event pass: Qt's pending events, the live view's reading
-// when one is given (at every pass, far more often than its timer would),
-// and "Stop" after `steps` steps. Between the end of one pass and the start
-// of the next lies exactly the drive's work for one step.
-class CountingPump final : public IEventPump
-{
-public:
-    void processPendingEvents() override
-    {
-        if (passes > 0)
-            driveAllocations += CountingAllocator::allocations() - m_atPassEnd;
-        QCoreApplication::processEvents();
-        if (monitor) {
-            monitor->refresh();
-            if (monitor->shown().byte != (state->PortByte & 0xFF))
-                ++missedBytes;
-        }
-        if (++passes > steps || (runFor > 0 && m_since.isValid() && m_since.elapsed() >= runFor))
-            stop->click();
-        if (!m_since.isValid())
-            m_since.start();
-        m_atPassEnd = CountingAllocator::allocations();
-    }
-
-    const DriveState *state = nullptr;
-    MonitorWindow *monitor = nullptr;
+    SteadyMonotonic viewClock;
+    std::unique_ptr<MonitorWindow> monitor;
+    MonitorWindow *reading = nullptr;
     QPushButton *stop = nullptr;
     int steps = 0;
     int runFor = 0; // ms; stops at whichever comes first
-    int passes = 0;
     int missedBytes = 0;
     long long driveAllocations = 0;
 
-private:
-    long long m_atPassEnd = 0;
-    QElapsedTimer m_since;
-};
-
-struct MonitorRig
-{
-    DriveState state;
-    RecordingPort port;
-    CountingPump pump;
-    CountingClock clock;
-    ForbiddenProcess process;
-    RecordingShell shell;
-    SteadyMonotonic viewClock;
-    std::unique_ptr<Form1> form;
-    std::unique_ptr<MonitorWindow> monitor;
-
     explicit MonitorRig(bool withMonitor)
     {
-        form = std::make_unique<Form1>(state, port, pump, clock, process, shell);
-        pump.state = &state;
-        pump.stop = form->controls().get<QPushButton>("Command3");
+        // The pass below delivers Qt's events itself and stops the run.
+        pump.deliverEvents = false;
+        pump.fallback = nullptr;
+        pump.everyPass = [this] { pass(); };
+        stop = control<QPushButton>("Command3");
         if (withMonitor) {
             monitor = std::make_unique<MonitorWindow>(state, viewClock);
             monitor->follow(*form);
         }
     }
 
-    void run(int steps, int runForMs = 0)
+    void pass()
     {
-        pump.steps = steps;
-        pump.runFor = runForMs;
-        // The fake port's own growth is no work of the drive's.
-        port.writes.reserve(qsizetype(std::min(steps, 4'000'000)) + 8);
-        form->controls().get<QPushButton>("Command1")->click();
+        if (pump.passes > 1)
+            driveAllocations += CountingAllocator::allocations() - m_atPassEnd;
+        QCoreApplication::processEvents();
+        if (reading) {
+            reading->refresh();
+            if (reading->shown().byte != (state.PortByte & 0xFF))
+                ++missedBytes;
+        }
+        if (pump.passes > steps || (runFor > 0 && m_since.isValid() && m_since.elapsed() >= runFor))
+            stop->click();
+        if (!m_since.isValid())
+            m_since.start();
+        m_atPassEnd = CountingAllocator::allocations();
     }
-};
 
-QColor pixelAt(QWidget *widget, QPoint at)
-{
-    return widget->grab().toImage().pixelColor(at);
-}
+    void run(int stepsToRun, int runForMs = 0)
+    {
+        steps = stepsToRun;
+        runFor = runForMs;
+        // The fake port's own growth is no work of the drive's.
+        port.writes.reserve(qsizetype(std::min(stepsToRun, 4'000'000)) + 8);
+        control<QPushButton>("Command1")->click();
+    }
+
+private:
+    long long m_atPassEnd = 0;
+    QElapsedTimer m_since;
+};
 
 double distance(QPoint a, QPoint b)
 {
@@ -234,8 +201,7 @@ void TestMonitorWindow::readsAtTheScreenPaceNeverPerStep()
     MonitorRig rig(true);
     rig.form->show();
     QVERIFY(QTest::qWaitForWindowExposed(rig.monitor.get()));
-    rig.pump.monitor = nullptr; // only the view's own timer reads
-    const int before = rig.monitor->readings();
+        const int before = rig.monitor->readings();
     QElapsedTimer elapsed;
     elapsed.start();
     rig.run(50'000'000, 500);
@@ -284,8 +250,7 @@ void TestMonitorWindow::closingItByHandLeavesTheRunAlone()
     rig.form->show();
     QVERIFY(QTest::qWaitForWindowExposed(rig.monitor.get()));
     int readingsAtClose = -1;
-    rig.pump.monitor = nullptr;
-    auto *stopButton = rig.pump.stop;
+    auto *stopButton = rig.stop;
     QObject closer;
     QTimer::singleShot(50, &closer, [&] {
         rig.monitor->close();
@@ -312,7 +277,7 @@ void TestMonitorWindow::aStepCostsTheDriveTheSameWithAndWithoutIt()
     MonitorRig with(true);
     with.form->show();
     QVERIFY(QTest::qWaitForWindowExposed(with.monitor.get()));
-    with.pump.monitor = with.monitor.get();
+    with.reading = with.monitor.get();
 
     without.run(Steps);
     with.run(Steps);
@@ -321,9 +286,9 @@ void TestMonitorWindow::aStepCostsTheDriveTheSameWithAndWithoutIt()
     QCOMPARE(with.port.writes, without.port.writes);
     QCOMPARE(with.clock.reads, without.clock.reads);
     QCOMPARE(with.state.StepsMade, std::int64_t(Steps));
-    QCOMPARE(with.pump.missedBytes, 0);
-    QCOMPARE(without.pump.driveAllocations, 0);
-    QCOMPARE(with.pump.driveAllocations, 0);
+    QCOMPARE(with.missedBytes, 0);
+    QCOMPARE(without.driveAllocations, 0);
+    QCOMPARE(with.driveAllocations, 0);
 }
 
 QTEST_MAIN(TestMonitorWindow)

@@ -193,8 +193,8 @@ void TestPortSafety::typingWhileRunning()
     state.LoopsPerSec = 2000;
     ScriptedPump pump;
     pump.deliverEvents = true;
-    RacingClock clock;
-    ForbiddenProcess process;
+    ScriptedMonotonicClock clock = ScriptedMonotonicClock::stepping(ScriptedMonotonicClock::Second);
+    FakeProcess process = FakeProcess::forbidden();
     RecordingShell shell;
     auto form = std::make_unique<Form1>(state, port, pump, clock, process, shell);
     auto *box = form->controls().get<QComboBox>("Combo1");
@@ -305,8 +305,8 @@ void TestPortSafety::deviceFailingMidRunStopsTheRun()
     DriveState state;
     state.LoopsPerSec = 2000;
     ScriptedPump pump;
-    RacingClock clock;
-    ForbiddenProcess process;
+    ScriptedMonotonicClock clock = ScriptedMonotonicClock::stepping(ScriptedMonotonicClock::Second);
+    FakeProcess process = FakeProcess::forbidden();
     RecordingShell shell;
     auto form = std::make_unique<Form1>(state, port, pump, clock, process, shell);
     port.setFailureHandler([&form](const QString &why) { form->portFailed(why); });

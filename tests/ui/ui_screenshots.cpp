@@ -19,27 +19,6 @@
 
 namespace {
 
-// The live view's clock: a tenth of a second per step of the run below, so
-// it shows the 10 steps/s the main window is set to.
-class StepClock final : public IMonotonicClock
-{
-public:
-    std::int64_t nanoseconds() override { return now; }
-    std::int64_t now = 0;
-};
-
-class ShotPump final : public IEventPump
-{
-public:
-    void processPendingEvents() override
-    {
-        QCoreApplication::processEvents();
-        if (each)
-            each();
-    }
-    std::function<void()> each;
-};
-
 QImage side(QWidget &left, QWidget &right, int gap)
 {
     const QPixmap a = left.grab();
@@ -54,14 +33,14 @@ QImage side(QWidget &left, QWidget &right, int gap)
 
 // A real run of the drive at 10 steps/s in the given mode, the view beside
 // the main window; the picture is taken mid-run, `steps` steps in.
-bool saveRunning(Form1 &main, MonitorWindow &monitor, ShotPump &pump, StepClock &clock, const char *mode,
-                 int steps, const QString &path)
+bool saveRunning(Form1 &main, MonitorWindow &monitor, ScriptedPump &pump, ScriptedMonotonicClock &clock,
+                 const char *mode, int steps, const QString &path)
 {
     const FormControls &controls = main.controls();
     controls.get<QRadioButton>(mode)->click();
     bool saved = false;
     int pass = 0;
-    pump.each = [&] {
+    pump.everyPass = [&] {
         clock.now += 100'000'000;
         monitor.refresh();
         if (++pass <= steps)
@@ -71,7 +50,7 @@ bool saveRunning(Form1 &main, MonitorWindow &monitor, ShotPump &pump, StepClock 
         controls.get<QPushButton>("Command3")->click();
     };
     controls.get<QPushButton>("Command1")->click();
-    pump.each = nullptr;
+    pump.everyPass = nullptr;
     return saved;
 }
 
@@ -91,8 +70,8 @@ int main(int argc, char **argv)
     DriveState state;
     RecordingPort port;
     ScriptedPump pump;
-    RacingClock stepClock;
-    ForbiddenProcess process;
+    ScriptedMonotonicClock stepClock = ScriptedMonotonicClock::stepping(ScriptedMonotonicClock::Second);
+    FakeProcess process = FakeProcess::forbidden();
     RecordingShell shell;
     Form1 main(state, port, pump, stepClock, process, shell);
     main.show();
@@ -115,8 +94,11 @@ int main(int argc, char **argv)
 
     DriveState runState;
     RecordingPort runPort;
-    ShotPump runPump;
-    StepClock viewClock;
+    ScriptedPump runPump;
+    runPump.deliverEvents = true;
+    // The live view's clock: a tenth of a second per step of the run below,
+    // so it shows the 10 steps/s the main window is set to.
+    ScriptedMonotonicClock viewClock;
     Form1 running(runState, runPort, runPump, stepClock, process, shell);
     MonitorWindow monitor(runState, viewClock);
     monitor.follow(running);
