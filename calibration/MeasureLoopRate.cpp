@@ -47,15 +47,13 @@ float oneTick(float reading)
 
 } // namespace
 
-void MeasureLoopRate(DriveState &state, IClock &clock, SpinFunction spin)
+void MeasureLoopRate(DriveState &state, IClock &clock, IBusyWait &wait)
 {
-    if (spin == nullptr)
-        spin = SpinLoop;
     double bound = kFirstBound;
     int zeroRounds = 0;
     for (int round = 1;; ++round) {
         const float start = clock.secondsSinceMidnight();
-        spin(bound);
+        wait.spin(bound);
         const float end = clock.secondsSinceMidnight();
         float elapsed = elapsedSeconds(start, end);
         if (elapsed == 0.0f)

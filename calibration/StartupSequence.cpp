@@ -21,7 +21,7 @@ void StartupSequence::tick()
         return;
     m_started = true;
 
-    MeasureLoopRate(m_state, m_services.clock, m_spin);
+    MeasureLoopRate(m_state, m_services.clock, *m_wait);
     m_splash.setRateText(formatGeneralNumber(m_state.LoopsPerSec, m_locale));
     m_splash.setBarValue(RateBar::valueForRate(m_state.LoopsPerSec));
     m_services.pump.processPendingEvents();

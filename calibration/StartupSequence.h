@@ -38,7 +38,7 @@ public:
                     std::function<void()> showMainWindow);
 
     void setLocale(const QLocale &locale) { m_locale = locale; }
-    void setSpin(SpinFunction spin) { m_spin = spin; }
+    void setBusyWait(IBusyWait &wait) { m_wait = &wait; }
 
     void tick();
 
@@ -50,6 +50,6 @@ private:
     ISplashView &m_splash;
     std::function<void()> m_showMainWindow;
     QLocale m_locale;
-    SpinFunction m_spin = nullptr;
+    IBusyWait *m_wait = &spinLoopWait();
     bool m_started = false;
 };

@@ -5,6 +5,7 @@
 #include "LayoutChecks.h"
 #include "Label3D.h"
 #include "RateBar.h"
+#include "RecordingBusyWait.h"
 #include "RecordingSleeper.h"
 #include "ScriptedClock.h"
 #include "ScriptedPump.h"
@@ -25,12 +26,6 @@
 #include <QtTest>
 
 namespace {
-
-int g_spins = 0;
-void countingSpin(double)
-{
-    ++g_spins;
-}
 
 // The splash with inert services: its timer never gets to tick in these tests.
 struct Rig
@@ -258,7 +253,7 @@ void TestFrmSplash::barLiesAboveTheMark()
 
 void TestFrmSplash::tickRunsOnceTwoSecondsAfterCreation()
 {
-    g_spins = 0;
+    RecordingBusyWait wait;
     DriveState state;
     ScriptedClock clock{{}, ScriptedClock::AfterScript::Zero};
     // A first round too short to trust, then one of 2.5 s: about 1e9 a second.
@@ -273,7 +268,7 @@ void TestFrmSplash::tickRunsOnceTwoSecondsAfterCreation()
         splashGoneWhenMainShown = !splash->isVisible();
         sleeper.log << QStringLiteral("main shown");
     });
-    splash->startup().setSpin(countingSpin);
+    splash->startup().setBusyWait(wait);
     splash->startup().setLocale(QLocale::c());
     QTimer *timer = splash->Timer1();
     QVERIFY(timer->isSingleShot());
@@ -281,10 +276,10 @@ void TestFrmSplash::tickRunsOnceTwoSecondsAfterCreation()
 
     QString textInPass;
     float barInPass = 0;
-    int spinsInPass = 0;
+    qsizetype spinsInPass = 0;
     pump.everyPass = [&] {
         sleeper.log << QStringLiteral("events");
-        spinsInPass = g_spins;
+        spinsInPass = wait.asked.size();
         textInPass = splash->Label3().text();
         barInPass = splash->ProgressBar1()->Value();
         timer->start(0); // a second tick, due inside the pass
@@ -299,7 +294,7 @@ void TestFrmSplash::tickRunsOnceTwoSecondsAfterCreation()
     QTest::qWait(100);
 
     QCOMPARE(ticks.count(), 2);
-    QCOMPARE(g_spins, spinsInPass);
+    QCOMPARE(wait.asked.size(), spinsInPass);
     QCOMPARE(clock.reads, 4);
     QCOMPARE(mainShown, 1);
     QVERIFY(splashGoneWhenMainShown);

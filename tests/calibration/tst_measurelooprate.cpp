@@ -1,5 +1,6 @@
 #include "DriveState.h"
 #include "MeasureLoopRate.h"
+#include "RecordingBusyWait.h"
 #include "ScriptedClock.h"
 
 #include <QTest>
@@ -7,18 +8,11 @@
 #include <cmath>
 #include <numeric>
 
-namespace {
-
-QVector<double> g_bounds;
-void recordSpin(double n) { g_bounds.append(n); }
-
-} // namespace
 
 class TestMeasureLoopRate : public QObject
 {
     Q_OBJECT
 private slots:
-    void init() { g_bounds.clear(); }
     void rate_data();
     void rate();
     void brokenClockStillReturns_data();
@@ -61,9 +55,10 @@ void TestMeasureLoopRate::rate()
 
     DriveState state;
     ScriptedClock clock(readings);
-    MeasureLoopRate(state, clock, recordSpin);
+    RecordingBusyWait wait;
+    MeasureLoopRate(state, clock, wait);
 
-    QCOMPARE(g_bounds, bounds);
+    QCOMPARE(wait.asked, bounds);
     QVERIFY2(state.LoopsPerSec == loopsPerSec,
              qPrintable(QString::number(state.LoopsPerSec, 'f', 6)));
 }
@@ -87,10 +82,11 @@ void TestMeasureLoopRate::brokenClockStillReturns()
     QFETCH(QVector<float>, readings);
     DriveState state;
     ScriptedClock clock(readings);
-    MeasureLoopRate(state, clock, recordSpin);
+    RecordingBusyWait wait;
+    MeasureLoopRate(state, clock, wait);
 
     // A stuck clock may cost a few seconds of a native loop, not minutes.
-    QVERIFY(std::accumulate(g_bounds.begin(), g_bounds.end(), 0.0) <= 1e10);
+    QVERIFY(std::accumulate(wait.asked.begin(), wait.asked.end(), 0.0) <= 1e10);
     QVERIFY(std::isfinite(state.LoopsPerSec));
     QVERIFY(state.LoopsPerSec > 0.0);
 }

@@ -1,6 +1,7 @@
 #include "DriveState.h"
 #include "frmSplash.h"
 #include "GeneralNumber.h"
+#include "RecordingBusyWait.h"
 #include "RecordingSleeper.h"
 #include "ScriptedClock.h"
 #include "ScriptedPump.h"
@@ -12,16 +13,6 @@
 #include <QTimer>
 #include <QtTest>
 #include <cmath>
-
-namespace {
-
-QList<double> g_bounds;
-void recordingSpin(double bound)
-{
-    g_bounds << bound;
-}
-
-} // namespace
 
 class TestStartupFaults : public QObject
 {
@@ -63,7 +54,7 @@ void TestStartupFaults::tickHandsOverWhateverTheClockDoes()
     QFETCH(QString, figure);
     QFETCH(int, barEnd);
 
-    g_bounds.clear();
+    RecordingBusyWait wait;
     DriveState state;
     // Its readings in a loop, for as many rounds as the measurement takes.
     ScriptedClock clock({}, ScriptedClock::AfterScript::Cycle);
@@ -86,7 +77,7 @@ void TestStartupFaults::tickHandsOverWhateverTheClockDoes()
         barMin = splash->ProgressBar1()->Min();
         barMax = splash->ProgressBar1()->Max();
     });
-    splash->startup().setSpin(recordingSpin);
+    splash->startup().setBusyWait(wait);
     splash->startup().setLocale(QLocale::c());
     splash->show();
     splash->Timer1()->start(0); // the tick, now rather than in two seconds
@@ -97,8 +88,8 @@ void TestStartupFaults::tickHandsOverWhateverTheClockDoes()
 
     const double rate = state.LoopsPerSec;
     QVERIFY2(std::isfinite(rate) && rate > 0, qPrintable(QString::number(rate)));
-    QVERIFY(!g_bounds.isEmpty());
-    QCOMPARE(clock.reads, 2 * g_bounds.size());
+    QVERIFY(!wait.asked.isEmpty());
+    QCOMPARE(clock.reads, 2 * wait.asked.size());
     QCOMPARE(shownFigure, formatGeneralNumber(rate, QLocale::c()));
     if (!figure.isEmpty())
         QCOMPARE(shownFigure, figure);

@@ -1,6 +1,7 @@
 #include "DriveState.h"
 #include "GeneralNumber.h"
 #include "RateBar.h"
+#include "RecordingBusyWait.h"
 #include "RecordingSleeper.h"
 #include "ScriptedClock.h"
 #include "ScriptedPump.h"
@@ -39,12 +40,6 @@ private:
     Log &m_log;
 };
 
-Log *g_spinLog = nullptr;
-void recordingSpin(double n)
-{
-    g_spinLog->lines << QStringLiteral("spin %1").arg(n, 0, 'f', 0);
-}
-
 } // namespace
 
 class TestStartupSequence : public QObject
@@ -62,7 +57,8 @@ private slots:
 void TestStartupSequence::tickRunsItsStepsInOrderOnce()
 {
     Log log;
-    g_spinLog = &log;
+    RecordingBusyWait wait;
+    wait.onSpin = [&log](double n) { log.lines << QStringLiteral("spin %1").arg(n, 0, 'f', 0); };
     DriveState state;
     ScriptedClock clock;
     clock.onRead = [&log] { log.lines << QStringLiteral("clock"); };
@@ -77,7 +73,7 @@ void TestStartupSequence::tickRunsItsStepsInOrderOnce()
         splashClosedWhenMainShown = splash.closed;
         ++mainShown;
     });
-    sequence.setSpin(recordingSpin);
+    sequence.setBusyWait(wait);
     sequence.setLocale(QLocale::c());
     // A timer tick delivered inside the event pass must not start the work again.
     pump.everyPass = [&] {
