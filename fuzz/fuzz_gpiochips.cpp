@@ -4,9 +4,9 @@
 // Input: the user's text on the first line, then one node a line,
 // "NODE|KIND|LABEL|NAME0,NAME1,...", KIND "c" for a GPIO chip and anything
 // else for another device.
-#include "GpioLibrary.h"
-#include "GpioLineSet.h"
-#include "GpioPort.h"
+#include "gpio/GpioLibrary.h"
+#include "gpio/GpioLineSet.h"
+#include "gpio/GpioPort.h"
 
 #include <QDir>
 #include <QFile>

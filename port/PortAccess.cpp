@@ -1,6 +1,6 @@
 #include "PortAccess.h"
 
-#include "VirtualPort.h"
+#include "virtual/VirtualPort.h"
 
 #include <unistd.h>
 

@@ -1,6 +1,6 @@
 #include "PortGuardian.h"
 
-#include "FtdiPort.h"
+#include "ftdi/FtdiPort.h"
 #include "PortTrace.h"
 
 #include <QDir>

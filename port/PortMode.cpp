@@ -1,7 +1,7 @@
 #include "PortMode.h"
 
-#include "FtdiDevice.h"
-#include "GpioLineSet.h"
+#include "ftdi/FtdiDevice.h"
+#include "gpio/GpioLineSet.h"
 
 #include <QStringList>
 #include <array>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "GpioLineSet.h"
+#include "gpio/GpioLineSet.h"
 
 #include <QByteArray>
 #include <QByteArrayView>

@@ -1,8 +1,8 @@
 #include "PortSelector.h"
 
-#include "DirectPort.h"
-#include "GpioPort.h"
-#include "PpdevPort.h"
+#include "direct/DirectPort.h"
+#include "gpio/GpioPort.h"
+#include "ppdev/PpdevPort.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "FtdiPort.h"
-#include "GpioLibrary.h"
-#include "GpioLineSet.h"
+#include "ftdi/FtdiPort.h"
+#include "gpio/GpioLibrary.h"
+#include "gpio/GpioLineSet.h"
 #include "PortKernelList.h"
 #include "PortMode.h"
 #include "PortSelection.h"

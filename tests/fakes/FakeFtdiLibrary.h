@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FtdiPort.h"
+#include "ftdi/FtdiPort.h"
 #include "PortAccess.h"
 
 #include <QByteArray>

@@ -3,7 +3,7 @@
 // and the same kernel traffic for libgpiod 1 and libgpiod 2.
 #include "CountingAllocator.h"
 #include "FakeLibgpiod.h"
-#include "GpioLibrary.h"
+#include "gpio/GpioLibrary.h"
 
 #include <QtTest>
 #include <cerrno>

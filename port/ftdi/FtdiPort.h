@@ -1,10 +1,10 @@
 #pragma once
 
-#include "FtdiDevice.h"
-#include "FtdiFault.h"
-#include "FtdiLibrary.h"
+#include "ftdi/FtdiDevice.h"
+#include "ftdi/FtdiFault.h"
+#include "ftdi/FtdiLibrary.h"
 #include "PortBackend.h"
-#include "SerialPortUse.h"
+#include "ftdi/SerialPortUse.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,4 +1,4 @@
-#include "FtdiPort.h"
+#include "ftdi/FtdiPort.h"
 
 #include <ftdi.h>
 #include <cerrno>

@@ -1,4 +1,4 @@
-#include "FtdiFault.h"
+#include "ftdi/FtdiFault.h"
 
 #include <array>
 

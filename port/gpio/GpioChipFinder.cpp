@@ -1,4 +1,4 @@
-#include "GpioChipFinder.h"
+#include "gpio/GpioChipFinder.h"
 
 #include <QDir>
 #include <algorithm>

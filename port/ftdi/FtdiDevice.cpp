@@ -1,4 +1,4 @@
-#include "FtdiDevice.h"
+#include "ftdi/FtdiDevice.h"
 
 #include <QList>
 #include <QStringList>

@@ -1,4 +1,4 @@
-#include "SerialPortUse.h"
+#include "ftdi/SerialPortUse.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "FtdiLibrary.h"
+#include "ftdi/FtdiLibrary.h"
 
 #include <ftdi.h>
 #include <libusb.h>

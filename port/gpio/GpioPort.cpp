@@ -1,6 +1,6 @@
-#include "GpioPort.h"
+#include "gpio/GpioPort.h"
 
-#include "GpioChipFinder.h"
+#include "gpio/GpioChipFinder.h"
 
 #include <array>
 #include <cerrno>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "GpioLibrary.h"
-#include "GpioLineSet.h"
+#include "gpio/GpioLibrary.h"
+#include "gpio/GpioLineSet.h"
 #include "PortBackend.h"
 
 #include <QString>

@@ -1,4 +1,4 @@
-#include "GpioLibrary.h"
+#include "gpio/GpioLibrary.h"
 
 #include <cerrno>
 #include <climits>

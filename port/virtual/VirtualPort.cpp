@@ -1,4 +1,4 @@
-#include "VirtualPort.h"
+#include "virtual/VirtualPort.h"
 
 void VirtualPort::write(std::uint16_t port, std::uint8_t value)
 {

@@ -1,4 +1,4 @@
-#include "DirectPort.h"
+#include "direct/DirectPort.h"
 
 #include <bitset>
 #include <cerrno>

@@ -1,4 +1,4 @@
-#include "PpdevPort.h"
+#include "ppdev/PpdevPort.h"
 
 #include <cerrno>
 #include <cstring>

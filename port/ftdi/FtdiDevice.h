@@ -1,7 +1,7 @@
 #pragma once
 
-#include "FtdiFault.h"
-#include "FtdiLibrary.h"
+#include "ftdi/FtdiFault.h"
+#include "ftdi/FtdiLibrary.h"
 
 #include <QByteArray>
 #include <QByteArrayView>

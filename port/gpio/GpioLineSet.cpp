@@ -1,4 +1,4 @@
-#include "GpioLineSet.h"
+#include "gpio/GpioLineSet.h"
 
 #include <QStringList>
 #include <algorithm>
