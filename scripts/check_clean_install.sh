@@ -4,20 +4,33 @@
 # every run-time dependency. Needs root and the Debian mirror; takes several
 # minutes, so ./test does not run it.
 #   scripts/check_clean_install.sh [build dir] [scratch dir]
+# Without a scratch dir the tree goes to a private folder of its own, made
+# for this run and removed after it; a named one is kept for the next run.
 set -euo pipefail
 build=${1:-build}
 codename=$(. /etc/os-release && echo "$VERSION_CODENAME")
-root=${2:-/tmp/quarnet-clean-$codename}
 deb=$(ls "$build"/quarnet_*_"$(dpkg --print-architecture)".deb)
+if [ -n "${2:-}" ]; then
+    root=$2
+else
+    root=$(mktemp -d)
+    # The tree's / as a Debian system has it, for apt's unprivileged user.
+    chmod 755 "$root"
+    # Removed only when nothing is mounted under it any more, so a mount
+    # that somehow outlived its namespace can never take the host's files.
+    trap 'if grep -qF " $root/" /proc/mounts; then echo "clean install: $root still has mounts; left in place" >&2
+          else rm -rf "$root"; fi' EXIT
+fi
 command -v debootstrap >/dev/null || apt-get install -y -qq debootstrap
 if [ ! -x "$root/bin/bash" ]; then
     debootstrap --variant=minbase "$codename" "$root"
 fi
 cp /etc/resolv.conf "$root/etc/"
 cp "$deb" "$root/tmp/quarnet.deb"
-mount -t proc proc "$root/proc"
-trap 'umount "$root/proc"' EXIT
-chroot "$root" /bin/bash -c '
+# /proc is mounted in a mount namespace of this command's own: it goes when
+# the command ends, however it ends, and the host never sees it.
+unshare --mount --propagation private -- /bin/bash -c 'mount -t proc proc "$1/proc" && exec chroot "$1" /bin/bash -c "$2"' \
+    check-clean-install "$root" '
     set -e
     apt-get update -qq
     DEBIAN_FRONTEND=noninteractive apt-get install -y -qq /tmp/quarnet.deb >/dev/null

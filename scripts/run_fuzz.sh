@@ -2,14 +2,15 @@
 # Builds the libFuzzer targets with clang and runs each for a bounded time on
 # its checked-in seeds, then once over every input that ever found a bug.
 # A crash, a sanitizer report or a round-trip mismatch fails the run.
+# The targets are those fuzz/CMakeLists.txt lists.
 set -euo pipefail
+cd "$(dirname "$0")/.."
+source scripts/setup.sh
 seconds=${QUARNET_FUZZ_SECONDS:-30}
 build=${1:-build-fuzz}
-if [ ! -f "$build/build.ninja" ]; then
-    cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-        -DCMAKE_CXX_COMPILER=clang++ -DQUARNET_FUZZ=ON >/dev/null
-fi
-cmake --build "$build" --parallel "$(nproc)" --target fuzz_address fuzz_portchoice fuzz_gpiochips
+quarnet_configure "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ -DQUARNET_FUZZ=ON >/dev/null
+cmake --build "$build" --parallel "$(nproc)" --target fuzzers
+mapfile -t targets <"$build/fuzz/fuzzers.txt"
 
 export QT_QPA_PLATFORM=offscreen
 # fuzz_one <target>: its kept regressions, then its bounded run; each target
@@ -40,7 +41,7 @@ fuzz_one() {
 
 status=0
 running=0
-for target in fuzz_address fuzz_portchoice fuzz_gpiochips; do
+for target in "${targets[@]}"; do
     if ((running >= $(nproc))); then
         wait -n || status=1
         running=$((running - 1))

@@ -72,11 +72,39 @@ quarnet_use_compiler_cache() {
     export CCACHE_BASEDIR=$PWD
 }
 
-# quarnet_build <build dir> [extra cmake arguments...]
-quarnet_build() {
+# quarnet_configure <build dir> [extra cmake arguments...]: configures the
+# folder with these arguments whenever they differ from those it was last
+# configured with; an option given then and not now goes back to its
+# default (-U), so the folder always builds what the caller asked for.
+# With the same arguments as last time it does nothing: the build itself
+# configures again when a CMakeLists.txt has changed.
+quarnet_configure() {
     local dir=$1; shift
-    if [ ! -f "$dir/build.ninja" ]; then
-        cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release "$@" || return 1
+    local args=(-G Ninja -DCMAKE_BUILD_TYPE=Release "$@")
+    # The compiler cache too, when one is in use: CMake reads its variable
+    # from the environment only on a folder's first configuration.
+    [ -z "${CMAKE_CXX_COMPILER_LAUNCHER:-}" ] || args+=(-DCMAKE_CXX_COMPILER_LAUNCHER="$CMAKE_CXX_COMPILER_LAUNCHER")
+    local stamp=$dir/quarnet-configure-arguments wanted last name forget=()
+    wanted=$(printf '%s\n' "${args[@]}")
+    if [ -f "$dir/build.ninja" ] && [ -f "$stamp" ]; then
+        last=$(<"$stamp")
+        [ "$last" = "$wanted" ] && return 0
+        while IFS= read -r name; do
+            [[ $name == -D* ]] || continue
+            name=${name#-D}
+            name=${name%%=*}
+            name=${name%%:*}
+            grep -q -e "^-D$name=" -e "^-D$name:" <<<"$wanted" || forget+=("-U$name")
+        done <<<"$last"
     fi
-    cmake --build "$dir" --parallel "$(nproc)" || return 1
+    rm -f "$stamp"
+    cmake -S . -B "$dir" "${forget[@]}" "${args[@]}" || return 1
+    printf '%s\n' "$wanted" >"$stamp"
+}
+
+# quarnet_build <build dir> [extra cmake arguments...]: configured as above,
+# then built.
+quarnet_build() {
+    quarnet_configure "$@" || return 1
+    cmake --build "$1" --parallel "$(nproc)" || return 1
 }

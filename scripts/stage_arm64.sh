@@ -55,7 +55,6 @@ if [ ! -x "$qemu" ]; then
     if ! root=$(quarnet_tree trixie); then
         no_qemu="no Debian 13 tree to take its qemu-user from"
     else
-        quarnet_tree_mount "$root"
         rm -rf "$cache/qemu" "$root/tmp/qemu-debs"
         mkdir -p "$root/tmp/qemu-debs"
         if quarnet_tree_run "$root" /bin/bash -c 'apt-get update -qq && cd /tmp/qemu-debs && apt-get download -qq qemu-user'; then
@@ -87,18 +86,26 @@ untested() {
 # must hand arm64 programs to qemu itself: a binfmt_misc entry of our own,
 # registered for this run and taken away after it. F: the kernel opens the
 # interpreter now, so it also serves programs in other roots.
+# binfmt_misc itself, when this stage had to mount it, is unmounted after.
 binfmt=/proc/sys/fs/binfmt_misc
-if [ ! -e "$binfmt/register" ] && ! mount -t binfmt_misc binfmt_misc "$binfmt" 2>/dev/null; then
-    untested "binfmt_misc cannot be mounted here, so the tests could not start the arm64 executable"
-fi
 entry=$binfmt/quarnet-aarch64
+mounted_binfmt=
+take_binfmt_away() {
+    [ ! -e "$entry" ] || echo -1 >"$entry" || true
+    [ -z "$mounted_binfmt" ] || umount "$binfmt" || umount -l "$binfmt" || true
+}
+trap take_binfmt_away EXIT
+if [ ! -e "$binfmt/register" ]; then
+    mount -t binfmt_misc binfmt_misc "$binfmt" 2>/dev/null ||
+        untested "binfmt_misc cannot be mounted here, so the tests could not start the arm64 executable"
+    mounted_binfmt=1
+fi
 [ -e "$entry" ] && echo -1 >"$entry"
 magic='\x7fELF\x02\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\xb7\x00'
 mask='\xff\xff\xff\xff\xff\xff\xff\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff'
 if ! echo ":quarnet-aarch64:M::$magic:$mask:$qemu:F" >"$binfmt/register"; then
     untested "binfmt_misc refused an aarch64 entry for $qemu"
 fi
-trap 'echo -1 >"$entry" 2>/dev/null || true' EXIT
 if ! build-arm64/quarnet --version; then
     echo "arm64: the arm64 executable does not run under $qemu" >&2
     exit 1

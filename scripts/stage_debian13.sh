@@ -15,7 +15,6 @@ source scripts/quarnet_tree.sh
 quarnet_install_packages stages
 
 root=$(quarnet_tree trixie)
-quarnet_tree_mount "$root"
 work=$root/work/quarnet
 mkdir -p "$work"
 # By contents, not times: a fresh clone's files are all new to the clock.

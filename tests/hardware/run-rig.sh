@@ -18,7 +18,8 @@ set -u
 export PATH=$PATH:/usr/sbin:/sbin
 HW=$(cd "$(dirname "$0")" && pwd)
 REPO=$(cd "$HW/../.." && pwd)
-CACHE=${QUARNET_CACHE:-/var/cache/quarnet}/rig
+QUARNET_CACHE=${QUARNET_CACHE:-/var/cache/quarnet}
+CACHE=$QUARNET_CACHE/rig
 OUT=$CACHE/out
 GUEST_TIMEOUT=${RIG_GUEST_TIMEOUT:-1800}
 
@@ -42,7 +43,7 @@ if [ "${1:-}" = --prepare ]; then
 fi
 if [ $# -eq 0 ]; then
     set -- "bookworm:/:$REPO/build/quarnet" \
-           "trixie:/var/cache/quarnet/trixie:/work/quarnet/build/quarnet"
+           "trixie:$QUARNET_CACHE/trixie:/work/quarnet/build/quarnet"
 fi
 BUILDS=
 for build in "$@"; do
@@ -72,7 +73,7 @@ KDEB=$(apt-cache show --no-all-versions "$KIMAGE" | sed -n 's/^Version: //p' | h
 step "kernel $KV ($KDEB)"
 
 # ---- Packages from Debian, installed only when missing.
-NEED="qemu-system-x86 linux-source-6.1 linux-headers-$KV linux-kbuild-6.1 gcc make libc6-dev xvfb xdotool util-linux strace libftdi1-dev pkg-config"
+NEED="qemu-system-x86 linux-headers-$KV linux-kbuild-6.1 gcc make libc6-dev xvfb xdotool util-linux strace libftdi1-dev pkg-config"
 MISSING=
 for p in $NEED; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || MISSING="$MISSING $p"
@@ -83,25 +84,15 @@ if [ -n "$MISSING" ]; then
         > "$CACHE/apt-install.log" 2>&1 ||
         cannot "no package mirror, or the install failed:$MISSING (see $CACHE/apt-install.log)"
 fi
-# The newest source can run ahead of the kernel linux-image-amd64 names
-# (a security update uploaded before the image): the kernel's own version.
-SRCDEB=$(dpkg-query -W -f='${Version}' linux-source-6.1)
-if [ "$SRCDEB" != "$KDEB" ]; then
-    step "linux-source-6.1 is $SRCDEB: installing $KDEB, the booted kernel's"
-    apt-get -o DPkg::Lock::Timeout=600 install -y --no-install-recommends --allow-downgrades \
-        "linux-source-6.1=$KDEB" >> "$CACHE/apt-install.log" 2>&1
-    SRCDEB=$(dpkg-query -W -f='${Version}' linux-source-6.1)
-fi
-[ "$SRCDEB" = "$KDEB" ] ||
-    cannot "linux-source-6.1 is $SRCDEB but the kernel is $KDEB: gpio-sim must be built from the booted kernel's source (apt-get install linux-source-6.1=$KDEB)"
-
 # ---- Unpacked, not installed: the kernel image and busybox.
-fetch_deb() { # PACKAGE: the newest .deb of it in the cache, downloaded when there is none
-    local deb
-    deb=$(ls "$CACHE/debs/$1"_*.deb 2>/dev/null | sort -V | tail -1)
+# fetch_deb PACKAGE [VERSION]: the newest .deb of it in the cache (of that
+# version, if one is named), downloaded when there is none.
+fetch_deb() {
+    local deb version=${2:+_${2//:/%3a}_} spec=$1${2:+=$2}
+    deb=$(ls "$CACHE/debs/$1${version:-_}"*.deb 2>/dev/null | sort -V | tail -1)
     if [ -z "$deb" ]; then
-        (cd "$CACHE/debs" && apt-get download "$1" > /dev/null 2>&1) || return 1
-        deb=$(ls "$CACHE/debs/$1"_*.deb | sort -V | tail -1)
+        (cd "$CACHE/debs" && apt-get download "$spec" > /dev/null 2>&1) || return 1
+        deb=$(ls "$CACHE/debs/$1${version:-_}"*.deb | sort -V | tail -1)
     fi
     echo "$deb"
 }
@@ -125,9 +116,18 @@ if [ ! -f "$GS/gpio-sim.ko" ]; then
     step "building gpio-sim for $KV"
     rm -f "$GS"/*.o "$GS"/*.ko
     mkdir -p "$GS"
-    [ -f "$GS/kernel/irq/irq_sim.c" ] || tar -xJf /usr/src/linux-source-6.1.tar.xz -C "$GS" --strip-components=1 \
-        linux-source-6.1/drivers/gpio/gpio-sim.c linux-source-6.1/drivers/gpio/gpiolib.h \
-        linux-source-6.1/kernel/irq/irq_sim.c || cannot "gpio-sim's source is not in linux-source-6.1"
+    if [ ! -f "$GS/kernel/irq/irq_sim.c" ]; then
+        # The source at exactly the booted kernel's version, which the newest
+        # linux-source-6.1 can run ahead of (a security update uploaded before
+        # the image). It is unpacked here, never installed: this machine's own
+        # linux-source-6.1, if any, is left at whatever version it has.
+        deb=$(fetch_deb linux-source-6.1 "$KDEB") ||
+            cannot "no package mirror: apt-get download linux-source-6.1=$KDEB failed"
+        dpkg-deb --fsys-tarfile "$deb" | tar -xOf - ./usr/src/linux-source-6.1.tar.xz |
+            tar -xJf - -C "$GS" --strip-components=1 \
+                linux-source-6.1/drivers/gpio/gpio-sim.c linux-source-6.1/drivers/gpio/gpiolib.h \
+                linux-source-6.1/kernel/irq/irq_sim.c || cannot "gpio-sim's source is not in $deb"
+    fi
     cp "$GS/drivers/gpio/gpiolib.h" "$GS/"
     cp "$GS/drivers/gpio/gpio-sim.c" "$GS/gpio-sim-main.c"
     # irq_to_desc is not exported to modules; generic_handle_irq does the same.
