@@ -5,7 +5,7 @@
 #include <unistd.h>
 
 PortAccess::PortAccess(PortAccessOptions options)
-    : m_selector(options.mode, options.procRoot, options.devRoot, options.calls,
+    : m_selector(options.mode, options.procRoot, options.devRoot, *options.calls,
                  {options.routeArgument, options.ftdiLibrary, options.gpio, options.gpioLibrary,
                   {options.sysRoot, options.procRoot, options.devRoot, options.lockRoot}},
                  options.origin)
@@ -76,7 +76,7 @@ std::unique_ptr<PortAccess> PortAccess::forChoice(const PortChoice &choice, cons
     return std::make_unique<PortAccess>(std::move(options));
 }
 
-QList<std::uint16_t> PortAccess::grantDirectAhead(const PortChoice &choice, const PortSystemCalls &calls,
+QList<std::uint16_t> PortAccess::grantDirectAhead(const PortChoice &choice, PortSystemCalls &calls,
                                                  const QString &procRoot)
 {
     return PortSelector(choice.mode, procRoot, QStringLiteral("/dev"), calls).grantDirectAhead();

@@ -29,7 +29,7 @@ struct PortAccessOptions
     QString tracePath; // empty: no trace
     QString sysRoot = QStringLiteral("/sys");
     QString lockRoot = QStringLiteral("/run/lock");
-    PortSystemCalls calls = PortSystemCalls::real();
+    PortSystemCalls *calls = &PortSystemCalls::real();
     QByteArray routeArgument; // what follows the route's colon: the adapter ftdi names
     QString origin;           // where a forced route was chosen ("--port ftdi")
     FtdiPort::LibraryFactory ftdiLibrary = FtdiLibrary::real;
@@ -60,7 +60,7 @@ public:
     // For a process about to give up root: the direct I/O permission for
     // every base `choice` could write directly, taken now; the bases.
     static QList<std::uint16_t> grantDirectAhead(const PortChoice &choice,
-                                                 const PortSystemCalls &calls = PortSystemCalls::real(),
+                                                 PortSystemCalls &calls = PortSystemCalls::real(),
                                                  const QString &procRoot = QStringLiteral("/proc"));
 
     // Once per motor step. After a port's first use this touches only memory

@@ -18,7 +18,7 @@ QString faultText(const PortOpening &opening)
 } // namespace
 
 PortSelector::PortSelector(PortMode mode, QString procRoot, QString devRoot,
-                           const PortSystemCalls &calls, SharedDevices devices, QString origin)
+                           PortSystemCalls &calls, SharedDevices devices, QString origin)
     : m_mode(mode)
     , m_kernel(std::move(procRoot))
     , m_devRoot(std::move(devRoot))

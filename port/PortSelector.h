@@ -33,7 +33,7 @@ class PortSelector
 public:
     // `origin` says where a forced route was chosen ("--port ftdi"); it
     // ends every line about that route.
-    PortSelector(PortMode mode, QString procRoot, QString devRoot, const PortSystemCalls &calls,
+    PortSelector(PortMode mode, QString procRoot, QString devRoot, PortSystemCalls &calls,
                  SharedDevices devices = {}, QString origin = {});
 
     // Scans /proc and opens devices: the cold path, once per port. The USB
@@ -65,7 +65,7 @@ private:
     PortMode m_mode;
     PortKernelList m_kernel;
     QString m_devRoot;
-    PortSystemCalls m_calls;
+    PortSystemCalls &m_calls;
     SharedDevices m_devices;
     QString m_origin;
     enum class Tried { Not, Opened, Refused } m_shared = Tried::Not;

@@ -14,49 +14,35 @@
 
 namespace {
 
-int realOpen(const char *path, int flags)
+class KernelCalls final : public PortSystemCalls
 {
-    return ::open(path, flags);
-}
-
-int realIoctl(int fd, unsigned long request, void *argument)
-{
-    return ::ioctl(fd, request, argument);
-}
-
-int realClose(int fd)
-{
-    return ::close(fd);
-}
-
+public:
+    int open(const char *path, int flags) override { return ::open(path, flags); }
+    int ioctl(int fd, unsigned long request, void *argument) override { return ::ioctl(fd, request, argument); }
+    int close(int fd) override { return ::close(fd); }
 #ifdef QUARNET_HAS_PORT_IO
-int realIoperm(unsigned long from, unsigned long count, int enable)
-{
-    return ::ioperm(from, count, enable);
-}
-
-void realOutb(unsigned char value, unsigned short port)
-{
-    ::outb(value, port);
-}
+    int ioperm(unsigned long from, unsigned long count, int enable) override
+    {
+        return ::ioperm(from, count, enable);
+    }
+    void outb(unsigned char value, unsigned short port) override { ::outb(value, port); }
 #else
-// Answers as the kernel does for a call it lacks, so the direct route is
-// refused with the same fault as on an x86 kernel built without port I/O.
-int realIoperm(unsigned long, unsigned long, int)
-{
-    errno = ENOSYS;
-    return -1;
-}
-
-// Never reached: without the permission DirectPort writes nothing.
-void realOutb(unsigned char, unsigned short)
-{
-}
+    // Answers as the kernel does for a call it lacks, so the direct route is
+    // refused with the same fault as on an x86 kernel built without port I/O.
+    int ioperm(unsigned long, unsigned long, int) override
+    {
+        errno = ENOSYS;
+        return -1;
+    }
+    // Never reached: without the permission DirectPort writes nothing.
+    void outb(unsigned char, unsigned short) override {}
 #endif
+};
 
 } // namespace
 
-PortSystemCalls PortSystemCalls::real()
+PortSystemCalls &PortSystemCalls::real()
 {
-    return {realOpen, realIoctl, realClose, realIoperm, realOutb};
+    static KernelCalls calls;
+    return calls;
 }

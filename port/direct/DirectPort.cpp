@@ -10,7 +10,7 @@ std::bitset<65536> s_grantedAhead;
 
 } // namespace
 
-bool DirectPort::grantAhead(std::uint16_t base, const PortSystemCalls &calls)
+bool DirectPort::grantAhead(std::uint16_t base, PortSystemCalls &calls)
 {
     if (calls.ioperm(base, 1, 1) < 0)
         return false;
@@ -18,7 +18,7 @@ bool DirectPort::grantAhead(std::uint16_t base, const PortSystemCalls &calls)
     return true;
 }
 
-PortOpening DirectPort::open(std::uint16_t base, const PortSystemCalls &calls)
+PortOpening DirectPort::open(std::uint16_t base, PortSystemCalls &calls)
 {
     // Only the data register is needed: one port of permission, not the
     // port's whole register block.
@@ -29,7 +29,7 @@ PortOpening DirectPort::open(std::uint16_t base, const PortSystemCalls &calls)
     return {std::unique_ptr<PortBackend>(new DirectPort(base, calls)), PortFault::None, 0};
 }
 
-DirectPort::DirectPort(std::uint16_t base, const PortSystemCalls &calls)
+DirectPort::DirectPort(std::uint16_t base, PortSystemCalls &calls)
     : m_base(base)
     , m_calls(calls)
 {

@@ -10,10 +10,10 @@
 class DirectPort final : public PortBackend
 {
 public:
-    static PortOpening open(std::uint16_t base, const PortSystemCalls &calls);
+    static PortOpening open(std::uint16_t base, PortSystemCalls &calls);
     // The permission taken before the process gives up root: open() then
     // finds it held instead of asking for it again, which it no longer may.
-    static bool grantAhead(std::uint16_t base, const PortSystemCalls &calls);
+    static bool grantAhead(std::uint16_t base, PortSystemCalls &calls);
 
     ~DirectPort() override;
     void write(std::uint16_t port, std::uint8_t value) override;
@@ -21,9 +21,9 @@ public:
     GuardHandle guardHandle() const override { return {GuardHandle::Kind::Direct, -1, m_base}; }
 
 private:
-    DirectPort(std::uint16_t base, const PortSystemCalls &calls);
+    DirectPort(std::uint16_t base, PortSystemCalls &calls);
 
     std::uint16_t m_base;
     bool m_granted = true;
-    PortSystemCalls m_calls;
+    PortSystemCalls &m_calls;
 };

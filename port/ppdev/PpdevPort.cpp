@@ -11,6 +11,7 @@
 #include <pthread.h>
 #include <sys/ioctl.h>
 #include <system_error>
+#include <functional>
 #include <thread>
 
 namespace {
@@ -29,7 +30,7 @@ struct ClaimAttempt
     int error = 0;
 };
 
-void claimOn(int fd, PortSystemCalls calls, const std::shared_ptr<ClaimAttempt> &attempt)
+void claimOn(int fd, PortSystemCalls &calls, const std::shared_ptr<ClaimAttempt> &attempt)
 {
     const int result = calls.ioctl(fd, PPCLAIM, nullptr);
     const int error = errno;
@@ -49,7 +50,7 @@ void claimOn(int fd, PortSystemCalls calls, const std::shared_ptr<ClaimAttempt> 
 
 // The claiming thread starts with every signal blocked, so the termination
 // signals still reach the window's thread and its handlers.
-bool startClaim(int fd, const PortSystemCalls &calls, const std::shared_ptr<ClaimAttempt> &attempt)
+bool startClaim(int fd, PortSystemCalls &calls, const std::shared_ptr<ClaimAttempt> &attempt)
 {
     sigset_t all;
     sigset_t previous;
@@ -58,7 +59,9 @@ bool startClaim(int fd, const PortSystemCalls &calls, const std::shared_ptr<Clai
         return false;
     bool started = true;
     try {
-        std::thread(claimOn, fd, calls, attempt).detach();
+        // The calls object lives for the process (the kernel's, or a test's fake),
+        // so an abandoned claim may still use it.
+        std::thread(claimOn, fd, std::ref(calls), attempt).detach();
     } catch (const std::system_error &) {
         started = false;
     }
@@ -73,7 +76,7 @@ bool startClaim(int fd, const PortSystemCalls &calls, const std::shared_ptr<Clai
 // the window's thread it could keep the window from ever appearing. It runs
 // on a thread of its own instead, and a claim that has not come within
 // ClaimWait counts as refused.
-PortOpening PpdevPort::claim(int fd, const PortSystemCalls &calls)
+PortOpening PpdevPort::claim(int fd, PortSystemCalls &calls)
 {
     auto attempt = std::make_shared<ClaimAttempt>();
     if (!startClaim(fd, calls, attempt)) {
@@ -92,7 +95,7 @@ PortOpening PpdevPort::claim(int fd, const PortSystemCalls &calls)
     return {std::unique_ptr<PortBackend>(new PpdevPort(fd, calls)), PortFault::None, 0};
 }
 
-PortOpening PpdevPort::open(const QString &devicePath, const PortSystemCalls &calls)
+PortOpening PpdevPort::open(const QString &devicePath, PortSystemCalls &calls)
 {
     const QByteArray path = devicePath.toLocal8Bit();
     const int fd = calls.open(path.constData(), O_RDWR | O_CLOEXEC);
@@ -105,7 +108,7 @@ PortOpening PpdevPort::open(const QString &devicePath, const PortSystemCalls &ca
     return claim(fd, calls);
 }
 
-PpdevPort::PpdevPort(int fd, const PortSystemCalls &calls)
+PpdevPort::PpdevPort(int fd, PortSystemCalls &calls)
     : m_fd(fd)
     , m_calls(calls)
 {

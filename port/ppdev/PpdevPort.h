@@ -14,7 +14,7 @@ public:
     // The longest the caller waits for another holder to let the port go.
     static constexpr std::chrono::milliseconds ClaimWait{100};
 
-    static PortOpening open(const QString &devicePath, const PortSystemCalls &calls);
+    static PortOpening open(const QString &devicePath, PortSystemCalls &calls);
 
     ~PpdevPort() override;
     void write(std::uint16_t port, std::uint8_t value) override;
@@ -24,10 +24,10 @@ public:
     GuardHandle guardHandle() const override { return {GuardHandle::Kind::Ppdev, m_fd}; }
 
 private:
-    PpdevPort(int fd, const PortSystemCalls &calls);
-    static PortOpening claim(int fd, const PortSystemCalls &calls);
+    PpdevPort(int fd, PortSystemCalls &calls);
+    static PortOpening claim(int fd, PortSystemCalls &calls);
 
     int m_fd;
     int m_failure = 0;
-    PortSystemCalls m_calls;
+    PortSystemCalls &m_calls;
 };

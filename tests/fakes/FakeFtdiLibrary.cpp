@@ -74,7 +74,7 @@ std::unique_ptr<PortAccess> FakeFtdiBus::access(const QString &root, const QByte
     options.devRoot = root + "/dev";
     options.sysRoot = root + "/sys";
     options.lockRoot = root + "/run/lock";
-    options.calls = FakePortSystem::calls();
+    options.calls = &FakePortSystem::calls();
     options.ftdiLibrary = factory();
     options.tracePath = tracePath;
     options.report = [&told](const QString &line) { told << line; };

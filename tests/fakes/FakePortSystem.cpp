@@ -38,9 +38,11 @@ bool waitWhileHeld()
                               [] { return !g_claimHeld; });
 }
 
-int fakeOpen(const char *path, int)
+} // namespace
+
+int FakePortSystem::open(const char *path, int)
 {
-    FakePortSystem &fake = FakePortSystem::instance();
+    FakePortSystem &fake = *this;
     note(QStringLiteral("open ") + QString::fromLocal8Bit(path).remove(fake.root));
     if (fake.openErrno != 0) {
         errno = fake.openErrno;
@@ -49,9 +51,9 @@ int fakeOpen(const char *path, int)
     return ::open(path, O_RDONLY | O_CLOEXEC);
 }
 
-int fakeIoctl(int, unsigned long request, void *argument)
+int FakePortSystem::ioctl(int, unsigned long request, void *argument)
 {
-    FakePortSystem &fake = FakePortSystem::instance();
+    FakePortSystem &fake = *this;
     if (request == PPCLAIM) {
         note(QStringLiteral("claim"));
         if (!waitWhileHeld()) {
@@ -76,15 +78,15 @@ int fakeIoctl(int, unsigned long request, void *argument)
     return 0;
 }
 
-int fakeClose(int fd)
+int FakePortSystem::close(int fd)
 {
     note(QStringLiteral("close"));
     return ::close(fd);
 }
 
-int fakeIoperm(unsigned long from, unsigned long count, int enable)
+int FakePortSystem::ioperm(unsigned long from, unsigned long count, int enable)
 {
-    FakePortSystem &fake = FakePortSystem::instance();
+    FakePortSystem &fake = *this;
     note(QStringLiteral("ioperm %1 %2 %3").arg(hex(from)).arg(count).arg(enable));
     if (enable && fake.iopermErrno != 0) {
         errno = fake.iopermErrno;
@@ -93,12 +95,10 @@ int fakeIoperm(unsigned long from, unsigned long count, int enable)
     return 0;
 }
 
-void fakeOutb(unsigned char value, unsigned short port)
+void FakePortSystem::outb(unsigned char value, unsigned short port)
 {
     note(QStringLiteral("outb %1 %2").arg(hex(port)).arg(value));
 }
-
-} // namespace
 
 FakePortSystem &FakePortSystem::instance()
 {
@@ -141,9 +141,9 @@ QStringList FakePortSystem::logSnapshot()
     return instance().log;
 }
 
-PortSystemCalls FakePortSystem::calls()
+PortSystemCalls &FakePortSystem::calls()
 {
-    return {fakeOpen, fakeIoctl, fakeClose, fakeIoperm, fakeOutb};
+    return instance();
 }
 
 bool FakePortSystem::layOutTree(const QString &root, const QStringList &baseAddrs,

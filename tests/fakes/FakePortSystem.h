@@ -9,7 +9,7 @@
 // temporary tree (so a missing node gives a genuine ENOENT), while refusals
 // that root would bypass are injected, and every ioctl, ioperm and outb is
 // recorded instead of reaching hardware.
-struct FakePortSystem
+struct FakePortSystem final : PortSystemCalls
 {
     int openErrno = 0;
     int claimErrno = 0;
@@ -20,7 +20,13 @@ struct FakePortSystem
 
     static FakePortSystem &instance();
     static void reset(const QString &root);
-    static PortSystemCalls calls();
+    static PortSystemCalls &calls();
+
+    int open(const char *path, int flags) override;
+    int ioctl(int fd, unsigned long request, void *argument) override;
+    int close(int fd) override;
+    int ioperm(unsigned long from, unsigned long count, int enable) override;
+    void outb(unsigned char value, unsigned short port) override;
 
     // Another program holds the port: a claim sleeps, as the kernel's does,
     // until letClaimGo(), or fails after HeldClaimLimitMs as if a signal had

@@ -56,7 +56,7 @@ PortAccessOptions TestGpioPort::gpioOptions(const QString &lines)
     options.mode = PortMode::Gpio;
     options.procRoot = m_dir.path() + "/proc";
     options.devRoot = m_dir.path() + "/dev";
-    options.calls = FakePortSystem::calls();
+    options.calls = &FakePortSystem::calls();
     options.gpioLibrary = fakeGpioLibrary(m_kernel);
     m_kernel.layOut(options.devRoot);
     options.report = [this](const QString &line) { m_told << line; };

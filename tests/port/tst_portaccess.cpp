@@ -61,7 +61,7 @@ PortAccessOptions TestPortAccess::fakeOptions(PortMode mode)
     options.mode = mode;
     options.procRoot = m_dir.path() + "/proc";
     options.devRoot = m_dir.path() + "/dev";
-    options.calls = FakePortSystem::calls();
+    options.calls = &FakePortSystem::calls();
     options.report = [this](const QString &line) { m_told << line; };
     return options;
 }
@@ -194,7 +194,7 @@ void TestPortAccess::regularFileOrMissingNodeWithRealCalls()
     QFETCH(QString, told);
     QVERIFY(FakePortSystem::layOutTree(m_dir.path(), {"888\t1912"}, nodes));
     PortAccessOptions options = fakeOptions(PortMode::Ppdev);
-    options.calls = PortSystemCalls::real();
+    options.calls = &PortSystemCalls::real();
     PortAccess access(options);
     access.Out32(0x378, 64);
     QCOMPARE(access.routeOf(0x378), PortRoute::Virtual);

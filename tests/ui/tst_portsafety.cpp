@@ -140,7 +140,7 @@ PortAccessOptions TestPortSafety::automaticOptions(const QString &tracePath, QSt
     options.mode = PortMode::Auto;
     options.procRoot = m_dir.path() + "/proc";
     options.devRoot = m_dir.path() + "/dev";
-    options.calls = FakePortSystem::calls();
+    options.calls = &FakePortSystem::calls();
     options.tracePath = tracePath;
     options.report = [&told](const QString &line) { told << line; };
     return options;
