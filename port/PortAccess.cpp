@@ -46,7 +46,7 @@ void PortAccess::guardSlot(int slot, std::uint16_t port)
 {
     if (!m_guardian || !m_guardian->isAlive())
         return;
-    const QString problem = m_guardian->hold(slot, m_real[slot]->guardHandle());
+    const QString problem = m_guardian->hold(slot, m_real[slot].backend->guardHandle());
     if (!problem.isEmpty()) {
         tell(QStringLiteral("port %1: the guardian cannot hold its device (%2): should Quarnet be "
                             "killed, its windings may stay powered").arg(PortSelector::hex(port), problem));
@@ -89,14 +89,14 @@ void PortAccess::Out32(std::int16_t port, std::int16_t value)
     const auto number = static_cast<std::uint16_t>(port);
     const auto byte = static_cast<std::uint8_t>(value & 0xFF);
     // The drive writes the same port step after step: check the last one first.
-    if (number != m_lastPort || m_lastBackend == nullptr) {
-        m_lastBackend = backendFor(number);
-        m_lastPort = number;
+    if (number != m_last.port || m_last.backend == nullptr) {
+        m_last.backend = backendFor(number);
+        m_last.port = number;
     }
     // For the guardian, before the device: see GuardedPorts.
     m_ports->last[number].store(byte, std::memory_order_relaxed);
-    m_lastBackend->write(number, byte);
-    if (m_lastBackend->gone()) [[unlikely]]
+    m_last.backend->write(number, byte);
+    if (m_last.backend->gone()) [[unlikely]]
         abandonGone(number, byte);
     m_trace.record(number, byte);
 }
@@ -108,7 +108,7 @@ PortBackend *PortAccess::backendFor(std::uint16_t port)
         return routeFirstUse(port);
     if (slot == VirtualSlot)
         return m_virtual.get();
-    return m_real[slot - FirstRealSlot].get();
+    return m_real[slot - FirstRealSlot].backend.get();
 }
 
 PortBackend *PortAccess::routeFirstUse(std::uint16_t port)
@@ -130,19 +130,19 @@ PortBackend *PortAccess::routeFirstUse(std::uint16_t port)
         return m_virtual.get();
     }
     const int slot = m_realCount++;
-    m_real[slot] = std::move(selection.backend);
-    m_realKind[slot] = selection.route;
+    m_real[slot].backend = std::move(selection.backend);
+    m_real[slot].kind = selection.route;
     m_ports->routes[port] = static_cast<std::uint8_t>(FirstRealSlot + slot);
     guardSlot(slot, port);
-    return m_real[slot].get();
+    return m_real[slot].backend.get();
 }
 
 PortBackend *PortAccess::shareDevice(std::uint16_t port, PortRoute route)
 {
     for (int slot = 0; slot < m_realCount; ++slot) {
-        if (m_realKind[slot] == route && !m_real[slot]->gone()) {
+        if (m_real[slot].kind == route && !m_real[slot].backend->gone()) {
             m_ports->routes[port] = static_cast<std::uint8_t>(FirstRealSlot + slot);
-            return m_real[slot].get();
+            return m_real[slot].backend.get();
         }
     }
     m_ports->routes[port] = VirtualSlot;
@@ -154,10 +154,10 @@ PortBackend *PortAccess::shareDevice(std::uint16_t port, PortRoute route)
 // port it served goes virtual, so the user is told only once.
 void PortAccess::abandonGone(std::uint16_t port, std::uint8_t value)
 {
-    PortBackend *gone = m_lastBackend;
+    PortBackend *gone = m_last.backend;
     gone->retryOff(static_cast<std::uint8_t>(value & 0xF0));
     int goneSlot = 0;
-    while (m_real[goneSlot].get() != gone)
+    while (m_real[goneSlot].backend.get() != gone)
         ++goneSlot;
     const auto slotValue = static_cast<std::uint8_t>(FirstRealSlot + goneSlot);
     for (std::uint8_t &route : m_ports->routes) {
@@ -168,8 +168,8 @@ void PortAccess::abandonGone(std::uint16_t port, std::uint8_t value)
                              .arg(PortSelector::hex(port), gone->goneReason());
     m_reasons.insert(port, line);
     tell(line);
-    m_lastBackend = m_virtual.get();
-    m_lastBackend->write(port, value);
+    m_last.backend = m_virtual.get();
+    m_last.backend->write(port, value);
     if (m_failed)
         m_failed(line);
 }
@@ -179,7 +179,7 @@ void PortAccess::shutdown() noexcept
     if (m_shutDown.exchange(true))
         return;
     for (int slot = 0; slot < m_realCount; ++slot)
-        m_real[slot]->release();
+        m_real[slot].backend->release();
     m_trace.close();
 }
 
@@ -195,7 +195,7 @@ std::optional<PortRoute> PortAccess::routeOf(std::uint16_t port) const
         return std::nullopt;
     if (slot == VirtualSlot)
         return PortRoute::Virtual;
-    return m_realKind[slot - FirstRealSlot];
+    return m_real[slot - FirstRealSlot].kind;
 }
 
 QString PortAccess::routeReason(std::uint16_t port) const

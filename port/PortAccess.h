@@ -110,12 +110,22 @@ private:
     // port. Shared with the guardian, with the last byte of every port.
     std::unique_ptr<GuardedPorts, void (*)(GuardedPorts *)> m_ports;
     std::unique_ptr<PortGuardian> m_guardian;
-    std::array<std::unique_ptr<PortBackend>, MaxRealRoutes> m_real;
-    std::array<PortRoute, MaxRealRoutes> m_realKind{};
+    // Each real device once, in the order first used; a fixed table, so that
+    // the shutdown, which may run in a signal handler, only walks memory.
+    struct RealRoute
+    {
+        std::unique_ptr<PortBackend> backend;
+        PortRoute kind = PortRoute::Virtual;
+    };
+    std::array<RealRoute, MaxRealRoutes> m_real;
     int m_realCount = 0;
     QHash<std::uint16_t, QString> m_reasons;
-    std::uint16_t m_lastPort = 0;
-    PortBackend *m_lastBackend = nullptr;
+    // The port the motor writes to, step after step: no table look-up then.
+    struct LastHit
+    {
+        std::uint16_t port = 0;
+        PortBackend *backend = nullptr;
+    } m_last;
     std::atomic<bool> m_shutDown{false};
     PortTrace m_trace;
 };
