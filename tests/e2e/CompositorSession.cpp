@@ -6,6 +6,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLibraryInfo>
+#include <QTest>
 #include <QRegularExpression>
 #include <QStandardPaths>
 
@@ -434,4 +436,78 @@ QString CompositorSession::screenshot(const QString &path)
     if (!QFile::copy(shots.filePath(written.first()), path))
         return QStringLiteral("cannot copy the screenshot to ") + path;
     return {};
+}
+
+QString CompositorSession::notInThisRelease(Kind kind)
+{
+    if (kind != Kind::Labwc || !QStandardPaths::findExecutable(name(kind)).isEmpty())
+        return {};
+    QFile version(QStringLiteral("/etc/debian_version"));
+    if (version.open(QIODevice::ReadOnly) && version.readAll().startsWith("12"))
+        return QStringLiteral("labwc is not in Debian 12");
+    return {};
+}
+
+int CompositorSession::westonMajor()
+{
+    QProcess weston;
+    weston.start(QStringLiteral("weston"), {QStringLiteral("--version")});
+    if (!weston.waitForFinished(10000))
+        return 0;
+    const QByteArray version = weston.readAll().trimmed();
+    return version.mid(version.indexOf(' ') + 1).split('.').value(0).toInt();
+}
+
+void CompositorSession::addRows()
+{
+    QTest::addColumn<Kind>("kind");
+    QTest::addColumn<bool>("waylandPlugin");
+    for (Kind kind : {Kind::Weston, Kind::Labwc, Kind::Mutter}) {
+        const QByteArray compositor = name(kind).toLatin1();
+        QTest::newRow(compositor + " with qt6-wayland") << kind << true;
+        QTest::newRow(compositor + " without qt6-wayland") << kind << false;
+    }
+}
+
+void CompositorSession::keepScreenshot(const QString &name)
+{
+    const QString folder = qEnvironmentVariable("QUARNET_WAYLAND_SHOTS");
+    if (folder.isEmpty() || !canScreenshot(m_kind))
+        return;
+    const QString fault = screenshot(QDir(folder).filePath(name + QStringLiteral(".png")));
+    if (!fault.isEmpty())
+        qWarning("%s", qPrintable(fault));
+}
+
+QString CompositorSession::withoutWaylandPlugins(const QString &executable)
+{
+    const QString folder = m_runtime->filePath(QStringLiteral("bare"));
+    const QDir installed(QLibraryInfo::path(QLibraryInfo::PluginsPath));
+    QDir plugins(folder + QStringLiteral("/plugins"));
+    if (!plugins.mkpath(QStringLiteral("platforms")))
+        return {};
+    for (const QString &kind : installed.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        if (kind.startsWith(QLatin1String("wayland")))
+            continue;
+        if (kind != QLatin1String("platforms")) {
+            QFile::link(installed.filePath(kind), plugins.filePath(kind));
+            continue;
+        }
+        const QDir platforms(installed.filePath(kind));
+        for (const QString &plugin : platforms.entryList(QDir::Files)) {
+            if (!plugin.contains(QLatin1String("wayland")))
+                QFile::link(platforms.filePath(plugin), plugins.filePath(QStringLiteral("platforms/") + plugin));
+        }
+    }
+    QFile conf(folder + QStringLiteral("/qt.conf"));
+    if (!conf.open(QIODevice::WriteOnly))
+        return {};
+    conf.write("[Paths]\nPlugins=" + QFile::encodeName(plugins.path()) + '\n');
+    conf.close();
+    const QString copy = folder + QStringLiteral("/quarnet");
+    if (!QFile::copy(executable, copy))
+        return {};
+    QFile::setPermissions(copy, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadOther
+                                    | QFile::ExeOther);
+    return copy;
 }

@@ -1,11 +1,13 @@
 #pragma once
 
 #include <QList>
+#include <QMetaType>
 #include <QProcess>
 #include <QRect>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <functional>
 #include <memory>
 
 // One private headless Wayland compositor as Debian ships it (weston, labwc
@@ -41,6 +43,14 @@ public:
     static QString name(Kind kind);
     // Empty when the compositor and the X tools are there, else what is missing.
     static QString missingTools(Kind kind);
+    // Why the compositor cannot run here at all ("labwc is not in Debian
+    // 12"); empty when it can, installed or not.
+    static QString notInThisRelease(Kind kind);
+    // 10 for "weston 10.0.1"; 0 when there is no weston.
+    static int westonMajor();
+    // Each compositor's table of rows: kind, and whether Qt's Wayland
+    // plugin is installed.
+    static void addRows();
 
     // Each returns an empty string on success, otherwise what went wrong.
     QString start(Kind kind);
@@ -61,6 +71,12 @@ public:
     // on success. mutter has no tool that works headless.
     QString screenshot(const QString &path);
     static bool canScreenshot(Kind kind) { return kind != Kind::Mutter; }
+    // Into QUARNET_WAYLAND_SHOTS as <name>.png, when that is set.
+    void keepScreenshot(const QString &name);
+    // The executable copied beside a qt.conf whose plugin folder holds all
+    // of Qt's plugins but the Wayland ones, as on a machine without Debian's
+    // qt6-wayland; empty when that cannot be made.
+    QString withoutWaylandPlugins(const QString &executable);
 
     QProcess &tool() { return m_tool; }
     QString tracePath() const;
@@ -86,3 +102,5 @@ private:
     QString m_xDisplay;   // ":<n>", Xwayland's
     QString m_xAuthority; // mutter's Xwayland wants its cookie
 };
+
+Q_DECLARE_METATYPE(CompositorSession::Kind)
