@@ -347,11 +347,22 @@ QString CompositorSession::xdotool(const QStringList &arguments, QString *fault)
     return run(QStringLiteral("xdotool"), arguments, fault);
 }
 
-QString CompositorSession::property(const QString &windowId, const QString &name)
+QMap<QString, QString> CompositorSession::properties(const QString &windowId, const QStringList &names,
+                                                     QString *fault)
 {
-    const QString line = run(QStringLiteral("xprop"), {QStringLiteral("-id"), windowId, name}, nullptr).trimmed();
-    const qsizetype equals = line.indexOf(QLatin1String(" = "));
-    return equals < 0 ? QString() : line.mid(equals + 3);
+    const QString output = run(QStringLiteral("xprop"), QStringList{QStringLiteral("-id"), windowId} + names, fault);
+    QMap<QString, QString> values;
+    if (!fault->isEmpty())
+        return values;
+    for (const QString &name : names)
+        values.insert(name, QString());
+    for (const QString &line : output.split(QLatin1Char('\n'))) {
+        const qsizetype equals = line.indexOf(QLatin1String(" = "));
+        const qsizetype open = line.indexOf(QLatin1Char('('));
+        if (equals > 0 && open > 0)
+            values.insert(line.left(open), line.mid(equals + 3).trimmed());
+    }
+    return values;
 }
 
 QSize CompositorSession::screenSize()

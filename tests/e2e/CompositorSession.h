@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QList>
+#include <QMap>
 #include <QMetaType>
 #include <QProcess>
 #include <QRect>
@@ -63,8 +64,9 @@ public:
     // clients only, as the X server has them now.
     QList<XWindow> toolWindows();
     QSize screenSize();
-    // One property as xprop prints it ("" when the window has none).
-    QString property(const QString &windowId, const QString &name);
+    // Properties as xprop prints them, by name ("" for one the window
+    // lacks), read at once; empty with `fault` set when the window is gone.
+    QMap<QString, QString> properties(const QString &windowId, const QStringList &names, QString *fault);
     // xdotool on the Xwayland display; returns its output or a fault.
     QString xdotool(const QStringList &arguments, QString *fault = nullptr);
     // The compositor's own screenshot (weston-screenshooter, grim); empty
