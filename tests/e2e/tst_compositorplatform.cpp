@@ -133,10 +133,9 @@ void tst_CompositorPlatform::traceAsUnderX11()
     QVERIFY2(missing.isEmpty(), qPrintable(QStringLiteral("install ") + missing + QStringLiteral(" (./test installs them)")));
     const QPoint start = DesktopSession::centreOf("Command1");
     const QPoint chiudi = DesktopSession::centreOf("Command2");
-    const auto clickAt = [](QPoint point) {
-        return QStringList{QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--onlyvisible"),
-                           QStringLiteral("--name"), QStringLiteral("^Quarnet V1\\.3$"), QStringLiteral("mousemove"),
-                           QStringLiteral("--window"), QStringLiteral("%1"), QString::number(point.x()),
+    // By the client's own window: mutter 48 names its frame after it.
+    const auto clickAt = [](const QString &window, QPoint point) {
+        return QStringList{QStringLiteral("mousemove"), QStringLiteral("--window"), window, QString::number(point.x()),
                            QString::number(point.y()), QStringLiteral("click"), QStringLiteral("1")};
     };
 
@@ -150,11 +149,22 @@ void tst_CompositorPlatform::traceAsUnderX11()
     const QString viaXwayland = wayland.tracePath();
     QVERIFY2(DesktopSession::waitFor([&] { return !bytesOf(viaXwayland).isEmpty(); }, HandOverTimeoutMs),
              "no hand-over to the main window");
-    wayland.xdotool(clickAt(start), &fault);
+    QString mainWindow;
+    QVERIFY2(DesktopSession::waitFor(
+                 [&] {
+                     for (const CompositorSession::XWindow &window : wayland.toolWindows()) {
+                         if (window.name == QLatin1String("Quarnet V1.3"))
+                             mainWindow = window.id;
+                     }
+                     return !mainWindow.isEmpty();
+                 },
+                 30000),
+             "no main window on Xwayland");
+    wayland.xdotool(clickAt(mainWindow, start), &fault);
     QVERIFY2(fault.isEmpty(), qPrintable(fault));
     QVERIFY2(DesktopSession::waitFor([&] { return bytesOf(viaXwayland).size() >= 5; }, 30000),
              qPrintable(QStringLiteral("the motor did not step: ") + text(bytesOf(viaXwayland))));
-    wayland.xdotool(clickAt(chiudi), &fault);
+    wayland.xdotool(clickAt(mainWindow, chiudi), &fault);
     QVERIFY2(fault.isEmpty(), qPrintable(fault));
     QVERIFY2(DesktopSession::waitFor([&] { return wayland.tool().state() == QProcess::NotRunning; }, 30000),
              "still running after Chiudi");
