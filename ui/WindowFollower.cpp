@@ -51,6 +51,8 @@ bool WindowFollower::eventFilter(QObject *watched, QEvent *event)
 void WindowFollower::leaderShown()
 {
     QWindow *window = m_leader->windowHandle();
+    if (!m_leaderPlaced && window && window->isExposed())
+        m_leaderPlaced = true;
     if (m_leaderPlaced || !window) {
         open();
         return;

@@ -134,6 +134,7 @@ private slots:
     void countsAndRatesShown();
     void readsAtTheScreenPaceNeverPerStep();
     void opensAndClosesWithTheMainWindow();
+    void followsAMainWindowAlreadyShown();
     void closingItByHandLeavesTheRunAlone();
     void aStepCostsTheDriveTheSameWithAndWithoutIt();
 };
@@ -275,6 +276,20 @@ void TestMonitorWindow::opensAndClosesWithTheMainWindow()
     rig.form.reset();
     QVERIFY(!rig.monitor->isVisible());
     QCOMPARE(rig.port.writes, writes);
+}
+
+// Attached to a main window already on screen, it opens beside it at once:
+// no first showing of the main window is left to wait for.
+void TestMonitorWindow::followsAMainWindowAlreadyShown()
+{
+    MonitorRig rig(false);
+    rig.form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(rig.form.get()));
+    rig.monitor = std::make_unique<MonitorWindow>(rig.state, rig.viewClock);
+    rig.monitor->follow(*rig.form);
+    QVERIFY(rig.monitor->isVisible());
+    QTRY_COMPARE(rig.monitor->frameGeometry().topLeft(),
+                 rig.form->frameGeometry().topRight() + QPoint(1 + MonitorLayout::GapPixels, 0));
 }
 
 // Closed by its own frame mid-run, it stops reading; the run goes on and
