@@ -16,10 +16,9 @@
 // virtual port and a trace file. What the compositor did with the tool's
 // windows is read as a user's tools would read it: its X window manager's
 // work through xwininfo and xprop on its Xwayland display, and its screen
-// through its own screenshot tool. labwc refuses no user, but sway-like
-// compositors and Xwayland's access rules want one: as root, everything
-// runs as the user "nobody". Whatever is still running at destruction is
-// killed.
+// through its own screenshot tool. Xwayland admits the clients of its own
+// user alone: as root, the compositor, the tool and the X tools all run as
+// the user "nobody". Whatever is still running at destruction is killed.
 class CompositorSession
 {
 public:
