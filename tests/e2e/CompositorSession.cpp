@@ -39,12 +39,18 @@ void ownProcessGroup(QProcess &process)
     process.setChildProcessModifier([] { ::setpgid(0, 0); });
 }
 
-void killGroup(QProcess &process)
+// Asked first: Xwayland killed outright leaves its lock and socket files
+// in /tmp behind.
+void endGroup(QProcess &process)
 {
     if (process.state() == QProcess::NotRunning)
         return;
-    ::kill(-pid_t(process.processId()), SIGKILL);
-    process.waitForFinished(5000);
+    const pid_t group = pid_t(process.processId());
+    ::kill(-group, SIGTERM);
+    if (!process.waitForFinished(5000)) {
+        ::kill(-group, SIGKILL);
+        process.waitForFinished(5000);
+    }
 }
 
 bool abstractSocketTaken(int display)
@@ -108,7 +114,7 @@ CompositorSession::~CompositorSession()
         m_tool.kill();
         m_tool.waitForFinished(5000);
     }
-    killGroup(m_compositor);
+    endGroup(m_compositor);
 }
 
 QString CompositorSession::name(Kind kind)
