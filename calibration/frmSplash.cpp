@@ -92,7 +92,6 @@ frmSplash::frmSplash(DriveState &state, StartupSequence::Services services,
 {
     registerSplashResources();
     setWindowFlags(SplashFlags);
-    setAttribute(Qt::WA_X11NetWmWindowTypeSplash);
     setFixedSize(Twips::size(SplashLayout::ClientWidth, SplashLayout::ClientHeight));
     FormHandles handles;
     handles.bind(SplashLayout::FrameName, m_frame);
@@ -103,6 +102,11 @@ frmSplash::frmSplash(DriveState &state, StartupSequence::Services services,
     addTitle();
     addBar();
     placeOnScreen();
+    // Qt only passes the splash type to X11 for a window that exists: made
+    // here, where it is centred, since a window manager that ignores moves
+    // before the first map (weston's) takes the position it was made at.
+    create();
+    setAttribute(Qt::WA_X11NetWmWindowTypeSplash);
 
     m_timer = new QTimer(this);
     m_timer->setObjectName(QStringLiteral("Timer1"));

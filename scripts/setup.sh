@@ -12,11 +12,14 @@ QUARNET_RUN_PACKAGES=(cmake ninja-build g++ pkgconf qt6-base-dev qt6-qpa-plugins
 # for the manual page's test), the private message bus of the scheduling
 # test, and a compiler cache, since every stage builds the whole tree again;
 # a headless Wayland compositor with its key sender and Qt's Wayland plugin,
-# for the runs as a native Wayland client; strace, to see what the login
-# session asks of the kernel for the documented limits line.
+# for the runs as a native Wayland client; weston and mutter (and labwc,
+# which came with Debian 13) with the X tools that read what their window
+# managers did; strace, to see what the login session asks of the kernel for
+# the documented limits line, and udev where its udevadm can verify rules.
 QUARNET_FUZZ_PACKAGES=(clang libclang-rt-dev)
 QUARNET_SUITE_PACKAGES=(libx11-dev xvfb xdotool dpkg-dev file desktop-file-utils appstream dbus-daemon ccache
-                        sway wtype xwayland qt6-wayland lintian libxml2-utils man-db strace)
+                        sway wtype xwayland qt6-wayland lintian libxml2-utils man-db weston mutter x11-utils strace)
+grep -qs '^VERSION_CODENAME=bookworm$' /etc/os-release || QUARNET_SUITE_PACKAGES+=(labwc grim udev)
 QUARNET_TEST_PACKAGES=("${QUARNET_FUZZ_PACKAGES[@]}" "${QUARNET_SUITE_PACKAGES[@]}")
 # What the Debian 13 and arm64 stages add to this machine to make their trees.
 QUARNET_STAGE_PACKAGES=(debootstrap rsync)

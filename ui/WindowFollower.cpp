@@ -2,7 +2,6 @@
 
 #include <QEvent>
 #include <QTimer>
-#include <QWindow>
 
 WindowFollower::WindowFollower(QWidget &follower, QWidget &leader, int gapPixels)
     : QObject(&follower), m_follower(follower), m_leader(&leader), m_gap(gapPixels)
@@ -10,23 +9,33 @@ WindowFollower::WindowFollower(QWidget &follower, QWidget &leader, int gapPixels
     leader.installEventFilter(this);
     connect(&leader, &QObject::destroyed, &follower, &QWidget::close);
     if (leader.isVisible())
-        open();
+        leaderShown();
 }
 
 bool WindowFollower::eventFilter(QObject *watched, QEvent *event)
 {
+    if (watched == m_leaderWindow && event->type() == QEvent::Expose && m_leaderWindow->isExposed()) {
+        // Exposed only once the desktop has placed it: its frame is known.
+        m_leaderWindow->removeEventFilter(this);
+        m_leaderWindow = nullptr;
+        m_leaderPlaced = true;
+        if (m_leader && m_leader->isVisible())
+            open();
+        return false;
+    }
     if (watched != m_leader)
         return false;
     switch (event->type()) {
     case QEvent::Show:
-        open();
+        leaderShown();
         break;
     case QEvent::Hide:
         m_follower.hide();
         break;
     case QEvent::Move:
     case QEvent::Resize:
-        place();
+        if (m_follower.isVisible())
+            place();
         break;
     default:
         break;
@@ -34,12 +43,30 @@ bool WindowFollower::eventFilter(QObject *watched, QEvent *event)
     return false;
 }
 
-// Placed once shown: before its native window exists Qt knows nothing of
-// its frame, and would take the frame's position for the client area's.
+// The first time, the follower waits until the desktop has placed the
+// leader, then is placed before it is shown. Some window managers (weston's
+// for Xwayland) honour only the position a window asks for when it is first
+// mapped, and place a window that asked for none wherever they like; later
+// moves of a window they manage they ignore.
+void WindowFollower::leaderShown()
+{
+    QWindow *window = m_leader->windowHandle();
+    if (!m_leaderPlaced && window && window->isExposed())
+        m_leaderPlaced = true;
+    if (m_leaderPlaced || !window) {
+        open();
+        return;
+    }
+    if (!m_leaderWindow) {
+        m_leaderWindow = window;
+        window->installEventFilter(this);
+    }
+}
+
 void WindowFollower::open()
 {
-    m_follower.show();
     place();
+    m_follower.show();
     // The leader's own frame may only be known once its native window has
     // been placed, which some platforms do without telling the widget.
     QTimer::singleShot(0, this, &WindowFollower::place);

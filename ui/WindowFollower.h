@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QWidget>
+#include <QWindow>
 
 // Keeps one window beside another: it opens when the leader opens, sits
 // against the leader's right edge whenever the leader moves or changes size,
@@ -20,10 +21,15 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    void leaderShown();
     void open();
     void place();
 
     QWidget &m_follower;
     QPointer<QWidget> m_leader;
+    // The leader's native window, watched until the desktop has first
+    // placed it and shown it.
+    QPointer<QWindow> m_leaderWindow;
+    bool m_leaderPlaced = false;
     int m_gap;
 };

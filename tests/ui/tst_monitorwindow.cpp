@@ -101,6 +101,7 @@ private slots:
     void countsAndRatesShown();
     void readsAtTheScreenPaceNeverPerStep();
     void opensAndClosesWithTheMainWindow();
+    void followsAMainWindowAlreadyShown();
     void closingItByHandLeavesTheRunAlone();
     void aStepCostsTheDriveTheSameWithAndWithoutIt();
 };
@@ -200,6 +201,7 @@ void TestMonitorWindow::readsAtTheScreenPaceNeverPerStep()
 {
     MonitorRig rig(true);
     rig.form->show();
+    QTRY_VERIFY(rig.monitor->isVisible()); // once the desktop has placed the main window
     QVERIFY(QTest::qWaitForWindowExposed(rig.monitor.get()));
         const int before = rig.monitor->readings();
     QElapsedTimer elapsed;
@@ -220,8 +222,8 @@ void TestMonitorWindow::opensAndClosesWithTheMainWindow()
     MonitorRig rig(true);
     QVERIFY(!rig.monitor->isVisible());
     rig.form->show();
+    QTRY_VERIFY(rig.monitor->isVisible()); // once the desktop has placed the main window
     QVERIFY(QTest::qWaitForWindowExposed(rig.monitor.get()));
-    QVERIFY(rig.monitor->isVisible());
     // The platform places the main window's frame when it likes; the view
     // follows it there.
     const auto besideMain = [&rig] {
@@ -242,12 +244,27 @@ void TestMonitorWindow::opensAndClosesWithTheMainWindow()
     QCOMPARE(rig.port.writes, writes);
 }
 
+// Attached to a main window already on screen, it opens beside it at once:
+// no first showing of the main window is left to wait for.
+void TestMonitorWindow::followsAMainWindowAlreadyShown()
+{
+    MonitorRig rig(false);
+    rig.form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(rig.form.get()));
+    rig.monitor = std::make_unique<MonitorWindow>(rig.state, rig.viewClock);
+    rig.monitor->follow(*rig.form);
+    QVERIFY(rig.monitor->isVisible());
+    QTRY_COMPARE(rig.monitor->frameGeometry().topLeft(),
+                 rig.form->frameGeometry().topRight() + QPoint(1 + MonitorLayout::GapPixels, 0));
+}
+
 // Closed by its own frame mid-run, it stops reading; the run goes on and
 // the main window stays as it was.
 void TestMonitorWindow::closingItByHandLeavesTheRunAlone()
 {
     MonitorRig rig(true);
     rig.form->show();
+    QTRY_VERIFY(rig.monitor->isVisible()); // once the desktop has placed the main window
     QVERIFY(QTest::qWaitForWindowExposed(rig.monitor.get()));
     int readingsAtClose = -1;
     auto *stopButton = rig.stop;
@@ -276,6 +293,7 @@ void TestMonitorWindow::aStepCostsTheDriveTheSameWithAndWithoutIt()
     without.form->show();
     MonitorRig with(true);
     with.form->show();
+    QTRY_VERIFY(with.monitor->isVisible()); // once the desktop has placed the main window
     QVERIFY(QTest::qWaitForWindowExposed(with.monitor.get()));
     with.reading = with.monitor.get();
 
