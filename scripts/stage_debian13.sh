@@ -18,8 +18,11 @@ root=$(quarnet_tree trixie)
 work=$root/work/quarnet
 mkdir -p "$work"
 # By contents, not times: a fresh clone's files are all new to the clock.
+# A file that changed takes the time it is copied at, not its time here
+# (no -t): a change made here before the tree's last build would otherwise
+# look older than its objects, and the build would keep the old ones.
 # The tree's own build folders are left alone.
-rsync -a --checksum --delete --exclude='/.git' --exclude='/build*' ./ "$work/"
+rsync -rlpD --checksum --delete --exclude='/.git' --exclude='/build*' ./ "$work/"
 
 echo "debian13: $(cat "$root/etc/debian_version") in $root"
 # No fuzzing compiler: the fuzz targets are built and run on this machine.
