@@ -25,7 +25,13 @@ else
     # when runuser opens a session, as login and the display managers do.
     # Where root itself may not raise a hard limit (a container without
     # CAP_SYS_RESOURCE), what pam_limits asks the kernel for is the answer.
-    result=$(unshare -m --propagation private /bin/bash -c '
+    # A chroot's / is no mount of its own, so its propagation cannot be set:
+    # there the namespace takes the mounts as they are (the Debian 13 stage
+    # runs in a private one already), and the tmpfs is taken out again
+    # before the namespace ends, in case a peer saw it.
+    propagation=private
+    mountpoint -q / || propagation=unchanged
+    result=$(unshare -m --propagation $propagation /bin/bash -c '
         mount -t tmpfs none /etc/security/limits.d || exit 1
         USER=nobody
         sudo() { "$@"; }
@@ -37,7 +43,8 @@ else
                 echo "$user asked $(strace -f -e trace=prlimit64,setrlimit runuser -u $user -- true 2>&1 |
                     grep -o "RLIMIT_NICE, {rlim_cur=[0-9]*" | tail -1 | grep -o "[0-9]*$")"
             fi
-        done' 2>&1)
+        done
+        umount /etc/security/limits.d' 2>&1)
     case $result in
     *"nobody runs at -15"*"daemon runs at 0"*)
         pass "priority: the one line lets that user, and no other, run at nice -15" ;;
