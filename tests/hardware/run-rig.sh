@@ -88,10 +88,10 @@ fi
 # fetch_deb PACKAGE [VERSION]: the newest .deb of it in the cache (of that
 # version, if one is named), downloaded when there is none.
 fetch_deb() {
-    local deb version=${2:+_${2//:/%3a}_} spec=$1${2:+=$2}
+    local deb version=${2:+_${2//:/%3a}_} wanted=$1${2:+=$2}
     deb=$(ls "$CACHE/debs/$1${version:-_}"*.deb 2>/dev/null | sort -V | tail -1)
     if [ -z "$deb" ]; then
-        (cd "$CACHE/debs" && apt-get download "$spec" > /dev/null 2>&1) || return 1
+        (cd "$CACHE/debs" && apt-get download "$wanted" > /dev/null 2>&1) || return 1
         deb=$(ls "$CACHE/debs/$1${version:-_}"*.deb | sort -V | tail -1)
     fi
     echo "$deb"
