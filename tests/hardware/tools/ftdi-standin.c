@@ -324,6 +324,17 @@ int main(int argc, char **argv)
                 usleep(5000);
                 continue;
             }
+            /* A setup handed to us was cancelled by a newer event: the kernel
+             * says so once and keeps that event queued. A chip has nothing to
+             * give up here, so the stand-in reads on; ending would unplug it
+             * for the rest of the run. */
+            if (errno == EIDRM) {
+                pthread_mutex_lock(&lock);
+                fprintf(logfile, "%lld setup cancelled\n", now_ns());
+                fflush(logfile);
+                pthread_mutex_unlock(&lock);
+                continue;
+            }
             perror("ep0 events");
             return 1;
         }
