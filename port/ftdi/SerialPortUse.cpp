@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace {
@@ -28,6 +30,42 @@ QString usbDeviceFolder(std::uint8_t bus, std::uint8_t address, const QString &s
     return {};
 }
 
+// What a port is, whatever path reaches it: a program in a container or a
+// chroot, or one that opened /dev/serial/by-id/..., shows another path in
+// /proc but the same device (or, in a test's tree, the same file).
+struct NodeIdentity
+{
+    bool isDevice = false;
+    dev_t device = 0; // the device number, or the file system of a plain file
+    ino_t inode = 0;
+
+    static NodeIdentity of(const QString &path)
+    {
+        struct stat st{};
+        if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+            return {};
+        if (S_ISCHR(st.st_mode))
+            return {true, st.st_rdev, 0};
+        return {false, st.st_dev, st.st_ino};
+    }
+    bool known() const { return isDevice || inode != 0; }
+    bool operator==(const NodeIdentity &) const = default;
+};
+
+// The tty's device number as its driver registered it ("188:0"), for when
+// this root's /dev has no node for it.
+NodeIdentity sysfsIdentity(const QString &ttyFolder, const QString &name)
+{
+    const QList<QByteArray> numbers = readSmall(ttyFolder + QStringLiteral("/tty/") + name + QStringLiteral("/dev")).split(':');
+    bool majorOk = false, minorOk = false;
+    if (numbers.size() != 2)
+        return {};
+    const unsigned major = numbers[0].toUInt(&majorOk), minor = numbers[1].toUInt(&minorOk);
+    if (!majorOk || !minorOk)
+        return {};
+    return {true, makedev(major, minor), 0};
+}
+
 } // namespace
 
 SerialPortUse SerialPortUse::of(std::uint8_t bus, std::uint8_t address, const SerialPortRoots &roots)
@@ -40,9 +78,16 @@ SerialPortUse SerialPortUse::of(std::uint8_t bus, std::uint8_t address, const Se
     // .../1-1/1-1:1.0/ttyUSB0.
     const QDir folder(device);
     QStringList names;
+    QList<NodeIdentity> identities;
     for (const QString &interface : folder.entryList({QFileInfo(device).fileName() + QStringLiteral(":*")}, QDir::Dirs)) {
-        for (const QString &tty : QDir(folder.filePath(interface)).entryList({QStringLiteral("tty*")}, QDir::Dirs))
+        const QDir interfaceFolder(folder.filePath(interface));
+        for (const QString &tty : interfaceFolder.entryList({QStringLiteral("tty*")}, QDir::Dirs)) {
             names << tty;
+            NodeIdentity identity = NodeIdentity::of(roots.dev + QLatin1Char('/') + tty);
+            if (!identity.known())
+                identity = sysfsIdentity(interfaceFolder.filePath(tty), tty);
+            identities << identity;
+        }
     }
     if (names.isEmpty())
         return use;
@@ -72,11 +117,14 @@ SerialPortUse SerialPortUse::of(std::uint8_t bus, std::uint8_t address, const Se
             continue;
         }
         for (const QString &fd : fdDir.entryList(QDir::Files | QDir::System | QDir::NoDotAndDotDot)) {
-            const QString target = QFileInfo(fdDir.filePath(fd)).symLinkTarget();
-            if (!use.ports.contains(target))
+            // stat follows the descriptor to what it has open without opening
+            // anything; the link's text names it only as its holder sees it.
+            const NodeIdentity open = NodeIdentity::of(fdDir.filePath(fd));
+            const qsizetype port = open.known() ? identities.indexOf(open) : -1;
+            if (port < 0)
                 continue;
             const QString program = QString::fromLocal8Bit(readSmall(proc.filePath(pid + QStringLiteral("/comm"))));
-            use.holders << QStringLiteral("%1 (pid %2) has %3 open").arg(program, pid, target);
+            use.holders << QStringLiteral("%1 (pid %2) has %3 open").arg(program, pid, use.ports.at(port));
             break;
         }
     }

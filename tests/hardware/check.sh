@@ -295,6 +295,13 @@ while IFS='|' read -r head expect; do
     fi
 done < "$OUT/sessions"
 
+# What the guest found itself, beyond the sessions.
+if [ -f "$OUT/verdicts" ]; then
+    while read -r verdict text; do
+        if [ "$verdict" = pass ]; then pass "$text"; else fail "$text"; fi
+    done < "$OUT/verdicts"
+fi
+
 # Whatever the program does, a phase pin must never be high while the chip
 # is in serial mode: from plug-in until the program sets bit-bang mode, and
 # again after every re-enumeration (a reset, an unplug and replug).

@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <unistd.h>
 
 Q_DECLARE_METATYPE(PortRoute)
 
@@ -328,7 +329,7 @@ void TestFtdiPort::adapterInUseIsLeftAlone_data()
 {
     QTest::addColumn<QByteArray>("device");
     QTest::addColumn<bool>("bound");   // ftdi_sio made /dev/ttyUSB0 for it
-    QTest::addColumn<QString>("held"); // "fd", "lock" or none
+    QTest::addColumn<QString>("held"); // "fd", "elsewhere" (another path to it), "lock" or none
     QTest::addColumn<bool>("unseen");  // a process whose descriptors cannot be read
     QTest::addColumn<QString>("told"); // empty: taken
 
@@ -338,6 +339,10 @@ void TestFtdiPort::adapterInUseIsLeftAlone_data()
         << QByteArray() << true << "fd" << false << "picocom (pid 4242) has";
     QTest::newRow("named, and a program has it open all the same")
         << QByteArray("d:001/004") << true << "fd" << false << "another program is using";
+    // A program in a chroot or a container, or one that opened the by-id
+    // link, names the port by a path of its own.
+    QTest::newRow("bound, open through another path to the same port")
+        << QByteArray() << true << "elsewhere" << false << "picocom (pid 4242) has";
     QTest::newRow("bound, locked") << QByteArray() << true << "lock" << false << "LCK..ttyUSB0";
     QTest::newRow("bound, some use out of sight") << QByteArray() << true << "" << true
                                                   << "name this adapter to take it all the same (ftdi:d:001/004)";
@@ -374,6 +379,12 @@ void TestFtdiPort::adapterInUseIsLeftAlone()
         QVERIFY(put(root + "/proc/4242/comm", "picocom\n"));
         QVERIFY(QDir().mkpath(root + "/proc/4242/fd"));
         QVERIFY(QFile::link(root + "/dev/ttyUSB0", root + "/proc/4242/fd/3"));
+    } else if (held == "elsewhere") {
+        QVERIFY(put(root + "/proc/4242/comm", "picocom\n"));
+        QVERIFY(QDir().mkpath(root + "/proc/4242/fd") && QDir().mkpath(root + "/chroot/dev"));
+        QCOMPARE(::link(QFile::encodeName(root + "/dev/ttyUSB0").constData(),
+                        QFile::encodeName(root + "/chroot/dev/ttyUSB0").constData()), 0);
+        QVERIFY(QFile::link(root + "/chroot/dev/ttyUSB0", root + "/proc/4242/fd/3"));
     } else if (held == "lock") {
         QVERIFY(put(root + "/run/lock/LCK..ttyUSB0", "      4242\n"));
     }

@@ -503,6 +503,39 @@ ftdi_sessions() {
     fi
 }
 ftdi_refusals() { queue ft232r-denied-$1 $1 $2 $3 ftdi ftdi idle nobody "for want of permission"; }
+# The adapter's own bus and address, as a user would name it (ftdi:d:BUS/ADDR).
+adapter_at() {
+    local d
+    for d in /sys/bus/usb/devices/*; do
+        [ "$(cat $d/idVendor 2>/dev/null)" = 0403 ] && { printf 'd:%03d/%03d' $(cat $d/busnum) $(cat $d/devnum); return; }
+    done
+}
+# Its serial port held by a terminal-like program, the tool is started as
+# root (who sees every process), bare and with the adapter named.
+ftdi_held() {
+    queue ft232r-held-$1 $1 $2 $3 ftdi ftdi idle "" "another program is using"
+    queue ft232r-heldnamed-$1 $1 $2 $3 ftdi "ftdi:$(adapter_at)" idle "" "another program is using"
+}
+# verdict pass|fail TEXT: a finding of the guest's own, for check.sh.
+verdict() { echo "$1 $2" >> $O/verdicts; }
+# While the tool refused, the serial driver must stay bound and the holder
+# keep its port: its next bytes still reach the adapter. The holder is let
+# go first, whatever is found, so that it always ends.
+held_port_kept() {
+    local bound="" limit=100 from=$(lines $STANDIN_LOG)
+    for d in /sys/bus/usb/drivers/ftdi_sio/*:1.0; do [ -e "$d" ] && bound=1; done
+    touch $R/holder.go
+    [ -n "$bound" ] || { verdict fail "held /dev/ttyUSB0: ftdi_sio was unbound from the adapter"; return; }
+    until sed -n "$((from + 1)),\$p" $STANDIN_LOG | grep -q ' bulk-out 4 107 101 101 112$'; do
+        limit=$((limit - 1))
+        if [ $limit -le 0 ]; then
+            verdict fail "held /dev/ttyUSB0: the holder's bytes after the refusals never reached the adapter ($(cat $R/holder.state 2>/dev/null))"
+            return
+        fi
+        sleep 0.2
+    done
+    verdict pass "held /dev/ttyUSB0: ftdi_sio stayed bound and the program holding the port still sent its data"
+}
 want ftdi &&
 for MODEL in FT232R FT232H; do
     say "=== USB adapter: stand-in as $MODEL"
@@ -512,6 +545,25 @@ for MODEL in FT232R FT232H; do
         batch_begin ftdi
         each_build ftdi_refusals
         batch_end
+        # A program holds the serial port (as a terminal keeps it) through
+        # the root the builds share, for as long as the refusals take; it
+        # gives up by itself should nobody let it go.
+        rm -f $R/holder.go $R/holder.state
+        ch /bin/bash -c 'exec 3<>/dev/ttyUSB0 || exit 1; stty -F /dev/ttyUSB0 raw -echo 9600
+            echo open > /run/rig/holder.state
+            for i in $(seq 3000); do [ -e /run/rig/holder.go ] && break; sleep 0.2; done
+            printf keep >&3 && echo wrote > /run/rig/holder.state; sleep 2' > $O/holder.out 2>&1 &
+        HOLDER=$!
+        if wait_lines $R/holder.state 0 20; then
+            batch_begin ftdi
+            each_build ftdi_held
+            batch_end
+            held_port_kept
+        else
+            verdict fail "the holder could not open /dev/ttyUSB0: $(cat $O/holder.out)"
+            touch $R/holder.go
+        fi
+        wait $HOLDER
         # What libftdi answers around open, close and an unplug, for the fakes.
         ch $TOOLS/ftdiprobe 0403:6001 before-after > $O/probe-ftdi.txt 2>&1
         rm -f $R/unplugged
