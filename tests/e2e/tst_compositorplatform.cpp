@@ -54,7 +54,7 @@ QList<int> shape(const QList<int> &bytes)
 
 } // namespace
 
-class tst_CompositorPlatform : public QObject
+class TestCompositorPlatform : public QObject
 {
     Q_OBJECT
 
@@ -64,7 +64,7 @@ private slots:
     void traceAsUnderX11();
 };
 
-void tst_CompositorPlatform::platformTheUserChoseIsKept_data()
+void TestCompositorPlatform::platformTheUserChoseIsKept_data()
 {
     CompositorSession::addRows();
 }
@@ -72,7 +72,7 @@ void tst_CompositorPlatform::platformTheUserChoseIsKept_data()
 // QT_QPA_PLATFORM=wayland set by the user: native Wayland, never Xwayland,
 // with the desktop entry's app id; the compositor places the windows. A
 // user without qt6-wayland is told by Qt that the plugin is missing.
-void tst_CompositorPlatform::platformTheUserChoseIsKept()
+void TestCompositorPlatform::platformTheUserChoseIsKept()
 {
     QFETCH(Kind, kind);
     QFETCH(bool, waylandPlugin);
@@ -127,7 +127,7 @@ void tst_CompositorPlatform::platformTheUserChoseIsKept()
 // The same clicks ("Start", then "Chiudi" after a full cycle) through
 // mutter's Xwayland and on a plain X server write the same bytes in the
 // same order.
-void tst_CompositorPlatform::traceAsUnderX11()
+void TestCompositorPlatform::traceAsUnderX11()
 {
     const QString missing = CompositorSession::missingTools(Kind::Mutter) + DesktopSession::missingTools();
     QVERIFY2(missing.isEmpty(), qPrintable(QStringLiteral("install ") + missing + QStringLiteral(" (./test installs them)")));
@@ -196,5 +196,5 @@ void tst_CompositorPlatform::traceAsUnderX11()
     QCOMPARE(xwaylandBytes.last(), 64);
 }
 
-QTEST_GUILESS_MAIN(tst_CompositorPlatform)
+QTEST_GUILESS_MAIN(TestCompositorPlatform)
 #include "tst_compositorplatform.moc"

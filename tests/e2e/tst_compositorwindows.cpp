@@ -80,7 +80,7 @@ bool asksForNoDecoration(const QString &hints)
 
 } // namespace
 
-class tst_CompositorWindows : public QObject
+class TestCompositorWindows : public QObject
 {
     Q_OBJECT
 
@@ -89,7 +89,7 @@ private slots:
     void throughXwayland();
 };
 
-void tst_CompositorWindows::throughXwayland_data()
+void TestCompositorWindows::throughXwayland_data()
 {
     CompositorSession::addRows();
 }
@@ -99,7 +99,7 @@ void tst_CompositorWindows::throughXwayland_data()
 // start-up window centred with no title bar, then the main window, and the
 // live view beside it, which stays beside it when the main window moves
 // where the compositor lets a window be moved.
-void tst_CompositorWindows::throughXwayland()
+void TestCompositorWindows::throughXwayland()
 {
     QFETCH(Kind, kind);
     QFETCH(bool, waylandPlugin);
@@ -219,5 +219,5 @@ void tst_CompositorWindows::throughXwayland()
     session.keepScreenshot(CompositorSession::name(kind) + QStringLiteral("-xwayland"));
 }
 
-QTEST_GUILESS_MAIN(tst_CompositorWindows)
+QTEST_GUILESS_MAIN(TestCompositorWindows)
 #include "tst_compositorwindows.moc"

@@ -113,7 +113,7 @@ QString bytesText(const QList<int> &bytes)
 
 } // namespace
 
-class tst_DesktopExit : public QObject
+class TestDesktopExit : public QObject
 {
     Q_OBJECT
 
@@ -130,7 +130,7 @@ private:
 };
 
 // Up to the main window shown, "++" and "Start" clicked and some steps made.
-QString tst_DesktopExit::startRunning(DesktopSession &session, const QString &tracePath)
+QString TestDesktopExit::startRunning(DesktopSession &session, const QString &tracePath)
 {
     if (!DesktopSession::waitFor([&] { return !readTrace(tracePath).bytes.isEmpty(); }, HandOverTimeoutMs))
         return QStringLiteral("no hand-over to the main window");
@@ -147,7 +147,7 @@ QString tst_DesktopExit::startRunning(DesktopSession &session, const QString &tr
     return {};
 }
 
-QString tst_DesktopExit::endedCleanly(DesktopSession &session)
+QString TestDesktopExit::endedCleanly(DesktopSession &session)
 {
     QProcess &tool = session.tool();
     if (!DesktopSession::waitFor([&] { return tool.state() == QProcess::NotRunning; }, 20000))
@@ -160,7 +160,7 @@ QString tst_DesktopExit::endedCleanly(DesktopSession &session)
 }
 
 // Up to the motor running and the ending itself.
-QString tst_DesktopExit::drive(DesktopSession &session, const Row &row, const QString &tracePath)
+QString TestDesktopExit::drive(DesktopSession &session, const Row &row, const QString &tracePath)
 {
     QString fault;
     if (row.running) {
@@ -189,7 +189,7 @@ QString tst_DesktopExit::drive(DesktopSession &session, const Row &row, const QS
     return {};
 }
 
-QString tst_DesktopExit::verify(DesktopSession &session, const Row &row, const QString &tracePath)
+QString TestDesktopExit::verify(DesktopSession &session, const Row &row, const QString &tracePath)
 {
     QProcess &tool = session.tool();
     if (!DesktopSession::waitFor([&] { return tool.state() == QProcess::NotRunning; }, 20000))
@@ -234,7 +234,7 @@ QString tst_DesktopExit::verify(DesktopSession &session, const Row &row, const Q
 
 // The sessions of a batch start together, so their start-ups overlap; the
 // motors then run one at a time, each ended before the next starts.
-void tst_DesktopExit::everyEndingSwitchesOff()
+void TestDesktopExit::everyEndingSwitchesOff()
 {
     // The crashes asked for leave no core files behind.
     const rlimit noCore{0, 0};
@@ -272,7 +272,7 @@ void tst_DesktopExit::everyEndingSwitchesOff()
 
 // Ctrl-Z in a terminal: the process stops with every winding off, and once
 // continued the run goes on from the step it had reached, until "Chiudi".
-void tst_DesktopExit::stopSignalSwitchesOffUntilContinued()
+void TestDesktopExit::stopSignalSwitchesOffUntilContinued()
 {
     const QString missing = DesktopSession::missingTools();
     QVERIFY2(missing.isEmpty(), qPrintable(missing));
@@ -319,7 +319,7 @@ void tst_DesktopExit::stopSignalSwitchesOffUntilContinued()
 
 // A trace path that is a named pipe nobody reads must neither hold up the
 // start (opening it to write would wait for a reader) nor get a byte.
-void tst_DesktopExit::pipeAsTraceIsRefusedAtOnce()
+void TestDesktopExit::pipeAsTraceIsRefusedAtOnce()
 {
     const QString missing = DesktopSession::missingTools();
     QVERIFY2(missing.isEmpty(), qPrintable(missing));
@@ -350,5 +350,5 @@ void tst_DesktopExit::pipeAsTraceIsRefusedAtOnce()
     QCOMPARE(got, ssize_t(0));
 }
 
-QTEST_GUILESS_MAIN(tst_DesktopExit)
+QTEST_GUILESS_MAIN(TestDesktopExit)
 #include "tst_desktopexit.moc"

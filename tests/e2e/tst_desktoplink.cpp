@@ -29,7 +29,7 @@ const char *const FakeOpener = "#!/bin/sh\n"
 
 } // namespace
 
-class tst_DesktopLink : public QObject
+class TestDesktopLink : public QObject
 {
     Q_OBJECT
 
@@ -38,14 +38,14 @@ private slots:
     void openerGetsTheUsersEnvironment();
 };
 
-void tst_DesktopLink::openerGetsTheUsersEnvironment_data()
+void TestDesktopLink::openerGetsTheUsersEnvironment_data()
 {
     QTest::addColumn<bool>("userSets");
     QTest::newRow("QT_NO_GLIB unset by the user") << false;
     QTest::newRow("QT_NO_GLIB=1 set by the user") << true;
 }
 
-void tst_DesktopLink::openerGetsTheUsersEnvironment()
+void TestDesktopLink::openerGetsTheUsersEnvironment()
 {
     QFETCH(bool, userSets);
     const QString missing = DesktopSession::missingTools();
@@ -101,5 +101,5 @@ void tst_DesktopLink::openerGetsTheUsersEnvironment()
     QVERIFY2(sockets.isEmpty(), qPrintable(sockets.join(QLatin1Char('\n'))));
 }
 
-QTEST_GUILESS_MAIN(tst_DesktopLink)
+QTEST_GUILESS_MAIN(TestDesktopLink)
 #include "tst_desktoplink.moc"

@@ -45,7 +45,7 @@ int groupNiceOf(const QString &process)
 
 } // namespace
 
-class tst_DesktopPriority : public QObject
+class TestDesktopPriority : public QObject
 {
     Q_OBJECT
 
@@ -59,14 +59,14 @@ private:
 
 // A session of its own, so that no other test's tool raises the group this
 // one watches.
-void tst_DesktopPriority::initTestCase()
+void TestDesktopPriority::initTestCase()
 {
     if (::geteuid() != 0)
         QSKIP("needs root, where setpriority and the session's group may be raised");
     m_ownSession = ::setsid() > 0;
 }
 
-void tst_DesktopPriority::raisedWhileTheMotorRunsOnly()
+void TestDesktopPriority::raisedWhileTheMotorRunsOnly()
 {
     const QString missing = DesktopSession::missingTools();
     QVERIFY2(missing.isEmpty(), qPrintable(missing));
@@ -111,5 +111,5 @@ void tst_DesktopPriority::raisedWhileTheMotorRunsOnly()
         QCOMPARE(groupNiceOf(QStringLiteral("self")), group);
 }
 
-QTEST_GUILESS_MAIN(tst_DesktopPriority)
+QTEST_GUILESS_MAIN(TestDesktopPriority)
 #include "tst_desktoppriority.moc"

@@ -25,7 +25,7 @@ struct Write
 // the main window, whose load writes the first byte.
 constexpr int HandOverTimeoutMs = 60000;
 
-class tst_ExitPaths : public QObject
+class TestExitPaths : public QObject
 {
     Q_OBJECT
 
@@ -44,14 +44,14 @@ private:
     std::unique_ptr<QTemporaryDir> m_dir;
 };
 
-void tst_ExitPaths::init()
+void TestExitPaths::init()
 {
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_dir->isValid());
 }
 
 // False, with the test failed and told why, when the child did not start.
-bool tst_ExitPaths::start(QProcess &process, const QString &tracePath, QProcess::ProcessChannelMode channels)
+bool TestExitPaths::start(QProcess &process, const QString &tracePath, QProcess::ProcessChannelMode channels)
 {
     QProcessEnvironment env = ChildProcess::environment();
     env.insert("QT_QPA_PLATFORM", "offscreen");
@@ -66,7 +66,7 @@ bool tst_ExitPaths::start(QProcess &process, const QString &tracePath, QProcess:
     return false;
 }
 
-QList<Write> tst_ExitPaths::trace(const QString &path)
+QList<Write> TestExitPaths::trace(const QString &path)
 {
     const PortTraceContents trace = PortTraceReader::readFile(path);
     QList<Write> writes;
@@ -82,7 +82,7 @@ QList<Write> tst_ExitPaths::trace(const QString &path)
 // The three signals run side by side: each start-up takes some seconds.
 // The main window's load writes 64; the signal's end writes 64 again, and
 // nothing else may reach the port.
-void tst_ExitPaths::signalAfterTheHandOverSwitchesOff()
+void TestExitPaths::signalAfterTheHandOverSwitchesOff()
 {
     struct Ending
     {
@@ -130,7 +130,7 @@ void tst_ExitPaths::signalAfterTheHandOverSwitchesOff()
 // The executable installs its signal handlers before it opens the trace,
 // which creates the file: from the moment the file exists a signal is
 // handled, however slowly the process started (qemu-user takes seconds).
-void tst_ExitPaths::signalBeforeTheHandOverWritesNothing_data()
+void TestExitPaths::signalBeforeTheHandOverWritesNothing_data()
 {
     QTest::addColumn<int>("delayMs");
     QTest::newRow("splash waiting for its tick") << 0;
@@ -139,7 +139,7 @@ void tst_ExitPaths::signalBeforeTheHandOverWritesNothing_data()
     QTest::newRow("during the measurement") << 3000;
 }
 
-void tst_ExitPaths::signalBeforeTheHandOverWritesNothing()
+void TestExitPaths::signalBeforeTheHandOverWritesNothing()
 {
     QFETCH(int, delayMs);
     const QString tracePath = m_dir->filePath("trace");
@@ -161,7 +161,7 @@ void tst_ExitPaths::signalBeforeTheHandOverWritesNothing()
 // Under `ulimit -f 0` the main window's first write to the trace fails with
 // EFBIG and brings a SIGXFSZ, whose default would kill the tool: the trace is
 // given up with one line, and the tool runs on until it is ended.
-void tst_ExitPaths::fileSizeLimitEndsOnlyTheTrace()
+void TestExitPaths::fileSizeLimitEndsOnlyTheTrace()
 {
     const QString tracePath = m_dir->filePath("limited");
     QProcess process;
@@ -188,5 +188,5 @@ void tst_ExitPaths::fileSizeLimitEndsOnlyTheTrace()
     QCOMPARE(QFileInfo(tracePath).size(), 0);
 }
 
-QTEST_GUILESS_MAIN(tst_ExitPaths)
+QTEST_GUILESS_MAIN(TestExitPaths)
 #include "tst_exitpaths.moc"

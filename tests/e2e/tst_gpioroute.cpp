@@ -13,7 +13,7 @@
 // and writes the first byte, which is when the lines are asked for.
 constexpr int HandOverTimeoutMs = 60000;
 
-class tst_GpioRoute : public QObject
+class TestGpioRoute : public QObject
 {
     Q_OBJECT
 
@@ -33,7 +33,7 @@ private:
 };
 
 // False, with the test failed and told why, when the child did not start.
-bool tst_GpioRoute::start(QProcess &process, const QByteArray &route, const QString &tracePath)
+bool TestGpioRoute::start(QProcess &process, const QByteArray &route, const QString &tracePath)
 {
     QProcessEnvironment env = ChildProcess::environment();
     env.insert("QT_QPA_PLATFORM", m_platform);
@@ -47,7 +47,7 @@ bool tst_GpioRoute::start(QProcess &process, const QByteArray &route, const QStr
     return false;
 }
 
-void tst_GpioRoute::malformedFormRefusedBeforeAnyWindow_data()
+void TestGpioRoute::malformedFormRefusedBeforeAnyWindow_data()
 {
     QTest::addColumn<QByteArray>("route");
     QTest::addColumn<QString>("why");
@@ -61,7 +61,7 @@ void tst_GpioRoute::malformedFormRefusedBeforeAnyWindow_data()
 // Exit status 2 within moments, long before the start-up window's tick,
 // the reason with the line set's form, then the accepted forms, and nothing
 // written.
-void tst_GpioRoute::malformedFormRefusedBeforeAnyWindow()
+void TestGpioRoute::malformedFormRefusedBeforeAnyWindow()
 {
     QFETCH(QByteArray, route);
     QFETCH(QString, why);
@@ -88,7 +88,7 @@ void tst_GpioRoute::malformedFormRefusedBeforeAnyWindow()
     QVERIFY(!QFile::exists(tracePath) || QFile(tracePath).size() == 0);
 }
 
-void tst_GpioRoute::missingChipToldOnceThenVirtual_data()
+void TestGpioRoute::missingChipToldOnceThenVirtual_data()
 {
     QTest::addColumn<QByteArray>("route");
     QTest::addColumn<QString>("missing"); // the chip the machine must lack
@@ -102,7 +102,7 @@ void tst_GpioRoute::missingChipToldOnceThenVirtual_data()
 
 // The real libgpiod on a machine with no GPIO chip: one line saying so when
 // the main window writes its first byte, then the tool runs on.
-void tst_GpioRoute::missingChipToldOnceThenVirtual()
+void TestGpioRoute::missingChipToldOnceThenVirtual()
 {
     QFETCH(QByteArray, route);
     QFETCH(QString, missing);
@@ -134,5 +134,5 @@ void tst_GpioRoute::missingChipToldOnceThenVirtual()
         QVERIFY2(write.endsWith(" 0x378 64"), write.constData());
 }
 
-QTEST_GUILESS_MAIN(tst_GpioRoute)
+QTEST_GUILESS_MAIN(TestGpioRoute)
 #include "tst_gpioroute.moc"

@@ -9,7 +9,7 @@
 
 // The executable's command line: what it refuses before any window opens,
 // and a forced USB adapter on this machine, which has none.
-class tst_PortOption : public QObject
+class TestPortOption : public QObject
 {
     Q_OBJECT
 
@@ -37,7 +37,7 @@ private:
 };
 
 // False, with the test failed and told why, when the child did not start.
-bool tst_PortOption::start(QProcess &process, const QStringList &arguments,
+bool TestPortOption::start(QProcess &process, const QStringList &arguments,
                            const QByteArray &environmentPort, const QString &tracePath)
 {
     QProcessEnvironment env = ChildProcess::environment();
@@ -54,7 +54,7 @@ bool tst_PortOption::start(QProcess &process, const QStringList &arguments,
     return false;
 }
 
-void tst_PortOption::refusedBeforeAnyWindow_data()
+void TestPortOption::refusedBeforeAnyWindow_data()
 {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QByteArray>("environmentPort");
@@ -77,7 +77,7 @@ void tst_PortOption::refusedBeforeAnyWindow_data()
 
 // Exit status 2 before the window system opens (a -platform given on the
 // command line wins over the one that does not exist).
-void tst_PortOption::refusedBeforeAnyWindow()
+void TestPortOption::refusedBeforeAnyWindow()
 {
     QFETCH(QStringList, arguments);
     QFETCH(QByteArray, environmentPort);
@@ -98,7 +98,7 @@ void tst_PortOption::refusedBeforeAnyWindow()
     QCOMPARE(lines[1], QString("quarnet: accepted forms: auto, ppdev, direct, virtual, ftdi[:DEVICE], gpio:[CHIP:]L0,L1,L2,L3[,L6]"));
 }
 
-void tst_PortOption::unknownOptionPointsToHelp_data()
+void TestPortOption::unknownOptionPointsToHelp_data()
 {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QString>("first");
@@ -111,7 +111,7 @@ void tst_PortOption::unknownOptionPointsToHelp_data()
 // Said before any window (once Qt has taken out its own options, which an
 // unknown one may be), and answered with where the options are
 // listed rather than with the routes, which were not what was wrong.
-void tst_PortOption::unknownOptionPointsToHelp()
+void TestPortOption::unknownOptionPointsToHelp()
 {
     QFETCH(QStringList, arguments);
     QFETCH(QString, first);
@@ -127,7 +127,7 @@ void tst_PortOption::unknownOptionPointsToHelp()
 }
 
 // No display at all: --help must not need one.
-void tst_PortOption::helpListsTheRoutes()
+void TestPortOption::helpListsTheRoutes()
 {
     QProcess process;
     QProcessEnvironment env = ChildProcess::environment();
@@ -149,7 +149,7 @@ void tst_PortOption::helpListsTheRoutes()
 // Runs the executable with the route given until the main window's load has
 // written, ends it with SIGTERM, and checks that every write went to the
 // virtual port as 64. `told` gets what it said on standard error, a line each.
-void tst_PortOption::runUntilLoaded(const QStringList &arguments, const QByteArray &environmentPort,
+void TestPortOption::runUntilLoaded(const QStringList &arguments, const QByteArray &environmentPort,
                                     QStringList &told)
 {
     QTemporaryDir dir;
@@ -176,7 +176,7 @@ void tst_PortOption::runUntilLoaded(const QStringList &arguments, const QByteArr
         QVERIFY2(write.endsWith(" 0x378 64"), write.constData());
 }
 
-void tst_PortOption::missingAdapterToldOnceThenVirtual_data()
+void TestPortOption::missingAdapterToldOnceThenVirtual_data()
 {
     QTest::addColumn<QString>("route");
     QTest::addColumn<QString>("tried");
@@ -191,7 +191,7 @@ void tst_PortOption::missingAdapterToldOnceThenVirtual_data()
 // is missing, is no adapter, or that this machine gives no USB access at
 // all, and the run goes on with the virtual port until SIGTERM ends it
 // with 64 written.
-void tst_PortOption::missingAdapterToldOnceThenVirtual()
+void TestPortOption::missingAdapterToldOnceThenVirtual()
 {
     QFETCH(QString, route);
     QFETCH(QString, tried);
@@ -209,7 +209,7 @@ void tst_PortOption::missingAdapterToldOnceThenVirtual()
 
 // Only x86 processors have I/O ports. Elsewhere (a Raspberry Pi) the direct
 // route is there to be asked for, and says in one line that it cannot be.
-void tst_PortOption::directIoRefusedWithoutPortSpace()
+void TestPortOption::directIoRefusedWithoutPortSpace()
 {
 #if defined(__x86_64__) || defined(__i386__)
     QSKIP("this processor has I/O ports: the direct route would really write (the arm64 stage runs this)");
@@ -227,7 +227,7 @@ void tst_PortOption::directIoRefusedWithoutPortSpace()
 
 // With the live view open the tool writes what it writes without it: the
 // main window's load, and the switch-off at SIGTERM, to the same port.
-void tst_PortOption::monitorWritesNothingOfItsOwn()
+void TestPortOption::monitorWritesNothingOfItsOwn()
 {
     QList<QByteArray> traces;
     for (const QStringList &arguments : {QStringList{"--port", "virtual"}, QStringList{"--port", "virtual", "--monitor"}}) {
@@ -254,5 +254,5 @@ void tst_PortOption::monitorWritesNothingOfItsOwn()
     QCOMPARE(traces[0], QByteArray("0x378 64\n0x378 64\n"));
 }
 
-QTEST_GUILESS_MAIN(tst_PortOption)
+QTEST_GUILESS_MAIN(TestPortOption)
 #include "tst_portoption.moc"

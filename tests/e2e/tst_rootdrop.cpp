@@ -51,7 +51,7 @@ qint64 guardianOf(qint64 pid)
 
 } // namespace
 
-class tst_RootDrop : public QObject
+class TestRootDrop : public QObject
 {
     Q_OBJECT
 
@@ -63,20 +63,20 @@ private slots:
     void refusesCodeFromFoldersAsRoot();
 };
 
-void tst_RootDrop::init()
+void TestRootDrop::init()
 {
     if (::geteuid() != 0)
         QSKIP("needs root, as sudo gives it");
 }
 
-void tst_RootDrop::becomesTheInvokingUser_data()
+void TestRootDrop::becomesTheInvokingUser_data()
 {
     QTest::addColumn<QStringList>("variables");
     QTest::newRow("sudo") << QStringList{"SUDO_UID=65534", "SUDO_GID=65534", "SUDO_USER=nobody"};
     QTest::newRow("pkexec") << QStringList{"PKEXEC_UID=65534"};
 }
 
-void tst_RootDrop::becomesTheInvokingUser()
+void TestRootDrop::becomesTheInvokingUser()
 {
     QFETCH(QStringList, variables);
     QTemporaryDir dir;
@@ -115,7 +115,7 @@ void tst_RootDrop::becomesTheInvokingUser()
     QCOMPARE(PortTraceReader::readFile(trace).lines.last().value, 64);
 }
 
-void tst_RootDrop::refusesCodeFromFoldersAsRoot_data()
+void TestRootDrop::refusesCodeFromFoldersAsRoot_data()
 {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QString>("variable");
@@ -127,7 +127,7 @@ void tst_RootDrop::refusesCodeFromFoldersAsRoot_data()
                                                  << "QT_QPA_PLATFORM_PLUGIN_PATH";
 }
 
-void tst_RootDrop::refusesCodeFromFoldersAsRoot()
+void TestRootDrop::refusesCodeFromFoldersAsRoot()
 {
     QFETCH(QStringList, arguments);
     QFETCH(QString, variable);
@@ -152,5 +152,5 @@ void tst_RootDrop::refusesCodeFromFoldersAsRoot()
     QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("trace"))));
 }
 
-QTEST_GUILESS_MAIN(tst_RootDrop)
+QTEST_GUILESS_MAIN(TestRootDrop)
 #include "tst_rootdrop.moc"

@@ -65,7 +65,7 @@ QList<int> tracedBytes(const QString &path)
 
 } // namespace
 
-class tst_RunningExit : public QObject
+class TestRunningExit : public QObject
 {
     Q_OBJECT
 
@@ -74,7 +74,7 @@ private slots:
     void signalWhileRunningSwitchesOff();
 };
 
-void tst_RunningExit::signalWhileRunningSwitchesOff_data()
+void TestRunningExit::signalWhileRunningSwitchesOff_data()
 {
     QTest::addColumn<int>("signo");
     QTest::newRow("SIGTERM") << int(SIGTERM);
@@ -82,7 +82,7 @@ void tst_RunningExit::signalWhileRunningSwitchesOff_data()
     QTest::newRow("SIGHUP") << int(SIGHUP);
 }
 
-void tst_RunningExit::signalWhileRunningSwitchesOff()
+void TestRunningExit::signalWhileRunningSwitchesOff()
 {
     QFETCH(int, signo);
     QTemporaryDir dir;
@@ -120,5 +120,5 @@ void tst_RunningExit::signalWhileRunningSwitchesOff()
         QCOMPARE(bytes[i], FullCycle[i % 4]);
 }
 
-QTEST_MAIN(tst_RunningExit)
+QTEST_MAIN(TestRunningExit)
 #include "tst_runningexit.moc"

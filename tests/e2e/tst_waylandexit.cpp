@@ -32,7 +32,7 @@ QString text(const QList<int> &bytes)
 
 } // namespace
 
-class tst_WaylandExit : public QObject
+class TestWaylandExit : public QObject
 {
     Q_OBJECT
 
@@ -40,7 +40,7 @@ private slots:
     void compositorKilledWhileRunning();
 };
 
-void tst_WaylandExit::compositorKilledWhileRunning()
+void TestWaylandExit::compositorKilledWhileRunning()
 {
     const QString missing = WaylandSession::missingTools();
     QVERIFY2(missing.isEmpty(), qPrintable(missing));
@@ -83,5 +83,5 @@ void tst_WaylandExit::compositorKilledWhileRunning()
         QVERIFY2(bytes[i] == FullCycle[(i - 1) % 4], qPrintable(text(bytes)));
 }
 
-QTEST_GUILESS_MAIN(tst_WaylandExit)
+QTEST_GUILESS_MAIN(TestWaylandExit)
 #include "tst_waylandexit.moc"

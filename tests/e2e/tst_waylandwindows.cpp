@@ -18,7 +18,7 @@ const QString MainWindow = QStringLiteral("Quarnet V1.3");
 
 } // namespace
 
-class tst_WaylandWindows : public QObject
+class TestWaylandWindows : public QObject
 {
     Q_OBJECT
 
@@ -29,7 +29,7 @@ private slots:
 
 // Started through another name (a link, a loader), the app id stays the
 // desktop entry's: the app id otherwise follows the executable's file name.
-void tst_WaylandWindows::nativeWindowCarriesTheDesktopEntrysName()
+void TestWaylandWindows::nativeWindowCarriesTheDesktopEntrysName()
 {
     const QString missing = WaylandSession::missingTools();
     QVERIFY2(missing.isEmpty(), qPrintable(missing));
@@ -51,7 +51,7 @@ void tst_WaylandWindows::nativeWindowCarriesTheDesktopEntrysName()
 // A launcher starts it with the session's own environment: Wayland and
 // Xwayland both, no platform chosen. It then goes through Xwayland, where
 // its windows can be placed, with the desktop entry's window class.
-void tst_WaylandWindows::launchedFromTheDesktopItGoesThroughXwayland()
+void TestWaylandWindows::launchedFromTheDesktopItGoesThroughXwayland()
 {
     const QString missing = WaylandSession::missingTools();
     QVERIFY2(missing.isEmpty(), qPrintable(missing));
@@ -69,5 +69,5 @@ void tst_WaylandWindows::launchedFromTheDesktopItGoesThroughXwayland()
     QCOMPARE(properties.value(QStringLiteral("class")).toString(), QStringLiteral("quarnet"));
 }
 
-QTEST_GUILESS_MAIN(tst_WaylandWindows)
+QTEST_GUILESS_MAIN(TestWaylandWindows)
 #include "tst_waylandwindows.moc"
