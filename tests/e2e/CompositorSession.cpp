@@ -21,15 +21,9 @@
 
 namespace {
 
-constexpr uid_t Nobody = 65534;
-constexpr gid_t NoGroup = 65534;
 constexpr int StartTimeoutMs = 60000;
+constexpr int StartAttempts = 3;
 const QString WaylandSocket = QStringLiteral("quarnet-wl");
-
-bool runningAsRoot()
-{
-    return ::geteuid() == 0;
-}
 
 // The compositor and everything it starts (Xwayland, weston's shell
 // helpers, mutter under dbus-run-session) in a group of their own, so
@@ -140,7 +134,7 @@ QString CompositorSession::missingTools(Kind kind)
         tools << QStringLiteral("grim");
     if (kind == Kind::Mutter)
         tools << QStringLiteral("dbus-run-session");
-    if (runningAsRoot())
+    if (DesktopSession::runningAsRoot())
         tools << QStringLiteral("setpriv");
     QStringList missing;
     for (const QString &tool : tools) {
@@ -160,16 +154,6 @@ QString CompositorSession::runtimePath() const
     return m_runtime->path();
 }
 
-QStringList CompositorSession::asUser(const QString &program, const QStringList &arguments) const
-{
-    if (!runningAsRoot())
-        return QStringList{program} + arguments;
-    return QStringList{QStringLiteral("setpriv"), QStringLiteral("--reuid=%1").arg(Nobody),
-                       QStringLiteral("--regid=%1").arg(NoGroup), QStringLiteral("--clear-groups"),
-                       program}
-        + arguments;
-}
-
 QProcessEnvironment CompositorSession::environment() const
 {
     QProcessEnvironment env = ChildProcess::environment();
@@ -187,13 +171,35 @@ QProcessEnvironment CompositorSession::environment() const
     return env;
 }
 
+// weston 10 at times crashes while it starts, before any client of ours
+// connects (seen in its desktop-shell.so and in libwayland-server): a crash
+// there is weston's, not the tool's, so that start is tried again, and each
+// crash is told.
 QString CompositorSession::start(Kind kind)
+{
+    QString fault;
+    for (int attempt = 1; attempt <= StartAttempts; ++attempt) {
+        fault = startOnce(kind);
+        if (fault.isEmpty() || m_compositor.state() != QProcess::NotRunning
+            || m_compositor.exitStatus() != QProcess::CrashExit)
+            return fault;
+        qInfo("%s crashed while starting (attempt %d of %d): %s", qPrintable(name(kind)), attempt, StartAttempts,
+              qPrintable(fault.right(400)));
+        m_log.clear();
+        m_wayland.clear();
+        m_xDisplay.clear();
+        m_xAuthority.clear();
+    }
+    return fault;
+}
+
+QString CompositorSession::startOnce(Kind kind)
 {
     m_kind = kind;
     m_runtime = std::make_unique<QTemporaryDir>();
     if (!m_runtime->isValid())
         return QStringLiteral("no runtime folder");
-    if (runningAsRoot() && ::chown(QFile::encodeName(m_runtime->path()).constData(), Nobody, NoGroup) != 0)
+    if (DesktopSession::runningAsRoot() && ::chown(QFile::encodeName(m_runtime->path()).constData(), DesktopSession::Nobody, DesktopSession::NoGroup) != 0)
         return QStringLiteral("cannot hand the runtime folder to nobody");
     QProcessEnvironment env = environment();
     m_compositor.setProcessChannelMode(QProcess::MergedChannels);
@@ -246,7 +252,7 @@ QString CompositorSession::startWeston(QProcessEnvironment env)
     m_wayland = WaylandSocket;
     m_compositor.setProcessEnvironment(env);
     // --debug: weston-screenshooter is refused without it.
-    const QStringList command = asUser(
+    const QStringList command = DesktopSession::asDesktopUser(
         QStringLiteral("weston"),
         {QStringLiteral("--backend=headless-backend.so"), QStringLiteral("--use-pixman"),
          QStringLiteral("--width=1280"), QStringLiteral("--height=1024"), QStringLiteral("--idle-time=0"),
@@ -273,7 +279,7 @@ QString CompositorSession::startLabwc(QProcessEnvironment env)
     env.insert(QStringLiteral("WLR_RENDERER"), QStringLiteral("pixman"));
     env.insert(QStringLiteral("WLR_LIBINPUT_NO_DEVICES"), QStringLiteral("1"));
     m_compositor.setProcessEnvironment(env);
-    const QStringList command = asUser(QStringLiteral("labwc"), {QStringLiteral("-s"), script.fileName()});
+    const QStringList command = DesktopSession::asDesktopUser(QStringLiteral("labwc"), {QStringLiteral("-s"), script.fileName()});
     m_compositor.start(command.first(), command.mid(1));
     if (!m_compositor.waitForStarted())
         return QStringLiteral("labwc did not start: ") + m_compositor.errorString();
@@ -294,7 +300,7 @@ QString CompositorSession::startMutter(QProcessEnvironment env)
     m_wayland = WaylandSocket;
     m_compositor.setProcessEnvironment(env);
     const QStringList command =
-        asUser(QStringLiteral("dbus-run-session"),
+        DesktopSession::asDesktopUser(QStringLiteral("dbus-run-session"),
                {QStringLiteral("--"), QStringLiteral("mutter"), QStringLiteral("--headless"), QStringLiteral("--wayland"),
                 QStringLiteral("--virtual-monitor"), QStringLiteral("1280x1024"),
                 QStringLiteral("--wayland-display=") + m_wayland});
@@ -322,7 +328,7 @@ QString CompositorSession::startTool(const QString &executable, const QStringLis
     env.insert(extra);
     m_tool.setProcessEnvironment(env);
     m_tool.setProcessChannelMode(QProcess::MergedChannels);
-    const QStringList command = asUser(executable, arguments);
+    const QStringList command = DesktopSession::asDesktopUser(executable, arguments);
     m_tool.start(command.first(), command.mid(1));
     if (!m_tool.waitForStarted())
         return QStringLiteral("quarnet did not start: ") + ChildProcess::failure(m_tool);
@@ -331,7 +337,7 @@ QString CompositorSession::startTool(const QString &executable, const QStringLis
 
 QString CompositorSession::run(const QString &program, const QStringList &arguments, QString *fault)
 {
-    const QStringList command = asUser(program, arguments);
+    const QStringList command = DesktopSession::asDesktopUser(program, arguments);
     QProcess process;
     process.setProcessEnvironment(environment());
     process.start(command.first(), command.mid(1));
@@ -424,7 +430,7 @@ QString CompositorSession::screenshot(const QString &path)
     if (!shots.exists()) {
         if (!shots.mkpath(QStringLiteral(".")))
             return QStringLiteral("no folder for screenshots");
-        if (runningAsRoot() && ::chown(QFile::encodeName(shots.path()).constData(), Nobody, NoGroup) != 0)
+        if (DesktopSession::runningAsRoot() && ::chown(QFile::encodeName(shots.path()).constData(), DesktopSession::Nobody, DesktopSession::NoGroup) != 0)
             return QStringLiteral("cannot hand the screenshot folder to nobody");
     }
     for (const QString &old : shots.entryList(QDir::Files))
@@ -432,7 +438,7 @@ QString CompositorSession::screenshot(const QString &path)
     QString fault;
     if (m_kind == Kind::Weston) {
         // It writes wayland-screenshot-<time>.png where it runs.
-        const QStringList command = asUser(QStringLiteral("weston-screenshooter"), {});
+        const QStringList command = DesktopSession::asDesktopUser(QStringLiteral("weston-screenshooter"), {});
         QProcess shooter;
         shooter.setProcessEnvironment(environment());
         shooter.setWorkingDirectory(shots.path());
@@ -494,6 +500,20 @@ void CompositorSession::keepScreenshot(const QString &name)
     const QString fault = screenshot(QDir(folder).filePath(name + QStringLiteral(".png")));
     if (!fault.isEmpty())
         qWarning("%s", qPrintable(fault));
+}
+
+QString CompositorSession::startRow(Kind kind, bool waylandPlugin, QString &executable)
+{
+    if (const QString missing = missingTools(kind); !missing.isEmpty())
+        return QStringLiteral("install ") + missing + QStringLiteral(" (./test installs them)");
+    if (QString fault = start(kind); !fault.isEmpty())
+        return fault;
+    if (!waylandPlugin) {
+        executable = withoutWaylandPlugins(executable);
+        if (executable.isEmpty())
+            return QStringLiteral("cannot make a Qt without its Wayland plugins");
+    }
+    return {};
 }
 
 QString CompositorSession::withoutWaylandPlugins(const QString &executable)

@@ -54,6 +54,10 @@ public:
 
     // Each returns an empty string on success, otherwise what went wrong.
     QString start(Kind kind);
+    // One row's set-up: the tools there, the compositor up, and in
+    // `executable` the one to start (a copy without Qt's Wayland plugins
+    // when the row has none).
+    QString startRow(Kind kind, bool waylandPlugin, QString &executable);
     // The tool as a launcher of the session starts it (WAYLAND_DISPLAY and
     // DISPLAY both set); `extra` is added to that environment.
     QString startTool(const QString &executable, const QStringList &arguments,
@@ -86,7 +90,7 @@ public:
     Kind kind() const { return m_kind; }
 
 private:
-    QStringList asUser(const QString &program, const QStringList &arguments) const;
+    QString startOnce(Kind kind);
     QProcessEnvironment environment() const;
     QString run(const QString &program, const QStringList &arguments, QString *fault);
     QString startWeston(QProcessEnvironment env);

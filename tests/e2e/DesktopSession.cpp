@@ -1,5 +1,7 @@
 #include "DesktopSession.h"
 
+#include <unistd.h>
+
 #include "ChildProcess.h"
 #include "Form1Layout.h"
 #include "Twips.h"
@@ -158,6 +160,21 @@ QPoint DesktopSession::centreOf(const char *control)
         top += container->top;
     }
     return Twips::point(left, top);
+}
+
+bool DesktopSession::runningAsRoot()
+{
+    return ::geteuid() == 0;
+}
+
+QStringList DesktopSession::asDesktopUser(const QString &program, const QStringList &arguments)
+{
+    if (!runningAsRoot())
+        return QStringList{program} + arguments;
+    return QStringList{QStringLiteral("setpriv"), QStringLiteral("--reuid=%1").arg(Nobody),
+                       QStringLiteral("--regid=%1").arg(NoGroup), QStringLiteral("--clear-groups"),
+                       program}
+        + arguments;
 }
 
 bool DesktopSession::waitFor(const std::function<bool()> &done, int timeoutMs)

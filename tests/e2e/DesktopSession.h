@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <sys/types.h>
 
 // One private X display (Xvfb, which picks its own free display number) and
 // the real executable running on it with a virtual port and a trace file.
@@ -28,6 +29,14 @@ public:
     static QPoint centreOf(const char *control);
     // Runs the event loop until `done` holds; false once `timeoutMs` passed.
     static bool waitFor(const std::function<bool()> &done, int timeoutMs);
+
+    // A desktop is a user's, never root's: when the suite runs as root, the
+    // compositors and the tool run as nobody, whom this gives back.
+    static constexpr uid_t Nobody = 65534;
+    static constexpr gid_t NoGroup = 65534;
+    static bool runningAsRoot();
+    // `program` and its arguments as the desktop's user starts them.
+    static QStringList asDesktopUser(const QString &program, const QStringList &arguments);
 
     // Each returns an empty string on success, otherwise what went wrong.
     QString startDisplay();

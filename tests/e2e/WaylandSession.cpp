@@ -17,13 +17,6 @@
 
 namespace {
 
-constexpr uid_t Nobody = 65534;
-constexpr gid_t NoGroup = 65534;
-
-bool runningAsRoot()
-{
-    return ::geteuid() == 0;
-}
 
 } // namespace
 
@@ -47,7 +40,7 @@ QString WaylandSession::missingTools()
     const QString plugins = QLibraryInfo::path(QLibraryInfo::PluginsPath);
     if (!QFile::exists(plugins + QStringLiteral("/platforms/libqwayland-generic.so")))
         missing << QStringLiteral("qt6-wayland");
-    if (runningAsRoot() && QStandardPaths::findExecutable(QStringLiteral("setpriv")).isEmpty())
+    if (DesktopSession::runningAsRoot() && QStandardPaths::findExecutable(QStringLiteral("setpriv")).isEmpty())
         missing << QStringLiteral("util-linux (setpriv)");
     if (missing.isEmpty())
         return {};
@@ -57,16 +50,6 @@ QString WaylandSession::missingTools()
 QString WaylandSession::tracePath() const
 {
     return m_runtime->filePath(QStringLiteral("trace"));
-}
-
-QStringList WaylandSession::asUser(const QString &program, const QStringList &arguments) const
-{
-    if (!runningAsRoot())
-        return QStringList{program} + arguments;
-    return QStringList{QStringLiteral("setpriv"), QStringLiteral("--reuid=%1").arg(Nobody),
-                       QStringLiteral("--regid=%1").arg(NoGroup), QStringLiteral("--clear-groups"),
-                       program}
-        + arguments;
 }
 
 QProcessEnvironment WaylandSession::environment() const
@@ -86,7 +69,7 @@ QString WaylandSession::startCompositor()
     m_runtime = std::make_unique<QTemporaryDir>();
     if (!m_runtime->isValid())
         return QStringLiteral("no runtime folder");
-    if (runningAsRoot() && ::chown(QFile::encodeName(m_runtime->path()).constData(), Nobody, NoGroup) != 0)
+    if (DesktopSession::runningAsRoot() && ::chown(QFile::encodeName(m_runtime->path()).constData(), DesktopSession::Nobody, DesktopSession::NoGroup) != 0)
         return QStringLiteral("cannot hand the runtime folder to nobody");
     QFile config(m_runtime->filePath(QStringLiteral("sway.config")));
     if (!config.open(QIODevice::WriteOnly))
@@ -100,7 +83,7 @@ QString WaylandSession::startCompositor()
     env.insert(QStringLiteral("WLR_LIBINPUT_NO_DEVICES"), QStringLiteral("1"));
     m_compositor.setProcessEnvironment(env);
     m_compositor.setProcessChannelMode(QProcess::MergedChannels);
-    const QStringList command = asUser(QStringLiteral("sway"), {QStringLiteral("-c"), config.fileName()});
+    const QStringList command = DesktopSession::asDesktopUser(QStringLiteral("sway"), {QStringLiteral("-c"), config.fileName()});
     m_compositor.start(command.first(), command.mid(1));
     if (!m_compositor.waitForStarted())
         return QStringLiteral("sway did not start: ") + m_compositor.errorString();
@@ -129,7 +112,7 @@ QString WaylandSession::startTool(const QString &executable, const QString &plat
     env.insert(QStringLiteral("QUARNET_PORT_TRACE"), tracePath());
     m_tool.setProcessEnvironment(env);
     m_tool.setProcessChannelMode(QProcess::SeparateChannels);
-    const QStringList command = asUser(executable, {});
+    const QStringList command = DesktopSession::asDesktopUser(executable, {});
     m_tool.start(command.first(), command.mid(1));
     if (!m_tool.waitForStarted())
         return QStringLiteral("quarnet did not start: ") + ChildProcess::failure(m_tool);
@@ -154,7 +137,7 @@ QString WaylandSession::launch(const QString &command)
 
 bool WaylandSession::swaymsgDone(QProcess &swaymsg, const QStringList &arguments)
 {
-    const QStringList command = asUser(QStringLiteral("swaymsg"), arguments);
+    const QStringList command = DesktopSession::asDesktopUser(QStringLiteral("swaymsg"), arguments);
     QProcessEnvironment env = environment();
     const QStringList sockets = QDir(m_runtime->path()).entryList({QStringLiteral("sway-ipc.*.sock")}, QDir::System);
     if (!sockets.isEmpty())
@@ -202,7 +185,7 @@ QString WaylandSession::press(const QStringList &keys)
     QStringList arguments{QStringLiteral("-k"), QStringLiteral("Shift_L"), QStringLiteral("-s"), QStringLiteral("300")};
     for (const QString &key : keys)
         arguments << QStringLiteral("-k") << key;
-    const QStringList command = asUser(QStringLiteral("wtype"), arguments);
+    const QStringList command = DesktopSession::asDesktopUser(QStringLiteral("wtype"), arguments);
     QProcess wtype;
     wtype.setProcessEnvironment(environment());
     wtype.setProcessChannelMode(QProcess::MergedChannels);

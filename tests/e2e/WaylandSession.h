@@ -47,7 +47,6 @@ public:
     QString tracePath() const;
 
 private:
-    QStringList asUser(const QString &program, const QStringList &arguments) const;
     QProcessEnvironment environment() const;
     bool swaymsgDone(QProcess &swaymsg, const QStringList &arguments);
 

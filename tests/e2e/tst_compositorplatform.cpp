@@ -1,6 +1,7 @@
 #include "CompositorSession.h"
 #include "DesktopSession.h"
 #include "PortTraceReader.h"
+#include "TraceBytes.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -15,21 +16,6 @@ namespace {
 
 constexpr int HandOverTimeoutMs = 90000;
 
-QList<int> bytesOf(const QString &path)
-{
-    QList<int> bytes;
-    for (const PortTraceLine &line : PortTraceReader::readFile(path).lines)
-        bytes << line.value;
-    return bytes;
-}
-
-QString text(const QList<int> &bytes)
-{
-    QStringList parts;
-    for (int b : bytes)
-        parts << QString::number(b);
-    return parts.join(QLatin1Char(' '));
-}
 
 // A run's trace with its steps cut to the first cycle: how many steps fit
 // between two clicks is the machine's business, their order is the tool's.
@@ -78,17 +64,11 @@ void TestCompositorPlatform::platformTheUserChoseIsKept()
     QFETCH(bool, waylandPlugin);
     if (const QString why = CompositorSession::notInThisRelease(kind); !why.isEmpty())
         QSKIP(qPrintable(why));
-    const QString missing = CompositorSession::missingTools(kind);
-    QVERIFY2(missing.isEmpty(), qPrintable(QStringLiteral("install ") + missing + QStringLiteral(" (./test installs them)")));
 
     CompositorSession session;
-    QString fault = session.start(kind);
-    QVERIFY2(fault.isEmpty(), qPrintable(fault));
     QString executable = QStringLiteral(QUARNET_EXECUTABLE);
-    if (!waylandPlugin) {
-        executable = session.withoutWaylandPlugins(executable);
-        QVERIFY2(!executable.isEmpty(), "cannot make a Qt without its Wayland plugins");
-    }
+    QString fault = session.startRow(kind, waylandPlugin, executable);
+    QVERIFY2(fault.isEmpty(), qPrintable(fault));
     QProcessEnvironment chosen;
     chosen.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("wayland"));
     // The client's own account of its requests to the compositor.
@@ -147,7 +127,7 @@ void TestCompositorPlatform::traceAsUnderX11()
         fault = wayland.startTool(QStringLiteral(QUARNET_EXECUTABLE), {}, unscaled);
     QVERIFY2(fault.isEmpty(), qPrintable(fault));
     const QString viaXwayland = wayland.tracePath();
-    QVERIFY2(DesktopSession::waitFor([&] { return !bytesOf(viaXwayland).isEmpty(); }, HandOverTimeoutMs),
+    QVERIFY2(DesktopSession::waitFor([&] { return !traceBytes(viaXwayland).isEmpty(); }, HandOverTimeoutMs),
              "no hand-over to the main window");
     QString mainWindow;
     QVERIFY2(DesktopSession::waitFor(
@@ -162,8 +142,8 @@ void TestCompositorPlatform::traceAsUnderX11()
              "no main window on Xwayland");
     wayland.xdotool(clickAt(mainWindow, start), &fault);
     QVERIFY2(fault.isEmpty(), qPrintable(fault));
-    QVERIFY2(DesktopSession::waitFor([&] { return bytesOf(viaXwayland).size() >= 5; }, 30000),
-             qPrintable(QStringLiteral("the motor did not step: ") + text(bytesOf(viaXwayland))));
+    QVERIFY2(DesktopSession::waitFor([&] { return traceBytes(viaXwayland).size() >= 5; }, 30000),
+             qPrintable(QStringLiteral("the motor did not step: ") + bytesText(traceBytes(viaXwayland))));
     wayland.xdotool(clickAt(mainWindow, chiudi), &fault);
     QVERIFY2(fault.isEmpty(), qPrintable(fault));
     QVERIFY2(DesktopSession::waitFor([&] { return wayland.tool().state() == QProcess::NotRunning; }, 30000),
@@ -176,23 +156,23 @@ void TestCompositorPlatform::traceAsUnderX11()
     if (fault.isEmpty())
         fault = x11.startTool(QStringLiteral(QUARNET_EXECUTABLE), underX11);
     QVERIFY2(fault.isEmpty(), qPrintable(fault));
-    QVERIFY2(DesktopSession::waitFor([&] { return !bytesOf(underX11).isEmpty(); }, HandOverTimeoutMs),
+    QVERIFY2(DesktopSession::waitFor([&] { return !traceBytes(underX11).isEmpty(); }, HandOverTimeoutMs),
              "no hand-over to the main window under X11");
     fault = x11.waitForMainWindow(30000);
     if (fault.isEmpty())
         fault = x11.click(start);
     QVERIFY2(fault.isEmpty(), qPrintable(fault));
-    QVERIFY2(DesktopSession::waitFor([&] { return bytesOf(underX11).size() >= 5; }, 30000),
-             qPrintable(QStringLiteral("the motor did not step under X11: ") + text(bytesOf(underX11))));
+    QVERIFY2(DesktopSession::waitFor([&] { return traceBytes(underX11).size() >= 5; }, 30000),
+             qPrintable(QStringLiteral("the motor did not step under X11: ") + bytesText(traceBytes(underX11))));
     fault = x11.click(chiudi);
     QVERIFY2(fault.isEmpty(), qPrintable(fault));
     QVERIFY2(DesktopSession::waitFor([&] { return x11.tool().state() == QProcess::NotRunning; }, 30000),
              "still running after Chiudi under X11");
 
-    const QList<int> xwaylandBytes = bytesOf(viaXwayland);
-    const QList<int> x11Bytes = bytesOf(underX11);
+    const QList<int> xwaylandBytes = traceBytes(viaXwayland);
+    const QList<int> x11Bytes = traceBytes(underX11);
     QVERIFY2(shape(xwaylandBytes) == shape(x11Bytes),
-             qPrintable(QStringLiteral("Xwayland: %1\nX11: %2").arg(text(xwaylandBytes), text(x11Bytes))));
+             qPrintable(QStringLiteral("Xwayland: %1\nX11: %2").arg(bytesText(xwaylandBytes), bytesText(x11Bytes))));
     QCOMPARE(xwaylandBytes.last(), 64);
 }
 

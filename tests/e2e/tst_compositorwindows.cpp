@@ -105,17 +105,11 @@ void TestCompositorWindows::throughXwayland()
     QFETCH(bool, waylandPlugin);
     if (const QString why = CompositorSession::notInThisRelease(kind); !why.isEmpty())
         QSKIP(qPrintable(why));
-    const QString missing = CompositorSession::missingTools(kind);
-    QVERIFY2(missing.isEmpty(), qPrintable(QStringLiteral("install ") + missing + QStringLiteral(" (./test installs them)")));
 
     CompositorSession session;
-    QString fault = session.start(kind);
-    QVERIFY2(fault.isEmpty(), qPrintable(fault));
     QString executable = QStringLiteral(QUARNET_EXECUTABLE);
-    if (!waylandPlugin) {
-        executable = session.withoutWaylandPlugins(executable);
-        QVERIFY2(!executable.isEmpty(), "cannot make a Qt without its Wayland plugins");
-    }
+    QString fault = session.startRow(kind, waylandPlugin, executable);
+    QVERIFY2(fault.isEmpty(), qPrintable(fault));
     fault = session.startTool(executable, {QStringLiteral("--monitor")});
     QVERIFY2(fault.isEmpty(), qPrintable(fault));
     const QSize screen = session.screenSize();

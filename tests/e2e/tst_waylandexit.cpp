@@ -1,5 +1,6 @@
 #include "DesktopSession.h"
 #include "PortTraceReader.h"
+#include "TraceBytes.h"
 #include "WaylandSession.h"
 
 #include <QTest>
@@ -14,21 +15,6 @@ namespace {
 constexpr int HandOverTimeoutMs = 90000;
 static constexpr int FullCycle[] = {68, 66, 72, 65};
 
-QList<int> bytesOf(const QString &path)
-{
-    QList<int> bytes;
-    for (const PortTraceLine &line : PortTraceReader::readFile(path).lines)
-        bytes << line.value;
-    return bytes;
-}
-
-QString text(const QList<int> &bytes)
-{
-    QStringList parts;
-    for (int b : bytes)
-        parts << QString::number(b);
-    return parts.join(QLatin1Char(' '));
-}
 
 } // namespace
 
@@ -50,7 +36,7 @@ void TestWaylandExit::compositorKilledWhileRunning()
         fault = session.startTool(QStringLiteral(QUARNET_EXECUTABLE));
     QVERIFY2(fault.isEmpty(), qPrintable(fault));
     const QString trace = session.tracePath();
-    QVERIFY2(DesktopSession::waitFor([&] { return !bytesOf(trace).isEmpty(); }, HandOverTimeoutMs),
+    QVERIFY2(DesktopSession::waitFor([&] { return !traceBytes(trace).isEmpty(); }, HandOverTimeoutMs),
              "no hand-over to the main window");
 
     // The main window takes the focus with "Start", first in its tab order.
@@ -61,26 +47,26 @@ void TestWaylandExit::compositorKilledWhileRunning()
     // second, a run that started shows a step within a second, so a press
     // is tried again only after five with none; a second press then meets
     // "Start" still focused, never "Chiudi".
-    for (int attempt = 0; attempt < 3 && bytesOf(trace).size() < 2; ++attempt) {
+    for (int attempt = 0; attempt < 3 && traceBytes(trace).size() < 2; ++attempt) {
         fault = session.press({QStringLiteral("space")});
         QVERIFY2(fault.isEmpty(), qPrintable(fault));
-        DesktopSession::waitFor([&] { return bytesOf(trace).size() > 1; }, 5000);
+        DesktopSession::waitFor([&] { return traceBytes(trace).size() > 1; }, 5000);
     }
-    QVERIFY2(DesktopSession::waitFor([&] { return bytesOf(trace).size() > 3; }, 30000),
-             qPrintable(QStringLiteral("the motor did not step: ") + text(bytesOf(trace))));
+    QVERIFY2(DesktopSession::waitFor([&] { return traceBytes(trace).size() > 3; }, 30000),
+             qPrintable(QStringLiteral("the motor did not step: ") + bytesText(traceBytes(trace))));
 
     session.killCompositor();
     QVERIFY2(DesktopSession::waitFor([&] { return session.tool().state() == QProcess::NotRunning; }, 20000),
              "still running after its compositor went away");
     QCOMPARE(session.tool().exitStatus(), QProcess::NormalExit);
     // The guardian writes once the process has gone, a moment after.
-    QVERIFY2(DesktopSession::waitFor([&] { return bytesOf(trace).last() == 64; }, 10000),
-             qPrintable(QStringLiteral("a winding left on: ") + text(bytesOf(trace))));
+    QVERIFY2(DesktopSession::waitFor([&] { return traceBytes(trace).last() == 64; }, 10000),
+             qPrintable(QStringLiteral("a winding left on: ") + bytesText(traceBytes(trace))));
 
-    const QList<int> bytes = bytesOf(trace);
+    const QList<int> bytes = traceBytes(trace);
     QCOMPARE(bytes.first(), 64);
     for (qsizetype i = 1; i + 1 < bytes.size(); ++i)
-        QVERIFY2(bytes[i] == FullCycle[(i - 1) % 4], qPrintable(text(bytes)));
+        QVERIFY2(bytes[i] == FullCycle[(i - 1) % 4], qPrintable(bytesText(bytes)));
 }
 
 QTEST_GUILESS_MAIN(TestWaylandExit)
