@@ -26,10 +26,10 @@ constexpr std::array<ErrnoAdvice, 6> ChipAdvice{{
     {ENOTTY, "%1 is not a GPIO chip (ls /dev/gpiochip* lists those there are)"},
     {EACCES, "permission denied on %1: on Raspberry Pi OS join group gpio (sudo usermod -aG gpio "
              "$USER) and log in again; on Debian give the chip to the user at the seat with a udev "
-             "rule (README: GPIO lines without root)"},
+             "rule (docs/hardware.md in the source, GPIO lines without root)"},
     {EPERM, "permission denied on %1: on Raspberry Pi OS join group gpio (sudo usermod -aG gpio "
             "$USER) and log in again; on Debian give the chip to the user at the seat with a udev "
-            "rule (README: GPIO lines without root)"},
+            "rule (docs/hardware.md in the source, GPIO lines without root)"},
     {EBUSY, "a line on %1 is held by another program or driver"},
 }};
 
