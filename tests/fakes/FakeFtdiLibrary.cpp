@@ -63,7 +63,7 @@ FtdiPort::LibraryFactory FakeFtdiBus::factory()
 std::unique_ptr<PortAccess> FakeFtdiBus::access(const QString &root, const QByteArray &device,
                                                 QStringList &told, const QString &tracePath)
 {
-    FakePortSystem::reset(root);
+    kernel->reset(root);
     if (!FakePortSystem::layOutTree(root, {"53264\t53256"}, {"parport0"}))
         return nullptr;
     PortAccessOptions options;
@@ -74,7 +74,7 @@ std::unique_ptr<PortAccess> FakeFtdiBus::access(const QString &root, const QByte
     options.devRoot = root + "/dev";
     options.sysRoot = root + "/sys";
     options.lockRoot = root + "/run/lock";
-    options.calls = &FakePortSystem::calls();
+    options.calls = kernel.get();
     options.ftdiLibrary = factory();
     options.tracePath = tracePath;
     options.report = [&told](const QString &line) { told << line; };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "FakePortSystem.h"
 #include "ftdi/FtdiPort.h"
 #include "PortAccess.h"
 
@@ -7,6 +8,7 @@
 #include <QList>
 #include <QStringList>
 #include <functional>
+#include <memory>
 
 // One device on the fake bus, with the strings it answers when opened.
 struct FakeUsbDevice
@@ -43,6 +45,9 @@ struct FakeFtdiBus
     // "new", "strings 001/004", "open 001/004", "bitmode ea 1", "write 0x42",
     // "close", "free"
     QStringList log;
+    // The kernel the bus's port access runs on; shared so that a bus can be
+    // set afresh by assignment.
+    std::shared_ptr<FakePortSystem> kernel = std::make_shared<FakePortSystem>();
 
     FtdiPort::LibraryFactory factory();
     // A port access forced to the adapter route ("--port ftdi") over this

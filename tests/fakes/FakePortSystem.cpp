@@ -14,38 +14,31 @@
 
 namespace {
 
-std::mutex g_lock;
-std::condition_variable g_changed;
-bool g_claimHeld = false;
-
 QString hex(unsigned long port)
 {
     return QStringLiteral("0x%1").arg(port, 3, 16, QLatin1Char('0'));
 }
 
-void note(const QString &entry)
-{
-    const std::lock_guard guard(g_lock);
-    FakePortSystem::instance().log << entry;
-    g_changed.notify_all();
-}
-
-// False when the holder kept the port for the whole limit.
-bool waitWhileHeld()
-{
-    std::unique_lock guard(g_lock);
-    return g_changed.wait_for(guard, std::chrono::milliseconds(FakePortSystem::HeldClaimLimitMs),
-                              [] { return !g_claimHeld; });
-}
-
 } // namespace
+
+void FakePortSystem::note(const QString &entry)
+{
+    const std::lock_guard guard(m_lock);
+    log << entry;
+    m_changed.notify_all();
+}
+
+bool FakePortSystem::waitWhileHeld()
+{
+    std::unique_lock guard(m_lock);
+    return m_changed.wait_for(guard, std::chrono::milliseconds(HeldClaimLimitMs), [this] { return !m_claimHeld; });
+}
 
 int FakePortSystem::open(const char *path, int)
 {
-    FakePortSystem &fake = *this;
-    note(QStringLiteral("open ") + QString::fromLocal8Bit(path).remove(fake.root));
-    if (fake.openErrno != 0) {
-        errno = fake.openErrno;
+    note(QStringLiteral("open ") + QString::fromLocal8Bit(path).remove(root));
+    if (openErrno != 0) {
+        errno = openErrno;
         return -1;
     }
     return ::open(path, O_RDONLY | O_CLOEXEC);
@@ -53,21 +46,20 @@ int FakePortSystem::open(const char *path, int)
 
 int FakePortSystem::ioctl(int, unsigned long request, void *argument)
 {
-    FakePortSystem &fake = *this;
     if (request == PPCLAIM) {
         note(QStringLiteral("claim"));
         if (!waitWhileHeld()) {
             errno = EINTR;
             return -1;
         }
-        if (fake.claimErrno != 0) {
-            errno = fake.claimErrno;
+        if (claimErrno != 0) {
+            errno = claimErrno;
             return -1;
         }
     } else if (request == PPWDATA) {
         note(QStringLiteral("data %1").arg(*static_cast<unsigned char *>(argument)));
-        if (fake.dataErrno != 0) {
-            errno = fake.dataErrno;
+        if (dataErrno != 0) {
+            errno = dataErrno;
             return -1;
         }
     } else if (request == PPRELEASE) {
@@ -86,10 +78,9 @@ int FakePortSystem::close(int fd)
 
 int FakePortSystem::ioperm(unsigned long from, unsigned long count, int enable)
 {
-    FakePortSystem &fake = *this;
     note(QStringLiteral("ioperm %1 %2 %3").arg(hex(from)).arg(count).arg(enable));
-    if (enable && fake.iopermErrno != 0) {
-        errno = fake.iopermErrno;
+    if (enable && iopermErrno != 0) {
+        errno = iopermErrno;
         return -1;
     }
     return 0;
@@ -100,50 +91,39 @@ void FakePortSystem::outb(unsigned char value, unsigned short port)
     note(QStringLiteral("outb %1 %2").arg(hex(port)).arg(value));
 }
 
-FakePortSystem &FakePortSystem::instance()
+void FakePortSystem::reset(const QString &newRoot)
 {
-    static FakePortSystem fake;
-    return fake;
-}
-
-void FakePortSystem::reset(const QString &root)
-{
-    const std::lock_guard guard(g_lock);
-    instance() = FakePortSystem{};
-    instance().root = root;
-    g_claimHeld = false;
-    g_changed.notify_all();
+    const std::lock_guard guard(m_lock);
+    openErrno = claimErrno = iopermErrno = dataErrno = 0;
+    root = newRoot;
+    log.clear();
+    m_claimHeld = false;
+    m_changed.notify_all();
 }
 
 void FakePortSystem::holdClaim()
 {
-    const std::lock_guard guard(g_lock);
-    g_claimHeld = true;
+    const std::lock_guard guard(m_lock);
+    m_claimHeld = true;
 }
 
 void FakePortSystem::letClaimGo()
 {
-    const std::lock_guard guard(g_lock);
-    g_claimHeld = false;
-    g_changed.notify_all();
+    const std::lock_guard guard(m_lock);
+    m_claimHeld = false;
+    m_changed.notify_all();
 }
 
 bool FakePortSystem::waitForEntry(const QString &entry, int timeoutMs)
 {
-    std::unique_lock guard(g_lock);
-    return g_changed.wait_for(guard, std::chrono::milliseconds(timeoutMs),
-                              [&] { return instance().log.contains(entry); });
+    std::unique_lock guard(m_lock);
+    return m_changed.wait_for(guard, std::chrono::milliseconds(timeoutMs), [&] { return log.contains(entry); });
 }
 
 QStringList FakePortSystem::logSnapshot()
 {
-    const std::lock_guard guard(g_lock);
-    return instance().log;
-}
-
-PortSystemCalls &FakePortSystem::calls()
-{
-    return instance();
+    const std::lock_guard guard(m_lock);
+    return log;
 }
 
 bool FakePortSystem::layOutTree(const QString &root, const QStringList &baseAddrs,

@@ -33,6 +33,7 @@ private:
     PortAccessOptions gpioOptions(const QString &lines);
 
     QTemporaryDir m_dir;
+    FakePortSystem m_system; // the parallel ports' kernel, which GPIO runs never touch
     FakeGpioKernel m_kernel;
     QStringList m_told;
 };
@@ -42,7 +43,7 @@ void TestGpioPort::init()
     QVERIFY(m_dir.isValid());
     QDir(m_dir.path()).removeRecursively();
     QDir().mkpath(m_dir.path());
-    FakePortSystem::reset(m_dir.path());
+    m_system.reset(m_dir.path());
     m_kernel = FakeGpioKernel{};
     m_told.clear();
 }
@@ -56,7 +57,7 @@ PortAccessOptions TestGpioPort::gpioOptions(const QString &lines)
     options.mode = PortMode::Gpio;
     options.procRoot = m_dir.path() + "/proc";
     options.devRoot = m_dir.path() + "/dev";
-    options.calls = &FakePortSystem::calls();
+    options.calls = &m_system;
     options.gpioLibrary = fakeGpioLibrary(m_kernel);
     m_kernel.layOut(options.devRoot);
     options.report = [this](const QString &line) { m_told << line; };

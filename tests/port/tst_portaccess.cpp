@@ -43,6 +43,7 @@ private:
     PortAccessOptions fakeOptions(PortMode mode);
 
     QTemporaryDir m_dir;
+    FakePortSystem m_system;
     QStringList m_told;
 };
 
@@ -51,7 +52,7 @@ void TestPortAccess::init()
     QVERIFY(m_dir.isValid());
     QDir(m_dir.path()).removeRecursively();
     QDir().mkpath(m_dir.path());
-    FakePortSystem::reset(m_dir.path());
+    m_system.reset(m_dir.path());
     m_told.clear();
 }
 
@@ -61,7 +62,7 @@ PortAccessOptions TestPortAccess::fakeOptions(PortMode mode)
     options.mode = mode;
     options.procRoot = m_dir.path() + "/proc";
     options.devRoot = m_dir.path() + "/dev";
-    options.calls = &FakePortSystem::calls();
+    options.calls = &m_system;
     options.report = [this](const QString &line) { m_told << line; };
     return options;
 }
@@ -159,7 +160,7 @@ void TestPortAccess::routesEachPort()
     QFETCH(QStringList, told);
 
     QVERIFY(FakePortSystem::layOutTree(m_dir.path(), baseAddrs, nodes));
-    FakePortSystem &fake = FakePortSystem::instance();
+    FakePortSystem &fake = m_system;
     fake.openErrno = openErrno;
     fake.claimErrno = claimErrno;
     fake.iopermErrno = iopermErrno;
@@ -205,7 +206,7 @@ void TestPortAccess::regularFileOrMissingNodeWithRealCalls()
 
 void TestPortAccess::refusedRouteToldOncePerPort()
 {
-    FakePortSystem::instance().iopermErrno = EPERM;
+    m_system.iopermErrno = EPERM;
     PortAccess access(fakeOptions(PortMode::Auto));
     const int writes[][2] = {{0x378, 68}, {0x378, 66}, {0x278, 64}, {0x378, 72},
                              {0x278, 65}, {0x3, 1},    {0x3, 2},    {0x378, 64}};
@@ -238,7 +239,7 @@ void TestPortAccess::routeChosenOnceThenKept()
         access.Out32(0x378, static_cast<std::int16_t>(65 + step % 4));
         access.Out32(0x278, static_cast<std::int16_t>(69 + step % 4));
     }
-    const QStringList &log = FakePortSystem::instance().log;
+    const QStringList &log = m_system.log;
     QCOMPARE(log.count("open /dev/parport1"), 1);
     QCOMPARE(log.count("open /dev/parport0"), 1);
     QCOMPARE(log.count("claim"), 2);
@@ -250,7 +251,7 @@ void TestPortAccess::routeChosenOnceThenKept()
 void TestPortAccess::shutdownReleasesOnceAndStopsWrites()
 {
     QVERIFY(FakePortSystem::layOutTree(m_dir.path(), {"888\t1912"}, {"parport0"}));
-    FakePortSystem &fake = FakePortSystem::instance();
+    FakePortSystem &fake = m_system;
     auto access = std::make_unique<PortAccess>(fakeOptions(PortMode::Auto));
     access->Out32(0x378, 64);
     access->Out32(0x278, 64);
@@ -274,7 +275,7 @@ void TestPortAccess::shutdownReleasesOnceAndStopsWrites()
 void TestPortAccess::heldClaimNeitherBlocksNorWrites()
 {
     QVERIFY(FakePortSystem::layOutTree(m_dir.path(), {"888\t1912"}, {"parport0"}));
-    FakePortSystem::holdClaim();
+    m_system.holdClaim();
     {
         PortAccess access(fakeOptions(PortMode::Auto));
         QElapsedTimer waited;
@@ -288,9 +289,9 @@ void TestPortAccess::heldClaimNeitherBlocksNorWrites()
         QVERIFY2(m_told.first().contains("/dev/parport0") && m_told.first().contains("another program"),
                  qPrintable(m_told.first()));
     }
-    FakePortSystem::letClaimGo();
-    QVERIFY(FakePortSystem::waitForEntry("close", 5000));
-    QCOMPARE(FakePortSystem::logSnapshot(),
+    m_system.letClaimGo();
+    QVERIFY(m_system.waitForEntry("close", 5000));
+    QCOMPARE(m_system.logSnapshot(),
              (QStringList{"open /dev/parport0", "claim", "release", "close"}));
 }
 
@@ -300,7 +301,7 @@ void TestPortAccess::heldClaimNeitherBlocksNorWrites()
 void TestPortAccess::failedWriteRetriedOffAndTold()
 {
     QVERIFY(FakePortSystem::layOutTree(m_dir.path(), {"888\t1912"}, {"parport0"}));
-    FakePortSystem &fake = FakePortSystem::instance();
+    FakePortSystem &fake = m_system;
     PortAccess access(fakeOptions(PortMode::Auto));
     QStringList failures;
     access.setFailureHandler([&failures](const QString &why) { failures << why; });
@@ -372,7 +373,7 @@ void TestPortAccess::directIoStaysOffWhatOthersHold()
     PortAccess access(fakeOptions(mode));
     access.Out32(0x378, 68);
     QCOMPARE(access.routeOf(0x378), route);
-    const QStringList touched = FakePortSystem::instance().log.filter(QRegularExpression("^(ioperm|outb)"));
+    const QStringList touched = m_system.log.filter(QRegularExpression("^(ioperm|outb)"));
     QCOMPARE(touched.isEmpty(), route != PortRoute::Direct);
     QCOMPARE(m_told.size(), told.isEmpty() ? 0 : 1);
     if (!told.isEmpty())
@@ -390,15 +391,15 @@ void TestPortAccess::permissionTakenBeforeRootIsGivenUp()
     QVERIFY(ioports.open(QIODevice::WriteOnly));
     ioports.write("0000-0cf7 : PCI Bus 0000:00\n  03bc-03be : somedriver\n");
     ioports.close();
-    FakePortSystem &fake = FakePortSystem::instance();
+    FakePortSystem &fake = m_system;
 
     // Automatic: 0x378 is the kernel's (ppdev's), 0x3bc a driver's.
     PortChoice automatic;
-    QCOMPARE(PortAccess::grantDirectAhead(automatic, FakePortSystem::calls(), m_dir.path() + "/proc"),
+    QCOMPARE(PortAccess::grantDirectAhead(automatic, m_system, m_dir.path() + "/proc"),
              (QList<std::uint16_t>{0x278}));
     PortChoice direct;
     direct.mode = PortMode::Direct;
-    QCOMPARE(PortAccess::grantDirectAhead(direct, FakePortSystem::calls(), m_dir.path() + "/proc"),
+    QCOMPARE(PortAccess::grantDirectAhead(direct, m_system, m_dir.path() + "/proc"),
              (QList<std::uint16_t>{0x278, 0x378}));
     QCOMPARE(fake.log.filter("ioperm"), (QStringList{"ioperm 0x278 1 1", "ioperm 0x278 1 1", "ioperm 0x378 1 1"}));
 
@@ -465,7 +466,7 @@ void TestPortAccess::valueMaskedToByte()
     PortAccess access(fakeOptions(PortMode::Auto));
     access.Out32(0x378, static_cast<std::int16_t>(value));
     access.Out32(0x278, static_cast<std::int16_t>(value));
-    const QStringList &log = FakePortSystem::instance().log;
+    const QStringList &log = m_system.log;
     QVERIFY(log.contains(QStringLiteral("data %1").arg(byte)));
     QVERIFY(log.contains(QStringLiteral("outb 0x278 %1").arg(byte)));
 }

@@ -119,9 +119,10 @@ private slots:
 
 private:
     // The real port access in its automatic mode over the fake kernel tree.
-    PortAccessOptions automaticOptions(const QString &tracePath, QStringList &told) const;
+    PortAccessOptions automaticOptions(const QString &tracePath, QStringList &told);
 
     QTemporaryDir m_dir;
+    FakePortSystem m_system;
 };
 
 void TestPortSafety::init()
@@ -129,18 +130,18 @@ void TestPortSafety::init()
     QVERIFY(m_dir.isValid());
     QDir(m_dir.path()).removeRecursively();
     QDir().mkpath(m_dir.path());
-    FakePortSystem::reset(m_dir.path());
+    m_system.reset(m_dir.path());
     QVERIFY(FakePortSystem::layOutTree(m_dir.path(), {"632\t1656\n", "888\t1912\n", "53264\t53256\n"},
                                        {"parport0", "parport1", "parport2"}));
 }
 
-PortAccessOptions TestPortSafety::automaticOptions(const QString &tracePath, QStringList &told) const
+PortAccessOptions TestPortSafety::automaticOptions(const QString &tracePath, QStringList &told)
 {
     PortAccessOptions options;
     options.mode = PortMode::Auto;
     options.procRoot = m_dir.path() + "/proc";
     options.devRoot = m_dir.path() + "/dev";
-    options.calls = &FakePortSystem::calls();
+    options.calls = &m_system;
     options.tracePath = tracePath;
     options.report = [&told](const QString &line) { told << line; };
     return options;
@@ -274,7 +275,7 @@ void TestPortSafety::typingWhileRunning()
 
     // The real routes were asked for parallel-port bases and nothing else.
     static const QRegularExpression access(QStringLiteral("^(ioperm|outb) 0x([0-9a-f]+) "));
-    for (const QString &call : std::as_const(FakePortSystem::instance().log)) {
+    for (const QString &call : std::as_const(m_system.log)) {
         if (call.startsWith(QStringLiteral("open "))) {
             QVERIFY2(ListedNodes.contains(call.mid(5)), qPrintable(call));
         } else if (const QRegularExpressionMatch match = access.match(call); match.hasMatch()) {
@@ -317,7 +318,7 @@ void TestPortSafety::deviceFailingMidRunStopsTheRun()
     pump.fallback = [stop] { stop->click(); };
     pump.then([] {});
     pump.then([] {});
-    pump.then([] { FakePortSystem::instance().dataErrno = ENODEV; });
+    pump.then([this] { m_system.dataErrno = ENODEV; });
 
     QTest::mouseClick(start, Qt::LeftButton);
     QVERIFY2(!pump.overran, "the run went on after its device failed");
@@ -328,7 +329,7 @@ void TestPortSafety::deviceFailingMidRunStopsTheRun()
              qPrintable(form->portFailure()->informativeText()));
     QCOMPARE(told.size(), 1);
 
-    const QStringList calls = FakePortSystem::instance().log.filter(QRegularExpression("^data "));
+    const QStringList calls = m_system.log.filter(QRegularExpression("^data "));
     QVERIFY2(calls.size() >= 4 && calls.last() == "data 64", qPrintable(calls.join(", ")));
     const QList<TraceLine> trace = readTrace(tracePath);
     QVERIFY(!trace.isEmpty());
