@@ -120,12 +120,19 @@ run() {
     sessions+=("$started")
 }
 
-# waits_for <file...>: until the stand-ins have made them, or ./test ended.
+# waits_for <file...>: until the stand-ins have made them, or ./test ended,
+# or five minutes went by (a loaded machine takes a minute; a lost stage would
+# otherwise hold the test until ctest kills it, saying nothing).
 waits_for() {
-    local file
+    local file tenths=0
     for file in "$@"; do
         while [ ! -e "$scratch/stand-in/$file" ]; do
             running "$started" || { fail "./test ended before the stand-ins made $*"; return 1; }
+            if ((++tenths > 3000)); then
+                fail "./test ran five minutes without the stand-ins making $file; it printed: $(cat "$scratch/test.log")"
+                kill -KILL -- "-$started" 2>/dev/null
+                return 1
+            fi
             sleep 0.1
         done
     done
