@@ -31,8 +31,8 @@ QString usbDeviceFolder(std::uint8_t bus, std::uint8_t address, const QString &s
 }
 
 // What a port is, whatever path reaches it: a program in a container or a
-// chroot, or one that opened /dev/serial/by-id/..., shows another path in
-// /proc but the same device (or, in a test's tree, the same file).
+// chroot shows the port in /proc by the path it opened, not ours, but it is
+// the same device (or, in a test's tree, the same file).
 struct NodeIdentity
 {
     bool isDevice = false;
@@ -117,8 +117,14 @@ SerialPortUse SerialPortUse::of(std::uint8_t bus, std::uint8_t address, const Se
             continue;
         }
         for (const QString &fd : fdDir.entryList(QDir::Files | QDir::System | QDir::NoDotAndDotDot)) {
-            // stat follows the descriptor to what it has open without opening
-            // anything; the link's text names it only as its holder sees it.
+            // The link's text names the port as its holder sees it, so only
+            // its last part must be the tty's; stat then follows it to what
+            // is open without opening anything. Nothing else is stat'ed: a
+            // file on a network file system that stopped answering would
+            // hold the start for good.
+            const QString target = QFileInfo(fdDir.filePath(fd)).symLinkTarget();
+            if (!names.contains(target.section(QLatin1Char('/'), -1)))
+                continue;
             const NodeIdentity open = NodeIdentity::of(fdDir.filePath(fd));
             const qsizetype port = open.known() ? identities.indexOf(open) : -1;
             if (port < 0)

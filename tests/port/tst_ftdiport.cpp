@@ -339,8 +339,7 @@ void TestFtdiPort::adapterInUseIsLeftAlone_data()
         << QByteArray() << true << "fd" << false << "picocom (pid 4242) has";
     QTest::newRow("named, and a program has it open all the same")
         << QByteArray("d:001/004") << true << "fd" << false << "another program is using";
-    // A program in a chroot or a container, or one that opened the by-id
-    // link, names the port by a path of its own.
+    // A program in a chroot or a container names the port by a path of its own.
     QTest::newRow("bound, open through another path to the same port")
         << QByteArray() << true << "elsewhere" << false << "picocom (pid 4242) has";
     QTest::newRow("bound, locked") << QByteArray() << true << "lock" << false << "LCK..ttyUSB0";
