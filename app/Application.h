@@ -79,7 +79,7 @@ private:
     QtEventPump m_pump;
     ThreadSleeper m_sleeper;
     DesktopShell m_shell;
-    MonotonicClockOf<SteadyClock> m_stepClock;
+    SteadyClock m_stepClock;
     KernelScheduling m_scheduling;
     RealtimeKitClient m_realtimeKit;
     ThreadPriority m_priority;

@@ -66,7 +66,7 @@ int main(int argc, char **argv)
     DriveState state;
     state.StepSec = 32767;
     state.PortByte = 64;
-    MonotonicClockOf<SteadyClock> clock;
+    SteadyClock clock;
     MonitorWindow view(state, clock);
     view.show();
     drain();

@@ -11,13 +11,3 @@ public:
     virtual ~IMonotonicClock() = default;
     virtual std::int64_t nanoseconds() = 0;
 };
-
-// Fits any source with a static `std::int64_t nanoseconds()` to the drive,
-// so the drive names no implementation and the source depends on no drive
-// header; main.cpp picks the source.
-template <typename Source>
-class MonotonicClockOf final : public IMonotonicClock
-{
-public:
-    std::int64_t nanoseconds() override { return Source::nanoseconds(); }
-};

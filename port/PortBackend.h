@@ -39,15 +39,19 @@ protected:
     bool m_gone = false;
 };
 
-#include "PortFault.h"
+#include "PortError.h"
 
 #include <memory>
 
-// The outcome of opening a real route: a backend, or the fault and the
-// errno that stopped it.
+// The outcome of opening a real route, whichever: a backend, or the error
+// that stopped it.
 struct PortOpening
 {
     std::unique_ptr<PortBackend> backend;
-    PortFault fault = PortFault::None;
-    int error = 0;
+    PortError error;
+    // The device as the user's line names it, opened or refused ("USB
+    // adapter FT232R (0403:6001) at 001/004"; for lines found by name, the
+    // chip and offsets "gpiochip0:17,18,27,22"); empty where the caller
+    // names it.
+    QString name;
 };

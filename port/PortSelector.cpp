@@ -5,17 +5,6 @@
 #include "ppdev/PpdevPort.h"
 
 #include <algorithm>
-#include <cstring>
-
-namespace {
-
-QString faultText(const PortOpening &opening)
-{
-    const QString advice = portFaultAdvice(opening.fault);
-    return advice.isEmpty() ? QString::fromLocal8Bit(std::strerror(opening.error)) : advice;
-}
-
-} // namespace
 
 PortSelector::PortSelector(PortMode mode, QString procRoot, QString devRoot,
                            PortSystemCalls &calls, SharedDevices devices, QString origin)
@@ -81,7 +70,7 @@ PortSelection PortSelector::select(std::uint16_t port)
         // is not loaded: direct I/O would write under the driver, the
         // printer driver or another program, so nothing real is tried after
         // this; the line says how to load ppdev.
-        if (ppdevPresent(opening.fault) || opening.fault == PortFault::NoDeviceNode) {
+        if (ppdevPresent(opening.error.fault) || opening.error.fault == PortFault::NoDeviceNode) {
             return {nullptr, PortRoute::Virtual,
                     name + QStringLiteral(": ") + tried.join(QStringLiteral("; "))
                         + QStringLiteral("; using a virtual port instead") + forcedNote(),
@@ -142,17 +131,17 @@ PortSelection PortSelector::selectShared(const QString &name)
 
 PortSelection PortSelector::openFtdi(const QString &name)
 {
-    FtdiPort::Opening opening = FtdiPort::open(m_devices.ftdiDevice, m_devices.ftdiLibrary, m_devices.serialRoots);
+    PortOpening opening = FtdiPort::open(m_devices.ftdiDevice, m_devices.ftdiLibrary, m_devices.serialRoots);
     if (!opening.backend) {
         m_shared = Tried::Refused;
         m_sharedName = QStringLiteral("the USB adapter");
         return {nullptr, PortRoute::Virtual,
-                name + QStringLiteral(": ") + opening.text
+                name + QStringLiteral(": ") + opening.name + QStringLiteral(": ") + opening.error.text
                     + QStringLiteral("; using a virtual port instead") + forcedNote(),
                 true};
     }
     m_shared = Tried::Opened;
-    m_sharedName = opening.text;
+    m_sharedName = opening.name;
     return {std::move(opening.backend), PortRoute::Ftdi,
             name + QStringLiteral(": ") + m_sharedName + forcedNote(), false};
 }
@@ -161,13 +150,13 @@ PortSelection PortSelector::openFtdi(const QString &name)
 PortSelection PortSelector::openGpio()
 {
     m_sharedName = QStringLiteral("GPIO lines ") + m_devices.gpio.text();
-    GpioOpening opening = GpioPort::open(m_devices.gpio, m_devices.gpioLibrary(), m_devRoot);
-    if (!opening.found.isEmpty())
-        m_sharedName += QStringLiteral(" (%1)").arg(opening.found);
+    PortOpening opening = GpioPort::open(m_devices.gpio, m_devices.gpioLibrary(), m_devRoot);
+    if (!opening.name.isEmpty())
+        m_sharedName += QStringLiteral(" (%1)").arg(opening.name);
     if (!opening.backend) {
         m_shared = Tried::Refused;
         return {nullptr, PortRoute::Virtual,
-                m_sharedName + QStringLiteral(": ") + opening.problem
+                m_sharedName + QStringLiteral(": ") + opening.error.text
                     + QStringLiteral("; using a virtual port instead"),
                 true};
     }
@@ -184,11 +173,12 @@ PortOpening PortSelector::tryPpdev(std::uint16_t port, const QList<KernelParport
         device = m_devRoot + QStringLiteral("/parport") + QString::number(parport.index);
         PortOpening opening = PpdevPort::open(device, m_calls);
         if (!opening.backend)
-            tried << QStringLiteral("ppdev ") + device + QStringLiteral(": ") + faultText(opening);
+            tried << QStringLiteral("ppdev ") + device + QStringLiteral(": ") + opening.error.text;
         return opening;
     }
-    tried << QStringLiteral("ppdev: ") + portFaultAdvice(PortFault::NoKernelParport);
-    return {nullptr, PortFault::NoKernelParport, 0};
+    PortOpening none{nullptr, portError(PortFault::NoKernelParport), {}};
+    tried << QStringLiteral("ppdev: ") + none.error.text;
+    return none;
 }
 
 // Direct I/O bypasses every driver, so it is never taken where one holds
@@ -217,10 +207,10 @@ PortOpening PortSelector::tryDirect(std::uint16_t port, const QList<KernelParpor
 {
     if (const QString refusal = directRefusal(port, listed); !refusal.isEmpty()) {
         tried << refusal;
-        return {nullptr, PortFault::Other, EBUSY};
+        return {nullptr, portError(PortFault::Other, refusal), {}};
     }
     PortOpening opening = DirectPort::open(port, m_calls);
     if (!opening.backend)
-        tried << QStringLiteral("direct I/O: ") + faultText(opening);
+        tried << QStringLiteral("direct I/O: ") + opening.error.text;
     return opening;
 }

@@ -24,9 +24,9 @@ PortOpening DirectPort::open(std::uint16_t base, PortSystemCalls &calls)
     // port's whole register block.
     if (!s_grantedAhead.test(base) && calls.ioperm(base, 1, 1) < 0) {
         const int error = errno;
-        return {nullptr, portFaultFromErrno(PortStep::IoPermission, error), error};
+        return {nullptr, portError(PortStep::IoPermission, error), {}};
     }
-    return {std::unique_ptr<PortBackend>(new DirectPort(base, calls)), PortFault::None, 0};
+    return {std::unique_ptr<PortBackend>(new DirectPort(base, calls)), {}, {}};
 }
 
 DirectPort::DirectPort(std::uint16_t base, PortSystemCalls &calls)

@@ -54,14 +54,14 @@ QString identity(const FtdiUsbDevice &device)
         .arg(device.release & 0xFF, 2, 16, QLatin1Char('0'));
 }
 
-FtdiPick refused(FtdiFault fault, QString text)
+FtdiPick refused(PortFault fault, const QString &text, int code = 0)
 {
-    return {-1, {}, fault, std::move(text)};
+    return {-1, {}, {fault, code, text}};
 }
 
 FtdiPick notOurs(const FtdiUsbDevice &device)
 {
-    return refused(FtdiFault::NotAnAdapter,
+    return refused(PortFault::NotAnAdapter,
                    QStringLiteral("%1 is %2, %3: it was left alone")
                        .arg(place(device), identity(device), QLatin1String(Wanted)));
 }
@@ -72,7 +72,6 @@ FtdiPick chosen(int index, const FtdiUsbDevice &device)
     return {index,
             QStringLiteral("USB adapter %1 (0403:%2) at %3")
                 .arg(QLatin1String(chip->name), hex4(chip->product), place(device)),
-            FtdiFault::None,
             {},
             device.bus,
             device.address};
@@ -94,17 +93,18 @@ QString othersOfFtdi(const QList<FtdiUsbDevice> &devices)
 
 FtdiPick notFound(const QList<FtdiUsbDevice> &devices, const QString &more = {})
 {
-    return refused(FtdiFault::NoAdapter,
-                   ftdiFaultAdvice(FtdiFault::NoAdapter) + more + othersOfFtdi(devices));
+    return refused(PortFault::NoAdapter,
+                   portFaultAdvice(PortFault::NoAdapter) + more + othersOfFtdi(devices));
 }
 
 FtdiPick stringsFailed(FtdiLibrary &library, int code, const FtdiUsbDevice &device)
 {
-    const FtdiFault fault = ftdiFaultFrom(FtdiStep::Strings, code);
-    const QString advice = ftdiFaultAdvice(fault);
+    const PortFault fault = portFaultFrom(PortStep::UsbStrings, code);
+    const QString advice = portFaultAdvice(fault);
     return refused(fault, QStringLiteral("its serial could not be read at %1 (%2)%3")
                               .arg(place(device), QString::fromLocal8Bit(library.errorString()),
-                                   advice.isEmpty() ? QString() : QStringLiteral(": ") + advice));
+                                   advice.isEmpty() ? QString() : QStringLiteral(": ") + advice),
+                   code);
 }
 
 // Several adapters and none named: each with what tells it apart, and the
@@ -123,7 +123,7 @@ FtdiPick several(FtdiLibrary &library, const QList<FtdiUsbDevice> &devices, cons
         listed << QStringLiteral("%1 %2, %3 (ftdi:d:%1)")
                       .arg(place(device), QLatin1String(ftdiChipOf(device)->name), strings);
     }
-    return refused(FtdiFault::Several,
+    return refused(PortFault::SeveralAdapters,
                    QStringLiteral("%1 adapters are plugged in and none was named: %2; name one as "
                                   "ftdi:d:BUS/DEV or ftdi:s:VID:PID:SERIAL")
                        .arg(candidates.size())
@@ -263,7 +263,7 @@ FtdiPick pickFtdiDevice(FtdiLibrary &library, const FtdiDeviceString &wanted)
 {
     QList<FtdiUsbDevice> devices;
     if (const int code = library.listDevices(devices); code < 0) {
-        return refused(FtdiFault::Other, QStringLiteral("the USB devices could not be listed (%1)")
+        return refused(PortFault::Other, QStringLiteral("the USB devices could not be listed (%1)")
                                              .arg(QString::fromLocal8Bit(library.errorString())));
     }
     switch (wanted.kind) {

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ftdi/FtdiFault.h"
 #include "ftdi/FtdiLibrary.h"
+#include "PortError.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -47,8 +47,7 @@ struct FtdiPick
 {
     int index = -1; // in the library's list; -1: refused
     QString name;   // "USB adapter FT232R (0403:6001) at 001/004"
-    FtdiFault fault = FtdiFault::None;
-    QString text;   // for a refusal: what is there and what to do
+    PortError error; // for a refusal: what is there and what to do
     std::uint8_t bus = 0; // where the chosen one is
     std::uint8_t address = 0;
 };

@@ -17,12 +17,6 @@ constexpr std::array<std::uint8_t, 256> makeWire()
 
 constexpr std::array<std::uint8_t, 256> Wire = makeWire();
 
-QString describe(FtdiFault fault, const char *libraryText)
-{
-    const QString advice = ftdiFaultAdvice(fault);
-    return advice.isEmpty() ? QString::fromLocal8Bit(libraryText) : advice;
-}
-
 // Opening the adapter unbinds its serial driver from under whoever uses
 // the port: a program seen holding it refuses the adapter, and so does a
 // use that cannot be seen whole (an ordinary user cannot read other users'
@@ -62,7 +56,7 @@ bool usbNodeRefused(const FtdiPick &pick, const SerialPortRoots &roots)
 
 } // namespace
 
-FtdiPort::Opening FtdiPort::open(const QByteArray &device, const LibraryFactory &factory,
+PortOpening FtdiPort::open(const QByteArray &device, const LibraryFactory &factory,
                                  const SerialPortRoots &roots)
 {
     std::unique_ptr<FtdiLibrary> library = factory();
@@ -70,49 +64,43 @@ FtdiPort::Opening FtdiPort::open(const QByteArray &device, const LibraryFactory 
         ? QStringLiteral("USB adapter FT232R (0403:6001) or FT232H (0403:6014)")
         : QStringLiteral("USB adapter ftdi:") + QString::fromLocal8Bit(device);
     QString name = tried;
-    const auto refuse = [&](FtdiStep step, int code) -> Opening {
-        const FtdiFault fault = ftdiFaultFrom(step, code);
-        Opening refused{nullptr, fault,
-                        name + QStringLiteral(": ") + describe(fault, library->errorString())};
-        if (step == FtdiStep::Setup)
+    const auto refuse = [&](PortStep step, int code) -> PortOpening {
+        PortOpening refused{nullptr, portError(step, code, {}, QString::fromLocal8Bit(library->errorString())),
+                            name};
+        if (step == PortStep::UsbSetup)
             library->close();
         library->free();
         return refused;
     };
+    const auto refuseFound = [&](PortError error) -> PortOpening {
+        library->free();
+        return {nullptr, std::move(error), name};
+    };
     const std::optional<FtdiDeviceString> wanted = parseFtdiDeviceString(device);
     if (!wanted)
-        return {nullptr, FtdiFault::Other, tried + QStringLiteral(": illegal description format")};
-    if (!library->create(WriteTimeoutMs)) {
-        return {nullptr, FtdiFault::NoUsb,
-                tried + QStringLiteral(": ") + ftdiFaultAdvice(FtdiFault::NoUsb)};
-    }
+        return {nullptr, portError(PortFault::Other, QStringLiteral("illegal description format")), tried};
+    if (!library->create(WriteTimeoutMs))
+        return {nullptr, portError(PortFault::NoUsb), tried};
 
     const FtdiPick pick = pickFtdiDevice(*library, *wanted);
-    if (pick.index < 0) {
-        library->free();
-        return {nullptr, pick.fault, tried + QStringLiteral(": ") + pick.text};
-    }
+    if (pick.index < 0)
+        return refuseFound(pick.error);
     name = pick.name;
-    if (usbNodeRefused(pick, roots)) {
-        library->free();
-        return {nullptr, FtdiFault::AccessDenied,
-                name + QStringLiteral(": ") + ftdiFaultAdvice(FtdiFault::AccessDenied)};
-    }
-    if (const QString inUse = serialPortInUse(pick, *wanted, roots); !inUse.isEmpty()) {
-        library->free();
-        return {nullptr, FtdiFault::Other, name + QStringLiteral(": ") + inUse};
-    }
+    if (usbNodeRefused(pick, roots))
+        return refuseFound(portError(PortFault::AdapterDenied));
+    if (const QString inUse = serialPortInUse(pick, *wanted, roots); !inUse.isEmpty())
+        return refuseFound(portError(PortFault::SerialPortInUse, inUse));
     int code = library->openListed(pick.index);
     if (code < 0)
-        return refuse(FtdiStep::Open, code);
+        return refuse(PortStep::UsbOpen, code);
     if ((code = library->setBitmode(ftdiOutputPins(), BITMODE_BITBANG)) < 0)
-        return refuse(FtdiStep::Setup, code);
+        return refuse(PortStep::UsbSetup, code);
     // The five pins become outputs at once; the first byte makes them all
     // low before the drive writes anything.
     const unsigned char off = 0;
     if ((code = library->writeData(&off, 1)) != 1)
-        return refuse(FtdiStep::Setup, code < 0 ? code : -1);
-    return {std::unique_ptr<PortBackend>(new FtdiPort(std::move(library), name)), FtdiFault::None, name};
+        return refuse(PortStep::UsbSetup, code < 0 ? code : -1);
+    return {std::unique_ptr<PortBackend>(new FtdiPort(std::move(library), name)), {}, name};
 }
 
 FtdiPort::FtdiPort(std::unique_ptr<FtdiLibrary> library, QString name)
@@ -173,7 +161,7 @@ QString FtdiPort::goneReason() const
 {
     return m_name
         + QStringLiteral(": write failed or took longer than %1 ms (%2): ").arg(WriteTimeoutMs).arg(m_failure)
-        + ftdiFaultAdvice(FtdiFault::Unplugged);
+        + portFaultAdvice(PortFault::Unplugged);
 }
 
 // libusb keeps its descriptor of the device node to itself: found by the

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "ftdi/FtdiDevice.h"
-#include "ftdi/FtdiFault.h"
 #include "ftdi/FtdiLibrary.h"
 #include "PortBackend.h"
 #include "ftdi/SerialPortUse.h"
@@ -61,17 +60,10 @@ public:
     // window's thread no longer than this, in a step or on the way out.
     static constexpr int WriteTimeoutMs = 100;
 
-    struct Opening
-    {
-        std::unique_ptr<PortBackend> backend;
-        FtdiFault fault = FtdiFault::None;
-        QString text; // what was tried and what to do, for the user
-    };
-
     // `device` empty: the one FT232R or FT232H plugged in. An adapter whose
     // serial port a program has open is never taken; one whose use cannot
     // be seen whole is taken only when named.
-    static Opening open(const QByteArray &device, const LibraryFactory &factory,
+    static PortOpening open(const QByteArray &device, const LibraryFactory &factory,
                         const SerialPortRoots &roots = {});
 
     ~FtdiPort() override;

@@ -10,36 +10,11 @@ namespace {
 
 constexpr char Consumer[] = "quarnet";
 
-struct ErrnoAdvice
+// The system's own words name the chip too, where no advice does.
+PortError chipError(int error, const QString &chip)
 {
-    int error;
-    const char *advice; // %1: the chip as the user named it
-};
-
-// What opening a chip or requesting its lines can answer, from the kernel
-// (open(2) and the GPIO ioctls) or from libgpiod's own checks: ENOTTY for
-// a file that is no character device (both majors) or, in libgpiod 1, a
-// character device of another kind, which libgpiod 2 answers with ENODEV.
-constexpr std::array<ErrnoAdvice, 6> ChipAdvice{{
-    {ENOENT, "no GPIO chip %1 on this machine (ls /dev/gpiochip* lists those there are)"},
-    {ENODEV, "%1 is not a GPIO chip (ls /dev/gpiochip* lists those there are)"},
-    {ENOTTY, "%1 is not a GPIO chip (ls /dev/gpiochip* lists those there are)"},
-    {EACCES, "permission denied on %1: on Raspberry Pi OS join group gpio (sudo usermod -aG gpio "
-             "$USER) and log in again; on Debian give the chip to the user at the seat with a udev "
-             "rule (docs/hardware.md in the source, GPIO lines without root)"},
-    {EPERM, "permission denied on %1: on Raspberry Pi OS join group gpio (sudo usermod -aG gpio "
-            "$USER) and log in again; on Debian give the chip to the user at the seat with a udev "
-            "rule (docs/hardware.md in the source, GPIO lines without root)"},
-    {EBUSY, "a line on %1 is held by another program or driver"},
-}};
-
-QString adviceFor(int error, const QString &chip)
-{
-    for (const ErrnoAdvice &entry : ChipAdvice) {
-        if (entry.error == error)
-            return QString::fromUtf8(entry.advice).arg(chip);
-    }
-    return chip + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(error));
+    return portError(PortStep::GpioChip, error, chip,
+                     chip + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(error)));
 }
 
 // The chip and offsets the lines turned out to be, and how to name a line.
@@ -56,43 +31,44 @@ struct Target
     }
 };
 
-QString heldLine(const Target &target, int index, const QByteArray &consumer)
+PortError heldLine(const Target &target, int index, const QByteArray &consumer)
 {
     const QString who = consumer.isEmpty()
         ? QStringLiteral("a driver or program that gives no name")
         : QLatin1Char('"') + QString::fromUtf8(consumer) + QLatin1Char('"');
-    return QStringLiteral("line %1 of %2 is held by %3; it is not taken over "
-                          "(gpioinfo %2 shows every holder)")
-        .arg(target.line(index), target.chip, who);
+    return portError(PortFault::LinesHeld,
+                     QStringLiteral("line %1 of %2 is held by %3; it is not taken over "
+                                    "(gpioinfo %2 shows every holder)")
+                         .arg(target.line(index), target.chip, who));
 }
 
 // Everything the device can refuse, asked in the order a user would fix it.
-QString checkAndRequest(const Target &target, GpioLibrary &library)
+PortError checkAndRequest(const Target &target, GpioLibrary &library)
 {
     GpioChipInfo chip;
     if (const int error = library.chipInfo(chip))
-        return adviceFor(error, target.chip);
+        return chipError(error, target.chip);
     for (unsigned offset : target.lines()) {
         if (offset >= chip.lineCount) {
-            return QStringLiteral("%1 has no line %2 (its lines are 0 to %3)")
-                .arg(target.chip)
-                .arg(offset)
-                .arg(int(chip.lineCount) - 1);
+            return portError(PortFault::LinesNotFound, QStringLiteral("%1 has no line %2 (its lines are 0 to %3)")
+                                                           .arg(target.chip)
+                                                           .arg(offset)
+                                                           .arg(int(chip.lineCount) - 1));
         }
     }
     for (int index = 0; index < target.lineSet.count; ++index) {
         GpioLineInfo line;
         if (const int error = library.lineInfo(target.offsets[index], line))
-            return adviceFor(error, target.chip);
+            return chipError(error, target.chip);
         if (line.used)
             return heldLine(target, index, line.consumer);
     }
     if (const int error = library.requestOutputs(target.lines(), Consumer))
-        return adviceFor(error, target.chip);
+        return chipError(error, target.chip);
     return {};
 }
 
-QString takeLines(const GpioLineSet &lineSet, GpioLibrary &library, const QString &devRoot,
+PortError takeLines(const GpioLineSet &lineSet, GpioLibrary &library, const QString &devRoot,
                   QString &found)
 {
     GpioChipFinder finder(library, devRoot);
@@ -100,7 +76,7 @@ QString takeLines(const GpioLineSet &lineSet, GpioLibrary &library, const QStrin
     if (lineSet.byName()) {
         const GpioChipFinder::Found named = finder.findNamed(lineSet.lineNames());
         if (!named.problem.isEmpty())
-            return named.problem;
+            return portError(PortFault::LinesNotFound, named.problem);
         target.chip = named.chip;
         target.offsets = named.offsets;
         QStringList offsets;
@@ -108,23 +84,23 @@ QString takeLines(const GpioLineSet &lineSet, GpioLibrary &library, const QStrin
             offsets << QString::number(offset);
         found = named.chip + QLatin1Char(':') + offsets.join(QLatin1Char(','));
         if (const int error = library.openChip(named.path))
-            return adviceFor(error, target.chip);
+            return chipError(error, target.chip);
     } else if (const int error = finder.open(lineSet.chip)) {
-        return adviceFor(error, lineSet.chip);
+        return chipError(error, lineSet.chip);
     }
     return checkAndRequest(target, library);
 }
 
 } // namespace
 
-GpioOpening GpioPort::open(const GpioLineSet &lineSet, std::unique_ptr<GpioLibrary> library,
+PortOpening GpioPort::open(const GpioLineSet &lineSet, std::unique_ptr<GpioLibrary> library,
                            const QString &devRoot)
 {
     QString found;
-    const QString problem = takeLines(lineSet, *library, devRoot, found);
-    if (!problem.isEmpty()) {
+    PortError error = takeLines(lineSet, *library, devRoot, found);
+    if (error.isError()) {
         library->release();
-        return {nullptr, problem, found};
+        return {nullptr, std::move(error), found};
     }
     return {std::unique_ptr<PortBackend>(new GpioPort(lineSet, std::move(library))), {}, found};
 }

@@ -7,13 +7,6 @@
 #include <QString>
 #include <memory>
 
-struct GpioOpening
-{
-    std::unique_ptr<PortBackend> backend;
-    QString problem; // what the device said, and what to do, when no backend
-    QString found;   // for lines by name: the chip and offsets, "gpiochip0:17,18,27,22"
-};
-
 // Data bits 0-3 (and 6, when a fifth line is named) on GPIO lines of one
 // chip, held under the consumer name "quarnet" for as long as the tool runs.
 // It stands in for every parallel-port base, so the port number is ignored.
@@ -23,7 +16,7 @@ public:
     // Never takes over a line someone else holds: a held line is reported
     // with its holder and nothing is requested. Chips are the gpiochip*
     // nodes in `devRoot`.
-    static GpioOpening open(const GpioLineSet &lineSet, std::unique_ptr<GpioLibrary> library,
+    static PortOpening open(const GpioLineSet &lineSet, std::unique_ptr<GpioLibrary> library,
                             const QString &devRoot = QStringLiteral("/dev"));
 
     ~GpioPort() override;

@@ -81,18 +81,18 @@ PortOpening PpdevPort::claim(int fd, PortSystemCalls &calls)
     auto attempt = std::make_shared<ClaimAttempt>();
     if (!startClaim(fd, calls, attempt)) {
         calls.close(fd);
-        return {nullptr, PortFault::Other, EAGAIN};
+        return {nullptr, portError(PortStep::Claim, EAGAIN), {}};
     }
     std::unique_lock guard(attempt->lock);
     if (!attempt->settled.wait_for(guard, ClaimWait, [&] { return attempt->done; })) {
         attempt->abandoned = true;
-        return {nullptr, PortFault::ClaimTimedOut, EBUSY};
+        return {nullptr, portError(PortFault::ClaimTimedOut), {}};
     }
     if (attempt->result < 0) {
         calls.close(fd);
-        return {nullptr, portFaultFromErrno(PortStep::Claim, attempt->error), attempt->error};
+        return {nullptr, portError(PortStep::Claim, attempt->error), {}};
     }
-    return {std::unique_ptr<PortBackend>(new PpdevPort(fd, calls)), PortFault::None, 0};
+    return {std::unique_ptr<PortBackend>(new PpdevPort(fd, calls)), {}, {}};
 }
 
 PortOpening PpdevPort::open(const QString &devicePath, PortSystemCalls &calls)
@@ -101,7 +101,7 @@ PortOpening PpdevPort::open(const QString &devicePath, PortSystemCalls &calls)
     const int fd = calls.open(path.constData(), O_RDWR | O_CLOEXEC);
     if (fd < 0) {
         const int error = errno;
-        return {nullptr, portFaultFromErrno(PortStep::Open, error), error};
+        return {nullptr, portError(PortStep::Open, error), {}};
     }
     // No PPEXCL: the kernel refuses an exclusive claim while the printer
     // driver lp is bound to the port, which it is on most systems.

@@ -42,7 +42,7 @@ namespace {
     state.LoopsPerSec = 2000.0; // a poor start-up figure: the clock paces the steps all the same
     QtEventPump pump;
     DesktopShell shell;
-    MonotonicClockOf<SteadyClock> clock;
+    SteadyClock clock;
     Form1 form(state, port, pump, clock, process, shell);
     QObject::connect(&termination, &SignalBridge::terminationRequested, &form, &Form1::closeProgram);
     state.StepSec = 32767; // many steps before the signal comes

@@ -18,10 +18,7 @@
 #include <memory>
 #include <new>
 
-
 namespace {
-
-using SteadyMonotonic = MonotonicClockOf<SteadyClock>;
 
 // Every reading of the drive's clock is a second on, so every step is due at
 // once. The run loop's event pass: Qt's pending events, the live view's
@@ -30,7 +27,7 @@ using SteadyMonotonic = MonotonicClockOf<SteadyClock>;
 // and the start of the next lies exactly the drive's work for one step.
 struct MonitorRig : Rig
 {
-    SteadyMonotonic viewClock;
+    SteadyClock viewClock;
     std::unique_ptr<MonitorWindow> monitor;
     MonitorWindow *reading = nullptr;
     QPushButton *stop = nullptr;
@@ -122,7 +119,7 @@ void TestMonitorWindow::drawsWhatTheByteSays()
     QFETCH(int, byte);
     QFETCH(QString, text);
     DriveState state;
-    SteadyMonotonic clock;
+    SteadyClock clock;
     MonitorWindow monitor(state, clock);
     monitor.show();
     QVERIFY(QTest::qWaitForWindowExposed(&monitor));
@@ -165,7 +162,7 @@ void TestMonitorWindow::drawsWhatTheByteSays()
 void TestMonitorWindow::rotorStaysWhenTheWindingsGoOff()
 {
     DriveState state;
-    SteadyMonotonic clock;
+    SteadyClock clock;
     MonitorWindow monitor(state, clock);
     state.PortByte = 74;
     monitor.refresh();
@@ -184,7 +181,7 @@ void TestMonitorWindow::countsAndRatesShown()
     state.StepSec = 250;
     state.StepsMade = 1000;
     state.StepsAtRunStart = 400;
-    SteadyMonotonic clock;
+    SteadyClock clock;
     MonitorWindow monitor(state, clock);
     auto *frame = monitor.controls().get<FrameControl>("Frame4");
     const auto text = [frame](const char *name) {
