@@ -66,18 +66,13 @@ std::unique_ptr<PortAccess> FakeFtdiBus::access(const QString &root, const QByte
     kernel->reset(root);
     if (!FakePortSystem::layOutTree(root, {"53264\t53256"}, {"parport0"}))
         return nullptr;
-    PortAccessOptions options;
-    options.mode = PortMode::Ftdi;
+    PortAccessOptions options = kernel->options(PortMode::Ftdi, told);
     options.routeArgument = device;
     options.origin = QStringLiteral("--port ftdi");
-    options.procRoot = root + "/proc";
-    options.devRoot = root + "/dev";
     options.sysRoot = root + "/sys";
     options.lockRoot = root + "/run/lock";
-    options.calls = kernel.get();
     options.ftdiLibrary = factory();
     options.tracePath = tracePath;
-    options.report = [&told](const QString &line) { told << line; };
     return std::make_unique<PortAccess>(options);
 }
 

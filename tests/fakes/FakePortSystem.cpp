@@ -145,3 +145,14 @@ bool FakePortSystem::layOutTree(const QString &root, const QStringList &baseAddr
     }
     return true;
 }
+
+PortAccessOptions FakePortSystem::options(PortMode mode, QStringList &told)
+{
+    PortAccessOptions options;
+    options.mode = mode;
+    options.procRoot = root + QStringLiteral("/proc");
+    options.devRoot = root + QStringLiteral("/dev");
+    options.calls = this;
+    options.report = [&told](const QString &line) { told << line; };
+    return options;
+}

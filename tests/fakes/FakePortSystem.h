@@ -1,5 +1,6 @@
 #pragma once
 
+#include "PortAccess.h"
 #include "PortSystemCalls.h"
 
 #include <QString>
@@ -40,6 +41,10 @@ public:
     void letClaimGo();
     bool waitForEntry(const QString &entry, int timeoutMs);
     QStringList logSnapshot();
+
+    // A port access of `mode` that runs on this kernel inside `root` (as
+    // reset() gave it) and tells `told` what it would tell the user.
+    PortAccessOptions options(PortMode mode, QStringList &told);
 
     // Lays out <root>/proc/sys/dev/parport/parportN/base-addr, one per entry
     // of `baseAddrs`, and the named nodes under <root>/dev as regular files.

@@ -15,6 +15,8 @@ private slots:
     void refused_data();
     void refused();
     void formsListEveryRoute();
+    void gpioLines_data();
+    void gpioLines();
 };
 
 void TestPortChoice::accepted_data()
@@ -105,6 +107,71 @@ void TestPortChoice::formsListEveryRoute()
     for (const char *text : {"auto", "ppdev", "direct", "virtual", "ftdi", "gpio:gpiochip0:17,18,27,22",
                              "gpio:GPIO17,GPIO18,GPIO27,GPIO22"})
         QVERIFY2(parsePortChoice(text), text);
+}
+
+void TestPortChoice::gpioLines_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QString>("chip");  // "-": refused; empty: lines by name
+    QTest::addColumn<QString>("lines"); // the line set's own text, or the words the refusal holds
+    QTest::newRow("four lines") << QByteArray("gpio:gpiochip0:17,18,27,22") << "gpiochip0" << "gpiochip0:17,18,27,22";
+    QTest::newRow("fifth line for bit 6") << QByteArray("gpio:gpiochip0:17,18,27,22,23") << "gpiochip0" << "gpiochip0:17,18,27,22,23";
+    QTest::newRow("any case of gpio") << QByteArray(" GPIO:gpiochip1:0,1,2,3 ") << "gpiochip1" << "gpiochip1:0,1,2,3";
+    // A path could be any file: a FIFO, a serial port, a watchdog.
+    QTest::newRow("a path is refused") << QByteArray("gpio:/dev/gpiochip1:0,1,2,3") << "-" << "is a path";
+    QTest::newRow("a relative path too") << QByteArray("gpio:../tmp/fifo:0,1,2,3") << "-" << "gpiodetect";
+    QTest::newRow("line 0 and spaces") << QByteArray("gpio:gpiochip0: 0, 5 ,6,13") << "gpiochip0" << "gpiochip0:0,5,6,13";
+    QTest::newRow("chip label keeps its case") << QByteArray("gpio:Pinctrl-BCM2835:1,2,3,4") << "Pinctrl-BCM2835" << "Pinctrl-BCM2835:1,2,3,4";
+    QTest::newRow("chip number") << QByteArray("gpio:0:17,18,27,22") << "0" << "0:17,18,27,22";
+    QTest::newRow("lines by name") << QByteArray("gpio:GPIO17,GPIO18,GPIO27,GPIO22") << "" << "GPIO17,GPIO18,GPIO27,GPIO22";
+    QTest::newRow("five names, spaces, case kept") << QByteArray("gpio: GPIO17 ,gpio18,P1-13,SPI CE0,GPIO23")
+                                                   << "" << "GPIO17,gpio18,P1-13,SPI CE0,GPIO23";
+    QTest::newRow("a name of 31 bytes") << QByteArray("gpio:A,B,C,ABCDEFGHIJKLMNOPQRSTUVWXYZ01234") << ""
+                                        << "A,B,C,ABCDEFGHIJKLMNOPQRSTUVWXYZ01234";
+    QTest::newRow("line named twice") << QByteArray("gpio:gpiochip0:17,18,17,22") << "-" << "line 17 named twice";
+    QTest::newRow("fifth repeats a phase") << QByteArray("gpio:gpiochip0:17,18,27,22,22") << "-" << "line 22 named twice";
+    QTest::newRow("name twice") << QByteArray("gpio:GPIO17,GPIO18,GPIO17,GPIO22") << "-" << "line GPIO17 named twice";
+    QTest::newRow("three lines") << QByteArray("gpio:gpiochip0:17,18,27") << "-" << "3 lines";
+    QTest::newRow("three names") << QByteArray("gpio:GPIO17,GPIO18,GPIO27") << "-" << "3 lines";
+    QTest::newRow("six lines") << QByteArray("gpio:gpiochip0:1,2,3,4,5,6") << "-" << "6 lines";
+    QTest::newRow("word for an offset") << QByteArray("gpio:gpiochip0:17,18,GPIO27,22") << "-" << "\"GPIO27\" is not a line number";
+    QTest::newRow("negative") << QByteArray("gpio:gpiochip0:17,-18,27,22") << "-" << "\"-18\" is not";
+    QTest::newRow("hex") << QByteArray("gpio:gpiochip0:0x11,18,27,22") << "-" << "\"0x11\" is not";
+    QTest::newRow("empty item") << QByteArray("gpio:gpiochip0:17,,27,22") << "-" << "\"\" is not";
+    QTest::newRow("empty name") << QByteArray("gpio:GPIO17,,GPIO27,GPIO22") << "-" << "\"\" is not a line name";
+    QTest::newRow("name too long for the kernel") << QByteArray("gpio:A,B,C,ABCDEFGHIJKLMNOPQRSTUVWXYZ012345")
+                                                  << "-" << "longer than a line name can be (31 bytes)";
+    QTest::newRow("offset beyond reason") << QByteArray("gpio:gpiochip0:17,18,27,9999999") << "-" << "\"9999999\" is not";
+    QTest::newRow("offsets without a chip") << QByteArray("gpio:17,18,27,22") << "-" << "no chip named for line 17";
+    QTest::newRow("an offset among names") << QByteArray("gpio:GPIO17,18,GPIO27,GPIO22") << "-" << "no chip named for line 18";
+    QTest::newRow("empty chip") << QByteArray("gpio::17,18,27,22") << "-" << "no chip";
+    QTest::newRow("bare gpio") << QByteArray("gpio") << "-" << "no chip";
+    QTest::newRow("gpio and colon only") << QByteArray("gpio:") << "-" << "no chip";
+    QTest::newRow("no lines") << QByteArray("gpio:gpiochip0") << "-" << "no lines";
+    QTest::newRow("two chips") << QByteArray("gpio:gpiochip0:gpiochip1:1,2,3,4") << "-" << "one chip";
+}
+
+// What a GPIO route names: a chip and offsets, or lines by name.
+void TestPortChoice::gpioLines()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(QString, chip);
+    QFETCH(QString, lines);
+    QString error;
+    const std::optional<PortChoice> choice = parsePortChoice(text, &error);
+    if (chip == "-") {
+        QVERIFY(!choice);
+        QVERIFY2(error.contains(lines), qPrintable(error));
+        QVERIFY2(error.contains("the form is gpio:[CHIP:]L0,L1,L2,L3[,L6]"), qPrintable(error));
+        return;
+    }
+    QVERIFY2(choice, qPrintable(error));
+    QVERIFY(error.isEmpty());
+    QCOMPARE(choice->mode, PortMode::Gpio);
+    QCOMPARE(choice->gpio.chip, chip);
+    QCOMPARE(choice->gpio.byName(), chip.isEmpty());
+    QCOMPARE(choice->gpio.text(), lines);
+    QCOMPARE(choice->gpio.hasBit6Line(), lines.count(',') == 4);
 }
 
 QTEST_GUILESS_MAIN(TestPortChoice)

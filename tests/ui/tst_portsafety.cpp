@@ -137,13 +137,8 @@ void TestPortSafety::init()
 
 PortAccessOptions TestPortSafety::automaticOptions(const QString &tracePath, QStringList &told)
 {
-    PortAccessOptions options;
-    options.mode = PortMode::Auto;
-    options.procRoot = m_dir.path() + "/proc";
-    options.devRoot = m_dir.path() + "/dev";
-    options.calls = &m_system;
+    PortAccessOptions options = m_system.options(PortMode::Auto, told);
     options.tracePath = tracePath;
-    options.report = [&told](const QString &line) { told << line; };
     return options;
 }
 
