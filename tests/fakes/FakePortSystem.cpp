@@ -156,3 +156,9 @@ PortAccessOptions FakePortSystem::options(PortMode mode, QStringList &told)
     options.report = [&told](const QString &line) { told << line; };
     return options;
 }
+
+bool FakePortSystem::emptyTree(const QString &root)
+{
+    QDir(root).removeRecursively();
+    return QDir().mkpath(root);
+}

@@ -46,6 +46,9 @@ public:
     // reset() gave it) and tells `told` what it would tell the user.
     PortAccessOptions options(PortMode mode, QStringList &told);
 
+    // Makes `root` an empty folder, for a test's fresh tree.
+    static bool emptyTree(const QString &root);
+
     // Lays out <root>/proc/sys/dev/parport/parportN/base-addr, one per entry
     // of `baseAddrs`, and the named nodes under <root>/dev as regular files.
     // False when a file could not be written.

@@ -35,9 +35,7 @@ private:
 
 void TestDirectIo::init()
 {
-    QVERIFY(m_dir.isValid());
-    QDir(m_dir.path()).removeRecursively();
-    QDir().mkpath(m_dir.path());
+    QVERIFY(m_dir.isValid() && FakePortSystem::emptyTree(m_dir.path()));
     m_system.reset(m_dir.path());
     m_told.clear();
 }

@@ -54,9 +54,7 @@ private:
 
 void TestFtdiPort::init()
 {
-    QVERIFY(m_dir.isValid());
-    QDir(m_dir.path()).removeRecursively();
-    QDir().mkpath(m_dir.path());
+    QVERIFY(m_dir.isValid() && FakePortSystem::emptyTree(m_dir.path()));
     m_bus = FakeFtdiBus{};
     m_told.clear();
 }

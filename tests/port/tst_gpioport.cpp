@@ -38,9 +38,7 @@ private:
 
 void TestGpioPort::init()
 {
-    QVERIFY(m_dir.isValid());
-    QDir(m_dir.path()).removeRecursively();
-    QDir().mkpath(m_dir.path());
+    QVERIFY(m_dir.isValid() && FakePortSystem::emptyTree(m_dir.path()));
     m_system.reset(m_dir.path());
     m_kernel = FakeGpioKernel{};
     m_told.clear();

@@ -127,9 +127,7 @@ private:
 
 void TestPortSafety::init()
 {
-    QVERIFY(m_dir.isValid());
-    QDir(m_dir.path()).removeRecursively();
-    QDir().mkpath(m_dir.path());
+    QVERIFY(m_dir.isValid() && FakePortSystem::emptyTree(m_dir.path()));
     m_system.reset(m_dir.path());
     QVERIFY(FakePortSystem::layOutTree(m_dir.path(), {"632\t1656\n", "888\t1912\n", "53264\t53256\n"},
                                        {"parport0", "parport1", "parport2"}));
