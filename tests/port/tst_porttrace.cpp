@@ -1,46 +1,17 @@
-#include "ChildProcess.h"
 #include "CountingAllocator.h"
 #include "PortAccess.h"
 #include "PortTraceReader.h"
+#include "PortTraceSupport.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <csignal>
-#include <ctime>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-namespace {
-
-struct TraceLine
-{
-    quint64 ns;
-    QString port;
-    int value;
-};
-
-// Every line must be whole: a torn or partial line fails the parse.
-bool parseTrace(const QByteArray &content, QList<TraceLine> &lines)
-{
-    const PortTraceContents trace = PortTraceReader::parse(content);
-    for (const PortTraceLine &line : trace.lines)
-        lines.append({line.ns, QString::number(line.port, 16).rightJustified(3, u'0'), line.value});
-    return trace.fault.isEmpty();
-}
-
-quint64 monotonicNow()
-{
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return quint64(now.tv_sec) * 1000000000u + quint64(now.tv_nsec);
-}
-
-} // namespace
 
 class TestPortTrace : public QObject
 {
@@ -72,12 +43,7 @@ private:
 
 void TestPortTrace::readerTakesWhatTheWriterWrites_data()
 {
-    QTest::addColumn<quint64>("ns");
-    QTest::addColumn<int>("port");
-    QTest::addColumn<int>("value");
-    QTest::newRow("lpt1") << quint64(123456789) << 0x378 << 68;
-    QTest::newRow("small port, zero") << quint64(0) << 0x3 << 0;
-    QTest::newRow("pci base, top byte") << quint64(UINT64_MAX) << 0xFFFF << 255;
+    PortTraceRows::readerTakesWhatTheWriterWrites();
 }
 
 void TestPortTrace::readerTakesWhatTheWriterWrites()
@@ -97,17 +63,7 @@ void TestPortTrace::readerTakesWhatTheWriterWrites()
 
 void TestPortTrace::readerRefusesWhatTheWriterNeverWrites_data()
 {
-    QTest::addColumn<QByteArray>("content");
-    QTest::addColumn<int>("wholeLines");
-    QTest::newRow("torn last line") << QByteArray("1 0x378 64\n2 0x378 6") << 1;
-    QTest::newRow("value above a byte") << QByteArray("1 0x378 256\n") << 0;
-    QTest::newRow("upper-case hex") << QByteArray("1 0x37A 64\n") << 0;
-    QTest::newRow("two hex digits") << QByteArray("1 0x78 64\n") << 0;
-    QTest::newRow("no 0x") << QByteArray("1 378 64\n") << 0;
-    QTest::newRow("missing value") << QByteArray("1 0x378\n") << 0;
-    QTest::newRow("trailing blank") << QByteArray("1 0x378 64 \n") << 0;
-    QTest::newRow("time not a number") << QByteArray("1 0x378 64\nx 0x378 64\n") << 1;
-    QTest::newRow("time beyond 64 bits") << QByteArray("18446744073709551616 0x378 64\n") << 0;
+    PortTraceRows::readerRefusesWhatTheWriterNeverWrites();
 }
 
 void TestPortTrace::readerRefusesWhatTheWriterNeverWrites()
@@ -121,16 +77,7 @@ void TestPortTrace::readerRefusesWhatTheWriterNeverWrites()
 
 void TestPortTrace::formatsEveryWrite_data()
 {
-    QTest::addColumn<int>("port");
-    QTest::addColumn<int>("value");
-    QTest::addColumn<QString>("expected");
-    QTest::newRow("legacy base") << 0x378 << 64 << "0x378 64";
-    QTest::newRow("3bc lower case") << 0x3BC << 0 << "0x3bc 0";
-    QTest::newRow("&H3 padded") << 0x3 << 1 << "0x003 1";
-    QTest::newRow("two digits padded") << 0x2A << 255 << "0x02a 255";
-    QTest::newRow("four digits") << 0xD010 << 70 << "0xd010 70";
-    QTest::newRow("&HFFFF is -1") << -1 << 72 << "0xffff 72";
-    QTest::newRow("value masked") << 0x278 << 0x141 << "0x278 65";
+    PortTraceRows::formatsEveryWrite();
 }
 
 void TestPortTrace::formatsEveryWrite()
@@ -200,16 +147,7 @@ void TestPortTrace::unwritableFileIsToldAndWritesGoOn()
 
 void TestPortTrace::onlyTheUsersOwnRegularFile_data()
 {
-    QTest::addColumn<QString>("what");
-    QTest::addColumn<QString>("says");
-    QTest::newRow("link to a file") << "link" << "symbolic link";
-    QTest::newRow("link to nothing") << "dangling link" << "symbolic link";
-    QTest::newRow("named pipe, no reader") << "pipe" << "named pipe";
-    QTest::newRow("named pipe, a reader") << "read pipe" << "named pipe";
-    QTest::newRow("directory") << "directory" << "directory";
-    QTest::newRow("character device") << "/dev/null" << "character device";
-    QTest::newRow("another user's file") << "nobody's" << "belongs to user 65534";
-    QTest::newRow("file at the limit") << "full" << "already holds 268435456 bytes";
+    PortTraceRows::onlyTheUsersOwnRegularFile();
 }
 
 // Whatever the variable names, the trace writes to nothing but a regular
@@ -341,14 +279,7 @@ void TestPortTrace::limitReachedGivesUpWithOneLine()
 
 void TestPortTrace::failedWriteGivesUpWithoutKilling_data()
 {
-    QTest::addColumn<QString>("ending");
-    QTest::addColumn<QString>("handling");
-    QTest::addColumn<QString>("says"); // empty: killed by SIGXFSZ
-    QTest::newRow("at the size limit") << "at-size-limit" << "handled" << "(ulimit -f)";
-    QTest::newRow("a line across the size limit") << "across-size-limit" << "handled" << "did not fit whole";
-    // Shows that the child really meets the limit: without the tool's
-    // handling the kernel's SIGXFSZ kills it.
-    QTest::newRow("at the size limit, SIGXFSZ left alone") << "at-size-limit" << "default" << "";
+    PortTraceRows::failedWriteGivesUpWithoutKilling();
 }
 
 // A file size limit (ulimit -f) turns the trace's write into EFBIG and a
@@ -362,10 +293,8 @@ void TestPortTrace::failedWriteGivesUpWithoutKilling()
     const QString path = m_dir.filePath(QTest::currentDataTag());
     constexpr int Count = 50;
     QProcess child;
-    QProcessEnvironment environment = ChildProcess::environment();
+    QProcessEnvironment environment = childEnvironment("virtual", path);
     environment.insert("QT_QPA_PLATFORM", "offscreen");
-    environment.insert("QUARNET_PORT", "virtual");
-    environment.insert("QUARNET_PORT_TRACE", path);
     child.setProcessEnvironment(environment);
     child.start(PORT_TRACE_CHILD, {ending, QString::number(Count), handling});
     QVERIFY(child.waitForFinished(10000));
@@ -391,12 +320,7 @@ void TestPortTrace::failedWriteGivesUpWithoutKilling()
 
 void TestPortTrace::completeAfterProcessEnds_data()
 {
-    QTest::addColumn<QString>("ending");
-    QTest::addColumn<int>("count");
-    QTest::newRow("normal end") << "return" << 5000;
-    QTest::newRow("_exit without clean-up") << "_exit" << 5000;
-    QTest::newRow("shutdown then _exit") << "shutdown" << 5000;
-    QTest::newRow("SIGTERM mid-run") << "signal" << 20000;
+    PortTraceRows::completeAfterProcessEnds();
 }
 
 // The child writes value i % 256 for write i, so a lost or torn line shows
@@ -407,10 +331,7 @@ void TestPortTrace::completeAfterProcessEnds()
     QFETCH(int, count);
     const QString path = m_dir.filePath("child-" + ending);
     QProcess child;
-    QProcessEnvironment environment = ChildProcess::environment();
-    environment.insert("QUARNET_PORT", "virtual");
-    environment.insert("QUARNET_PORT_TRACE", path);
-    child.setProcessEnvironment(environment);
+    child.setProcessEnvironment(childEnvironment("virtual", path));
     child.start(PORT_TRACE_CHILD, {ending, QString::number(count)});
     QVERIFY(child.waitForStarted());
     if (ending == "signal") {
@@ -449,13 +370,7 @@ void TestPortTrace::completeAfterProcessEnds()
 
 void TestPortTrace::strayAddressesToldOnceOnStderr_data()
 {
-    QTest::addColumn<QString>("mode");
-    QTest::addColumn<QStringList>("told"); // the start of each stderr line, in order
-    const QStringList ports{"quarnet: port 0x003 ", "quarnet: port 0x123 ", "quarnet: port 0xffff "};
-    QTest::newRow("auto") << "auto" << ports;
-    QTest::newRow("ppdev") << "ppdev" << ports;
-    QTest::newRow("direct") << "direct" << ports;
-    QTest::newRow("virtual is silent") << "virtual" << QStringList{};
+    PortTraceRows::strayAddressesToldOnceOnStderr();
 }
 
 // Through the real standard error: one whole line per port, however often
@@ -465,10 +380,7 @@ void TestPortTrace::strayAddressesToldOnceOnStderr()
     QFETCH(QString, mode);
     QFETCH(QStringList, told);
     QProcess child;
-    QProcessEnvironment environment = ChildProcess::environment();
-    environment.insert("QUARNET_PORT", mode);
-    environment.remove("QUARNET_PORT_TRACE");
-    child.setProcessEnvironment(environment);
+    child.setProcessEnvironment(childEnvironment(mode, {}));
     child.start(PORT_TRACE_CHILD, {"stray", "0"});
     QVERIFY(child.waitForFinished(10000));
     QCOMPARE(child.exitCode(), 0);
