@@ -1,3 +1,6 @@
+// What the tests ask of a session once its compositor is up: the tool
+// started on it, its windows and screen read back as a user's tools would.
+// How each compositor is brought up is in CompositorStart.cpp.
 #include "CompositorSession.h"
 
 #include "ChildProcess.h"
