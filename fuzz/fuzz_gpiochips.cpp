@@ -130,7 +130,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     }
 
     const GpioLineSet &wanted = *parse.lineSet;
-    GpioOpening opening = GpioPort::open(wanted, std::make_unique<MachineLibrary>(machine), devRoot);
+    PortOpening opening = GpioPort::open(wanted, std::make_unique<MachineLibrary>(machine), devRoot);
     if (!opening.backend)
         return 0;
     // Taken: a GPIO chip, and by name only the lines of those names.

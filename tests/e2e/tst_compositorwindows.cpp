@@ -180,7 +180,10 @@ void TestCompositorWindows::throughXwayland()
     QCOMPARE(main->windowClass, QStringLiteral("quarnet"));
     QCOMPARE(live->windowClass, QStringLiteral("quarnet"));
     QCOMPARE(splash->windowClass, QStringLiteral("quarnet"));
-    if (kind != Kind::Labwc)
+    // weston 10's frames all stand at 0,0 as X sees them, and once, on a
+    // loaded machine, it put the client inside its frame at the window's
+    // place on the screen: there the geometry says nothing of a title bar.
+    if (kind != Kind::Labwc && !positionsUnknown)
         QVERIFY2(titleBarAbove(*main), qPrintable(describe(*main)));
     fault = besideFault(*main, *live);
     // weston 11 and later tell it only once the main window is on screen,
