@@ -1,6 +1,7 @@
 #include "WindowFollower.h"
 
 #include <QEvent>
+#include <QGuiApplication>
 
 namespace {
 
@@ -122,8 +123,11 @@ void WindowFollower::place()
 // them all at 0,0) would otherwise have it mapped forever.
 void WindowFollower::checkPlaced()
 {
+    // Only X says where a window is: a Wayland client cannot learn it, and
+    // would make its window anew for nothing.
     QWindow *window = m_follower.windowHandle();
-    if (!window || !m_follower.isVisible() || m_mappedAgain == MapAgainAtMost)
+    if (!window || !m_follower.isVisible() || m_mappedAgain == MapAgainAtMost
+        || QGuiApplication::platformName() != QLatin1String("xcb"))
         return;
     // Qt takes a move as done when it asks for it; mapping a point asks the
     // window system where the window really is (X answers from the server).
